@@ -1,0 +1,52 @@
+# One entry point for building and testing; CMake does the work underneath.
+#   make          install missing Debian packages, build native, win32 and win64
+#   make test     build, then run the native tests, the fuzz smoke runs and the Wine-side tests
+#   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
+#   make clean    remove build/ and dist/
+# BUILD names the build folder (default build), so that several checkouts or people can
+# build side by side.
+BUILD ?= build
+FUZZ_SECONDS ?= 600
+CMAKE_FLAGS ?=
+
+NATIVE := $(BUILD)/native
+WIN32  := $(BUILD)/win32
+WIN64  := $(BUILD)/win64
+
+.PHONY: all deps native win32 win64 test test-native test-wine fuzz clean
+
+all: native win32 win64
+
+deps:
+	@bash cmake/install-packages.sh
+
+native: deps
+	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(NATIVE)
+
+win32: deps
+	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DBUILD_TESTING=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WIN32)
+
+win64: deps
+	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WIN64)
+
+test: all
+	@$(MAKE) --no-print-directory test-native test-wine
+
+test-native:
+	@ctest --test-dir $(NATIVE) --output-on-failure -j2
+
+# One test at a time: the Windows-side tests share one display, registry and window class.
+test-wine:
+	@ctest --test-dir $(WIN64) --output-on-failure
+
+fuzz: native
+	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2
+
+clean:
+	rm -rf $(BUILD) dist

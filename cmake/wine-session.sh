@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Starts or stops the Wine session that the Windows-side tests share:
+# one Xvfb display, one private Wine prefix and one persistent wineserver.
+#   wine-session.sh start DIR    (DIR holds the prefix, the display number and the PIDs)
+#   wine-session.sh stop DIR
+# Only processes started here are ended, by their PIDs; `wineserver -k` ends the
+# Windows processes of this prefix alone.
+set -u
+cmd=${1:?start or stop}
+dir=${2:?session directory}
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+stop_pid() {  # stop_pid FILE: end the process whose PID FILE holds, if it still runs
+  local f=$1 pid
+  [ -f "$f" ] || return 0
+  pid=$(cat "$f")
+  rm -f "$f"
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
+  kill -9 "$pid" 2>/dev/null || true
+}
+
+stop() {
+  if [ -f "$dir/wineserver.pid" ]; then
+    "$wineserver" -k 2>/dev/null || true
+    stop_pid "$dir/wineserver.pid"
+  fi
+  stop_pid "$dir/xvfb.pid"
+  rm -f "$dir/display"
+}
+
+start() {
+  stop  # a session left over by an interrupted run
+  rm -f "$dir/display.tmp"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display.tmp" >/dev/null 2>&1 &
+  echo $! >"$dir/xvfb.pid"
+  for _ in $(seq 100); do [ -s "$dir/display.tmp" ] && break; sleep 0.1; done
+  if [ ! -s "$dir/display.tmp" ]; then echo "Xvfb did not start" >&2; stop; exit 1; fi
+  echo ":$(head -n1 "$dir/display.tmp")" >"$dir/display"
+  rm -f "$dir/display.tmp"
+  export DISPLAY; DISPLAY=$(cat "$dir/display")
+  setsid "$wineserver" -f -p >/dev/null 2>&1 </dev/null &
+  echo $! >"$dir/wineserver.pid"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix (first run only)..."
+    if ! "$wine" wineboot -i >/dev/null 2>&1; then echo "wineboot failed" >&2; stop; exit 1; fi
+  fi
+}
+
+case "$cmd" in
+  start) start ;;
+  stop) stop ;;
+  *) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+esac
