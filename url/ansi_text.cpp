@@ -1,0 +1,62 @@
+#include "url/ansi_text.h"
+
+#include <cstring>
+
+namespace {
+
+bool isDecimalSpace(char c) {
+  // Bytes 0x80 and above are not white space, whatever the locale says.
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// end == nullptr: the text runs to its NUL. A NUL also ends a bounded range, since it
+// is neither white space, sign nor digit.
+int32_t decimalValueUpTo(const char* p, const char* end) {
+  if (p == nullptr) return 0;
+  auto more = [&]() { return end == nullptr || p < end; };
+  while (more() && isDecimalSpace(*p)) ++p;
+  bool negative = false;
+  if (more() && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  // Unsigned arithmetic: overflow wraps instead of being undefined.
+  uint32_t value = 0;
+  while (more() && isDigit(*p)) {
+    value = value * 10u + static_cast<uint32_t>(*p - '0');
+    ++p;
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+int32_t decimalValue(const char* text) { return decimalValueUpTo(text, nullptr); }
+
+int32_t decimalValue(const char* begin, const char* end) {
+  if (end == nullptr || begin > end) return 0;
+  return decimalValueUpTo(begin, end);
+}
+
+char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  for (;; ++a, ++b) {
+    if (asciiUpper(*a) != asciiUpper(*b)) return false;
+    if (*a == '\0') return true;
+  }
+}
+
+bool copyTextIfFits(char* dst, size_t capacity, const char* src) {
+  if (dst == nullptr || src == nullptr) return false;
+  // Stops at src's NUL or after capacity bytes, whichever comes first.
+  size_t length = 0;
+  while (length < capacity && src[length] != '\0') ++length;
+  if (length >= capacity) return false;
+  std::memmove(dst, src, length + 1);
+  return true;
+}
