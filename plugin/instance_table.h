@@ -1,0 +1,44 @@
+// The module-wide table of per-instance state: 20 fixed slots, addressed by a 16-bit index.
+// The browser's entry points find their slot by NPP, the subclassed window procedure by HWND.
+#pragma once
+
+#include <cstdint>
+
+#include "link/link_records.h"
+#include "plugin/npapi.h"
+
+const uint16_t INSTANCE_SLOT_COUNT = 20;
+const uint16_t NO_SLOT = 0xFFFF;       // slotForInstance: table full
+const uint16_t NO_WINDOW_SLOT = 20;    // slotForWindow: not found
+
+struct InstanceSlot {
+  int32_t inUse;           // 1 while the slot belongs to an instance
+  NPP instance;            // the browser's handle; null when free
+  LinkIdentifier linkId;   // LINK_ID_NONE until the client application supplies one
+  intptr_t oldWndProc;     // the window procedure replaced on hwnd; 0 when none
+  void* hwnd;              // the plug-in window subclassed for this instance; null when none
+  int32_t linkSpecified;   // 1 when the embed attributes named a target
+  LinkRecord link;         // the description sent to the client application
+};
+
+struct InstanceTable {
+  InstanceSlot slots[INSTANCE_SLOT_COUNT];
+};
+
+// The module-wide table; static storage, so all zero at load.
+extern InstanceTable instanceTable;
+
+// Index of the in-use slot owned by `instance`; otherwise claims the lowest free slot (inUse,
+// instance and linkId are set, everything else keeps what a previous owner left). NO_SLOT when
+// every slot is in use.
+uint16_t slotForInstance(InstanceTable& table, NPP instance);
+
+// Index of the in-use slot owned by `instance`, or NO_SLOT; claims nothing.
+uint16_t findSlotForInstance(const InstanceTable& table, NPP instance);
+
+// Frees the first in-use slot owned by `instance` (instance, inUse and linkId only).
+void releaseSlot(InstanceTable& table, NPP instance);
+
+// Index of the first slot, in use or not, whose hwnd equals `hwnd`; NO_WINDOW_SLOT if none.
+// A null hwnd matches any slot without a window: callers should not pass null.
+uint16_t slotForWindow(const InstanceTable& table, const void* hwnd);
