@@ -1,0 +1,202 @@
+// Embed attributes to LinkRecord: the documented examples and edge cases as one table, then
+// Packed fields are compared through copies (unary +): a reference to them may be misaligned.
+// the reset semantics and the untrusted-input rules (null entries, overlong texts).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin/embed_attributes.h"
+
+namespace {
+
+typedef std::vector<std::pair<std::string, std::string>> Attributes;
+
+const uint32_t THREAD = 0xFFFFFFFE;
+
+// Runs buildLinkRecord on a record pre-filled with junk, as a reused slot would be.
+int32_t build(LinkRecord& link, const Attributes& attributes) {
+  std::memset(&link, 'x', sizeof link);
+  std::vector<const char*> names, values;
+  for (const auto& a : attributes) {
+    names.push_back(a.first.c_str());
+    values.push_back(a.second.c_str());
+  }
+  return buildLinkRecord(link, static_cast<int16_t>(attributes.size()), names.data(),
+                         values.data(), THREAD);
+}
+
+struct Case {
+  const char* label;
+  Attributes attributes;
+  const char* server;
+  uint16_t port;
+  const char* streamName;
+  int32_t selection;
+  uint32_t flags;
+  int32_t tag;
+  int32_t linkSpecified;
+};
+
+const uint32_t DEF = LF_DEFAULT_CONTROLS;
+
+const Case cases[] = {
+    // The documented examples.
+    {"server and name", {{"Server", "mediahost"}, {"Name", "news"}}, "mediahost", 1558, "news", 0, 0, -1, 1},
+    {"stream with selection", {{"Stream", "kvla://10.0.0.5:2000/12"}}, "10.0.0.5", 2000, "", 12, 0, -1, 1},
+    {"live stream, play now", {{"Stream", "kvla://mediahost:1600/__live__"}, {"PlayNow", "yes"}},
+     "mediahost", 1600, "", 0, LF_LIVE | LF_PLAY_NOW, -1, 1},
+    {"function volume", {{"Function", "Volume"}}, "", 1558, "", 0, 0x00050000, -1, 1},
+    {"no attributes", {}, "", 1558, "", 0, 0x009F0000, -1, 0},
+    // Names in any ASCII letter case.
+    {"lower-case name", {{"server", "mediahost"}}, "mediahost", 1558, "", 0, 0, -1, 1},
+    {"upper-case name", {{"SERVER", "mediahost"}}, "mediahost", 1558, "", 0, 0, -1, 1},
+    {"function value any case", {{"fUnCtIoN", "pLaYsToP"}}, "", 1558, "", 0,
+     LF_EMBED_CONTROL | LF_CTL_PLAYSTOP, -1, 1},
+    // First letters.
+    {"PlayNow true", {{"PlayNow", "true"}}, "", 1558, "", 0, LF_PLAY_NOW | DEF, -1, 0},
+    {"AutoStart Yes", {{"AutoStart", "Yes"}}, "", 1558, "", 0, LF_PLAY_NOW | DEF, -1, 0},
+    {"PlayNow 1", {{"PlayNow", "1"}}, "", 1558, "", 0, DEF, -1, 0},
+    {"PlayNow empty", {{"PlayNow", ""}}, "", 1558, "", 0, DEF, -1, 0},
+    {"Audio no", {{"Audio", "no"}}, "", 1558, "", 0, LF_NO_AUDIO | DEF, -1, 0},
+    {"Audio false", {{"Audio", "false"}}, "", 1558, "", 0, LF_NO_AUDIO | DEF, -1, 0},
+    {"Audio off", {{"Audio", "off"}}, "", 1558, "", 0, DEF, -1, 0},
+    {"every flag attribute",
+     {{"Video", "N"}, {"FullScreen", "y"}, {"Live", "Yes"}, {"ShowControl", "f"}, {"Audio", "F"}},
+     "", 1558, "", 0, LF_NO_VIDEO | LF_FULL_SCREEN | LF_LIVE | LF_NO_CONTROL | LF_NO_AUDIO | DEF, -1, 0},
+    {"flags only accumulate", {{"Audio", "no"}, {"Audio", "yes"}}, "", 1558, "", 0, LF_NO_AUDIO | DEF, -1, 0},
+    // Bytes 0x80 and above are not folded (a 0x5F mask would turn these into S, N and Y).
+    {"high byte in name", {{"\xD3" "ERVER", "mediahost"}}, "", 1558, "", 0, DEF, -1, 0},
+    {"high byte first letter N", {{"Audio", "\xCE" "o"}}, "", 1558, "", 0, DEF, -1, 0},
+    {"high byte first letter Y", {{"FullScreen", "\xF9" "es"}}, "", 1558, "", 0, DEF, -1, 0},
+    // Numbers: last one wins, Tag and Instance share a field, Port keeps 16 bits.
+    {"tag then instance", {{"Tag", "5"}, {"Instance", "9"}}, "", 1558, "", 0, DEF, 9, 0},
+    {"instance then tag", {{"Instance", "9"}, {"Tag", "5"}}, "", 1558, "", 0, DEF, 5, 0},
+    {"port above 65535", {{"Port", "70000"}}, "", 4464, "", 0, DEF, -1, 0},
+    {"port without digits", {{"Port", "abc"}}, "", 0, "", 0, DEF, -1, 0},
+    {"selection", {{"Selection", " -3"}}, "", 1558, "", -3, DEF, -1, 0},
+    {"unknown name ignored", {{"Colour", "red"}}, "", 1558, "", 0, DEF, -1, 0},
+    // Stream URLs.
+    {"stream without port", {{"Stream", "kvla://mediahost/news"}}, "mediahost", 1558, "news", 0, 0, -1, 1},
+    {"stream path 007", {{"Stream", "kvla://mediahost/007"}}, "mediahost", 1558, "", 7, 0, -1, 1},
+    {"stream path 0", {{"Stream", "kvla://mediahost/0"}}, "mediahost", 1558, "0", 0, 0, -1, 1},
+    {"stream name resets selection", {{"Selection", "5"}, {"Stream", "kvla://mediahost/news"}},
+     "mediahost", 1558, "news", 0, 0, -1, 1},
+    {"live stream keeps selection", {{"Selection", "5"}, {"Stream", "kvla://mediahost/__LIVE__"}},
+     "mediahost", 1558, "", 5, LF_LIVE, -1, 1},
+    {"stream port overrides Port", {{"Port", "99"}, {"Stream", "kvla://mediahost/x"}},
+     "mediahost", 1558, "x", 0, 0, -1, 1},
+    {"stream with one-letter host skipped", {{"Name", "keep"}, {"Port", "99"}, {"Stream", "kvla://m/news"}},
+     "", 99, "keep", 0, DEF, -1, 0},
+    {"stream without scheme skipped", {{"Stream", "mediahost/news"}}, "", 1558, "", 0, DEF, -1, 0},
+    // Function.
+    {"unknown function", {{"Function", "Dance"}}, "", 1558, "", 0, LF_EMBED_CONTROL, -1, 1},
+    {"empty function", {{"Function", ""}}, "", 1558, "", 0, LF_EMBED_CONTROL, -1, 1},
+    {"slider sets both bits", {{"Function", "Slider"}}, "", 1558, "", 0, LF_EMBED_CONTROL | 0x00180000, -1, 1},
+    {"two functions", {{"Function", "Play"}, {"Function", "Stop"}}, "", 1558, "", 0,
+     LF_EMBED_CONTROL | LF_CTL_PLAY | LF_CTL_STOP, -1, 1},
+};
+
+TEST(BuildLinkRecord, AttributeTable) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    LinkRecord link;
+    EXPECT_EQ(c.linkSpecified, build(link, c.attributes));
+    EXPECT_STREQ(c.server, link.server);
+    EXPECT_EQ(c.port, +link.port);
+    EXPECT_STREQ(c.streamName, link.streamName);
+    EXPECT_EQ(c.selection, +link.selection);
+    EXPECT_EQ(c.flags, +link.flags);
+    EXPECT_EQ(c.tag, +link.tag);
+    EXPECT_EQ(0, +link.reserved);
+    EXPECT_EQ(THREAD, +link.threadHandle);
+  }
+}
+
+TEST(BuildLinkRecord, ResetEmptiesTextsByFirstByteOnlyAndLeavesSpare) {
+  LinkRecord link;
+  build(link, {});
+  EXPECT_EQ('\0', link.streamName[0]);
+  EXPECT_EQ('x', link.streamName[1]);
+  EXPECT_EQ('\0', link.server[0]);
+  EXPECT_EQ('x', link.server[119]);
+  for (uint8_t b : link.spare) EXPECT_EQ('x', b);
+
+  // A shorter name later leaves the older bytes behind its terminator.
+  build(link, {{"Name", "abcdef"}});
+  const char* name = "ab";
+  const char* argn[] = {"Name"};
+  buildLinkRecord(link, 1, argn, &name, THREAD);
+  EXPECT_EQ(0, std::memcmp(link.streamName, "ab\0def", 7));
+}
+
+TEST(BuildLinkRecord, ZeroOrNegativeCountAppliesNothing) {
+  const char* argn[] = {"Server"};
+  const char* argv[] = {"mediahost"};
+  for (int16_t argc : {0, -1, -32768}) {
+    LinkRecord link;
+    std::memset(&link, 'x', sizeof link);
+    EXPECT_EQ(0, buildLinkRecord(link, argc, argn, argv, THREAD));
+    EXPECT_STREQ("", link.server);
+    EXPECT_EQ(LF_DEFAULT_CONTROLS, +link.flags);
+  }
+}
+
+TEST(BuildLinkRecord, NullArraysAndEntriesAreSkipped) {
+  LinkRecord link;
+  const char* argn[] = {"Server", nullptr, "Name", "Port"};
+  const char* argv[] = {nullptr, "mediahost", "news", "2000"};
+  EXPECT_EQ(0, buildLinkRecord(link, 4, argn, nullptr, THREAD));
+  EXPECT_EQ(0, buildLinkRecord(link, 4, nullptr, argv, THREAD));
+  EXPECT_EQ(LF_DEFAULT_CONTROLS, +link.flags);
+  EXPECT_EQ(0, buildLinkRecord(link, 4, argn, argv, THREAD));
+  EXPECT_STREQ("", link.server);
+  EXPECT_STREQ("news", link.streamName);
+  EXPECT_EQ(2000, +link.port);
+}
+
+TEST(BuildLinkRecord, OverlongNameAndServerAreRejected) {
+  const std::string name79(79, 'n'), name80(80, 'n');
+  const std::string server119(119, 's'), server120(120, 's');
+  LinkRecord link;
+  build(link, {{"Name", name79}, {"Server", server119}});
+  EXPECT_EQ(name79, link.streamName);
+  EXPECT_EQ(server119, link.server);
+
+  build(link, {{"Name", "keep"}, {"Name", name80}});
+  EXPECT_STREQ("keep", link.streamName);
+  EXPECT_EQ('x', link.streamName[5]);
+
+  // A rejected server names no link: the default control set follows.
+  EXPECT_EQ(0, build(link, {{"Server", server120}}));
+  EXPECT_STREQ("", link.server);
+  EXPECT_EQ(LF_DEFAULT_CONTROLS, +link.flags);
+}
+
+TEST(BuildLinkRecord, StreamWhoseHostOrPathDoesNotFitChangesNothing) {
+  const Attributes before = {{"Server", "old"}, {"Name", "oldname"}, {"Port", "99"}, {"Selection", "4"}};
+  const std::string longHost = "kvla://" + std::string(120, 'h') + ":2000/news";
+  const std::string longPath = "kvla://mediahost:2000/" + std::string(80, 'p');
+  for (const std::string& url : {longHost, longPath}) {
+    SCOPED_TRACE(url);
+    Attributes attributes = before;
+    LinkRecord expected, link;
+    build(expected, attributes);
+    attributes.push_back({"Stream", url});
+    build(link, attributes);
+    EXPECT_EQ(0, std::memcmp(&expected, &link, sizeof link));
+  }
+  // Without the server before it, the rejected URL leaves the link unspecified.
+  LinkRecord link;
+  EXPECT_EQ(0, build(link, {{"Stream", longPath}}));
+  EXPECT_EQ(LF_DEFAULT_CONTROLS, +link.flags);
+  // The longest that fit are taken.
+  const std::string fits = "kvla://" + std::string(119, 'h') + "/" + std::string(79, 'p');
+  EXPECT_EQ(1, build(link, {{"Stream", fits}}));
+  EXPECT_EQ(std::string(119, 'h'), link.server);
+  EXPECT_EQ(std::string(79, 'p'), link.streamName);
+}
+
+}  // namespace
