@@ -1,0 +1,25 @@
+// The header of a link file: server address, port, selection or stream name, and one option
+// bit, read into an instance's LinkRecord.
+#pragma once
+
+#include <cstddef>
+
+#include "link/link_records.h"
+
+// Header layout (multi-byte fields big-endian).
+const size_t LINK_FILE_MAGIC_OFFSET = 0;
+const unsigned char LINK_FILE_MAGIC = 'K';
+const size_t LINK_FILE_ADDRESS_OFFSET = 4;      // four octets in dotted order
+const size_t LINK_FILE_PORT_OFFSET = 8;
+const size_t LINK_FILE_SELECTION_OFFSET = 12;   // 0: the stream name applies
+const size_t LINK_FILE_OPTIONS_OFFSET = 14;
+const size_t LINK_FILE_FIXED_SIZE = 16;
+const size_t LINK_FILE_NAME_OFFSET = 34;        // NUL-terminated, read only when selection is 0
+const uint16_t LINK_FILE_OPTION_NO_CONTROL = 0x0080;
+
+// Applies the header of a link-file chunk to `link` and swaps the option word (bytes 14 and
+// 15) in `buffer` in place. Returns true when applied; false when the chunk is ignored (null or
+// shorter than 16 bytes, no magic "K", selection 0 without a NUL-terminated name at 34 inside
+// the chunk, or a name that does not fit streamName), in which case neither `link` nor
+// `buffer` changed. Never reads past `length`.
+bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length);
