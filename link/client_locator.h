@@ -1,4 +1,4 @@
-// Finding the client application's link window.
+// Finding the client application's link window, and starting the client application.
 #pragma once
 
 #include <windows.h>
@@ -6,9 +6,35 @@
 // Window class of the client application's link window.
 #define LINK_WINDOW_CLASS "KelvoraLink"
 
+// Where the launch command is kept: the default value of LAUNCH_COMMAND_SUBKEY under
+// HKEY_USERS\LAUNCH_COMMAND_KEY (the default user's profile).
+#define LAUNCH_COMMAND_KEY ".Default\\Software\\Belcor\\Netscape Plugin"
+#define LAUNCH_COMMAND_SUBKEY "LaunchOrbiplayCommand"
+// WIN.INI entry naming the client application's directory, read when the registry is empty.
+#define CLIENT_DIRECTORY_SECTION "Belcor"
+#define CLIENT_DIRECTORY_KEY "VUVE"
+
+// The command that starts the client application (at most 159 characters); empty at load
+// and whenever configuration ended without one. Also written by the find-client dialog.
+extern char launchCommand[160];
+// The launch command followed by " /$l", as last started.
+extern char commandLine[240];
+// This module's instance handle, saved by the library entry routine; the FINDCLIENT
+// dialog template is loaded from it.
+extern HINSTANCE moduleInstance;
+
 // Looks the link window up by class (any title) and caches the result, null included.
 // The only writer of the cached handle.
 HWND findLinkWindow();
 
 // The cached link window handle: as fresh as the last findLinkWindow.
 HWND linkWindow();
+
+// Configures the launch command when it is empty, starts the client application minimized
+// without activation and waits up to 10 s for its link window, dispatching this thread's
+// messages meanwhile. Success shows only in linkWindow(). Callers run findLinkWindow first.
+void launchClient();
+
+// Fills launchCommand from the registry, else from the WIN.INI directory, else by asking
+// the user in the FINDCLIENT dialog, and writes it back to the registry.
+void configureLaunchCommand();

@@ -1,0 +1,45 @@
+#include "link/find_client_dialog.h"
+
+#include "link/client_locator.h"
+#include "link/file_dialog.h"
+#include "link/launch_command.h"
+
+namespace {
+
+// File dialog cache index of the Browse button's Open dialog.
+const int BROWSE_DIALOG_INDEX = 0;
+
+void browse(HWND dialog) {
+  const char* chosen = runFileDialog(dialog, BROWSE_DIALOG_INDEX, "EXE Files^*.EXE^^",
+                                     "Find Kelvora Client APP (ORBIPLAY.EXE)", false, "");
+  if (chosen) SetDlgItemTextA(dialog, IDC_CLIENT_COMMAND, chosen);
+}
+
+}  // namespace
+
+extern "C" INT_PTR CALLBACK FCDLGProc(HWND dialog, UINT message, WPARAM wParam,
+                                      LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      if (launchCommand[0] == '\0') lstrcpyA(launchCommand, CLIENT_PROGRAM_NAME);
+      SetDlgItemTextA(dialog, IDC_CLIENT_COMMAND, launchCommand);
+      break;
+    case WM_COMMAND:
+      // The whole wParam: the control's ID with notification code 0, as a click sends it.
+      if (wParam == IDOK) {
+        GetDlgItemTextA(dialog, IDC_CLIENT_COMMAND, launchCommand, sizeof launchCommand);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+      } else if (wParam == IDCANCEL) {
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+      } else if (wParam == IDC_BROWSE) {
+        browse(dialog);
+      }
+      break;
+    case WM_CLOSE:
+      EndDialog(dialog, 0);
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}

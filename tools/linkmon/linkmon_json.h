@@ -1,0 +1,22 @@
+// The JSON lines linkmon appends to its log file, one object per event. Tests and scripts
+// parse them; the keys are fixed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tools/linkmon/linkmon_decode.h"
+
+// `text` as the inside of a JSON string. Bytes 0x80 and above are written as \u00XX (the
+// ANSI code page is not known here), so the line stays ASCII.
+std::string jsonEscape(const std::string& text);
+
+// {"event":"start","pid":N,"commandLine":"..."}
+std::string startJson(uint32_t pid, const std::string& commandLine);
+// {"event":"window","hwnd":N}
+std::string windowJson(uint64_t hwnd);
+// {"event":"message","seq":N,"code":N,"name":"...","linkId":N,"cbData":N,"nullData":B,
+//  "data":"<hex of all bytes>","reply":N}
+std::string messageJson(const LinkMessageView& m);
+// {"event":"exit"}
+std::string exitJson();

@@ -1,0 +1,179 @@
+// linkmon: a stand-in for the client application. It owns the "KelvoraLink" window, shows
+// every link message on the console, logs it as a JSON line, and answers LINKMSG_NEW as
+// configured. A hidden "KelvoraLinkMonitor" window is always there so it can be closed.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/linkmon/linkmon_decode.h"
+#include "tools/linkmon/linkmon_json.h"
+#include "tools/linkmon/linkmon_options.h"
+#include "tools/linkmon/linkmon_reply.h"
+
+namespace {
+
+const char kLinkClass[] = "KelvoraLink";
+const char kControlClass[] = "KelvoraLinkMonitor";
+const UINT_PTR kCreateLinkWindowTimer = 1;
+const UINT_PTR kLifetimeTimer = 2;
+
+struct Monitor {
+  LinkmonOptions options;
+  ReplyPolicy policy;
+  HANDLE log = INVALID_HANDLE_VALUE;
+  uint32_t seq = 0;
+  HWND control = nullptr;
+  HWND link = nullptr;
+};
+Monitor g;
+
+void say(const std::string& line) {
+  if (g.options.quiet) return;
+  fputs(line.c_str(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+// One WriteFile per line, straight to the system: a reader never sees half a line.
+void logLine(const std::string& line) {
+  if (g.log == INVALID_HANDLE_VALUE) return;
+  std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(g.log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+LRESULT onCopyData(WPARAM wParam, const COPYDATASTRUCT* cds) {
+  LinkMessageView m = {};
+  m.seq = ++g.seq;
+  m.code = wParam;
+  if (cds) {
+    m.dwData = cds->dwData;
+    m.cbData = cds->cbData;
+    m.data = static_cast<const uint8_t*>(cds->lpData);
+  }
+  m.reply = replyTo(&g.policy, m.code);
+  for (const std::string& line : describeLinkMessage(m)) say(line);
+  logLine(messageJson(m));
+  return static_cast<LRESULT>(m.reply);
+}
+
+void createLinkWindow() {
+  // Hidden but top-level: FindWindowA does not see message-only windows.
+  g.link = CreateWindowExA(0, kLinkClass, "linkmon", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!g.link) {
+    say("linkmon: could not create the link window");
+    return;
+  }
+  char text[64];
+  snprintf(text, sizeof text, "linkmon: link window %p created", static_cast<void*>(g.link));
+  say(text);
+  logLine(windowJson(reinterpret_cast<uintptr_t>(g.link)));
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COPYDATA:
+      if (hwnd == g.link) return onCopyData(wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      break;
+    case WM_TIMER:
+      KillTimer(hwnd, wParam);
+      if (wParam == kCreateLinkWindowTimer) createLinkWindow();
+      if (wParam == kLifetimeTimer) {
+        say("linkmon: lifetime over");
+        PostQuitMessage(0);
+      }
+      return 0;
+    case WM_CLOSE:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+bool registerClass(const char* name) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc) != 0;
+}
+
+bool readEnv(const char* name, std::string* value) {
+  char buf[1024];
+  DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+  if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+  if (n >= sizeof buf) {
+    // Longer than the buffer: ask again with room for it.
+    std::vector<char> big(n);
+    n = GetEnvironmentVariableA(name, big.data(), n);
+    value->assign(big.data(), n < big.size() ? n : 0);
+    return true;
+  }
+  value->assign(buf, n);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  std::string error;
+  if (!parseLinkmonOptions(args, readEnv, &g.options, &error)) {
+    fprintf(stderr, "linkmon: %s\n%s", error.c_str(), linkmonUsage());
+    return 2;
+  }
+  if (g.options.help) {
+    fputs(linkmonUsage(), stdout);
+    return 0;
+  }
+  g.policy = makeReplyPolicy(g.options);
+
+  if (!g.options.logPath.empty()) {
+    // Shared for reading and writing so tests and tail -f can follow it while it grows.
+    g.log = CreateFileA(g.options.logPath.c_str(), FILE_APPEND_DATA,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g.log == INVALID_HANDLE_VALUE) {
+      fprintf(stderr, "linkmon: cannot open the log file %s\n", g.options.logPath.c_str());
+      return 1;
+    }
+  }
+  std::string commandLine = GetCommandLineA();
+  logLine(startJson(GetCurrentProcessId(), commandLine));
+  say("linkmon: started as " + commandLine);
+
+  if (!registerClass(kLinkClass) || !registerClass(kControlClass)) {
+    fprintf(stderr, "linkmon: cannot register the window classes\n");
+    return 1;
+  }
+  g.control = CreateWindowExA(0, kControlClass, "linkmon control", WS_OVERLAPPED, 0, 0, 100,
+                              100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!g.control) {
+    fprintf(stderr, "linkmon: cannot create the control window\n");
+    return 1;
+  }
+  if (g.options.lifetimeMs != 0) SetTimer(g.control, kLifetimeTimer, g.options.lifetimeMs, nullptr);
+  if (g.options.noWindow) {
+    say("linkmon: no link window (--no-window)");
+  } else if (g.options.windowDelayMs != 0) {
+    SetTimer(g.control, kCreateLinkWindowTimer, g.options.windowDelayMs, nullptr);
+  } else {
+    createLinkWindow();
+  }
+
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  // The link window goes first, so a sender stops finding it before we stop answering.
+  if (g.link) DestroyWindow(g.link);
+  DestroyWindow(g.control);
+  say("linkmon: exit");
+  logLine(exitJson());
+  if (g.log != INVALID_HANDLE_VALUE) CloseHandle(g.log);
+  return 0;
+}
