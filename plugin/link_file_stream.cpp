@@ -1,0 +1,45 @@
+// Link-file streams: the header updates the instance's LinkRecord, the bytes go on unchanged.
+#include "link/link_channel.h"
+#include "plugin/instance_table.h"
+#include "plugin/link_file_header.h"
+#include "plugin/npp_functions.h"
+
+namespace {
+// Always ready for another 32 KB.
+const int32_t WRITE_READY_BYTES = 0x8000;
+}  // namespace
+
+NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
+  // Every stream is accepted with the delivery the browser chose.
+  if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
+  return NPERR_NO_ERROR;
+}
+
+NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason) {
+  if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
+  return NPERR_NO_ERROR;
+}
+
+void NPP_StreamAsFile(NPP, NPStream*, const char*) {}
+
+int32_t NPP_WriteReady(NPP, NPStream*) { return WRITE_READY_BYTES; }
+
+int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
+  if (instance == nullptr) return -1;  // negative: the browser ends the stream
+  if (buffer == nullptr || len <= 0) return 0;
+
+  uint16_t index = slotForInstance(instanceTable, instance);
+  if (index == NO_SLOT) return len;  // table full: consumed, nothing sent
+
+  // Every chunk is taken as the start of a link file. The header's option word is swapped
+  // in the browser's own buffer, which is then forwarded as it stands.
+  InstanceSlot& slot = instanceTable.slots[index];
+  unsigned char* bytes = static_cast<unsigned char*>(buffer);
+  if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) return 0;
+
+  sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, slot.linkId);
+  sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), slot.linkId);
+  return len;
+}
+
+void NPP_Print(NPP, NPPrint*) {}
