@@ -1,0 +1,214 @@
+// pagerunner's pure parts: the HTML tokenizer and embed finder, src resolution, options.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/pagerunner/call_log.h"
+#include "tools/pagerunner/html_embeds.h"
+#include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+namespace {
+
+// "name=value|name=value" of a tag, for compact expectations.
+std::string flat(const HtmlStartTag& tag) {
+  std::string out;
+  for (const HtmlAttribute& a : tag.attributes) {
+    if (!out.empty()) out += "|";
+    out += a.name + "=" + a.value;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(HtmlTokenizer, ReadsAttributesInEveryQuotingStyle) {
+  struct Row {
+    const char* html;
+    const char* tagName;
+    const char* attributes;
+    bool selfClosing;
+  };
+  const Row rows[] = {
+      {"<EMBED Src=\"a.kvl\" TYPE='application/x-kvla' width=320>", "embed",
+       "Src=a.kvl|TYPE=application/x-kvla|width=320", false},
+      {"<embed hidden PlayNow = yes autostart>", "embed", "hidden=|PlayNow=yes|autostart=", false},
+      {"<embed a=\"x y\" b='it\"s' c=un\"quoted'>", "embed", "a=x y|b=it\"s|c=un\"quoted'", false},
+      {"<embed a=1/>", "embed", "a=1/", false},  // '/' belongs to an unquoted value
+      {"<embed a=\"1\"/>", "embed", "a=1", true},
+      {"<embed a=\"1\" / b=2>", "embed", "a=1|b=2", false},
+      {"<embed/a=1>", "embed", "a=1", false},
+      {"<embed a=>", "embed", "a=", false},
+      {"<embed a=\"\"b=2>", "embed", "a=|b=2", false},
+      {"<embed =x>", "embed", "=x=", false},
+      {"<embed name=a NAME=b Name=c>", "embed", "name=a", false},  // first of repeats wins
+      {"<embed\tsrc\n=\r\"x\"\f>", "embed", "src=x", false},
+  };
+  for (const Row& r : rows) {
+    std::vector<HtmlStartTag> tags = htmlStartTags(r.html);
+    ASSERT_EQ(1u, tags.size()) << r.html;
+    EXPECT_EQ(r.tagName, tags[0].name) << r.html;
+    EXPECT_EQ(r.attributes, flat(tags[0])) << r.html;
+    EXPECT_EQ(r.selfClosing, tags[0].selfClosing) << r.html;
+  }
+}
+
+TEST(HtmlTokenizer, SkipsCommentsDeclarationsEndTagsAndRawText) {
+  const std::string html =
+      "<!DOCTYPE html><?xml x?><html><!-- <embed a=1> -->"
+      "<!--> <p id=1> <!---> <p id=2> <!-- x --!> <p id=3>"
+      "<script type=x>var s = '<embed a=2>'; if (a</b) {}</script ><p id=4>"
+      "<STYLE>p { content: '<embed a=3>' }</style><p id=5>"
+      "<title><embed a=4></title><textarea><embed a=5></TEXTAREA><p id=6>"
+      "</p class='>'><p id=7> a < b <3 </ x> <p id=8></>";
+  std::vector<std::string> ids;
+  for (const HtmlStartTag& t : htmlStartTags(html)) {
+    EXPECT_NE("embed", t.name);
+    if (t.name == "p") ids.push_back(*findAttribute(t, "id"));
+  }
+  EXPECT_EQ((std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}), ids);
+}
+
+TEST(HtmlTokenizer, DecodesCharacterReferences) {
+  struct Row {
+    const char* in;
+    const char* out;
+  };
+  const Row rows[] = {
+      {"a&amp;b&lt;&gt;&quot;&apos;", "a&b<>\"'"},
+      {"&nbsp;", "\xC2\xA0"},
+      {"&#65;&#x42;&#X43;&#0068", "ABCD"},
+      {"&#xE9;&#8364;&#x1F600;", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"&#0;&#xD800;&#x110000;&#99999999999999;", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"&unknown; &amp &# &#x; & &AMP;", "&unknown; &amp &# &#x; & &AMP;"},
+      {"kvla://h/a&amp;b", "kvla://h/a&b"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.out, decodeCharacterReferences(r.in)) << r.in;
+  // Inside tags, in quoted and unquoted values alike.
+  std::vector<HtmlStartTag> tags = htmlStartTags("<embed a=\"&lt;x&gt;\" b=&#49;&#50;>");
+  ASSERT_EQ(1u, tags.size());
+  EXPECT_EQ("a=<x>|b=12", flat(tags[0]));
+}
+
+TEST(HtmlTokenizer, SurvivesMalformedAndTruncatedInput) {
+  // A tag cut off by the end of the text is dropped.
+  EXPECT_TRUE(htmlStartTags("<embed a=\"1").empty());
+  EXPECT_TRUE(htmlStartTags("<embed a=").empty());
+  EXPECT_TRUE(htmlStartTags("<embed").empty());
+  EXPECT_TRUE(htmlStartTags("<!-- <embed>").empty());
+  ASSERT_EQ(1u, htmlStartTags("<script><embed>").size());  // the <script> alone
+  EXPECT_TRUE(findKvlaEmbeds("<script><embed type=application/x-kvla>").empty());
+  // NUL characters become U+FFFD and do not end the value.
+  std::vector<HtmlStartTag> tags = htmlStartTags(std::string("<embed a=\"x\0y\">", 15));
+  ASSERT_EQ(1u, tags.size());
+  EXPECT_EQ("a=x\xEF\xBF\xBDy", flat(tags[0]));
+  // Every prefix of a nasty document parses (ASan watches for overreads).
+  const char text[] =
+      "<!--x--!><embed a='1' b=\"&#x41\" c=&amp d/><script>'</scr'</script ><!x><?y>"
+      "</ a><EmBeD src=n.KVL?x#y/><style></style ><embed =\"=\"\0\x80\xff>&#";
+  const std::string nasty(text, sizeof text - 1);
+  for (size_t n = 0; n <= nasty.size(); ++n) htmlStartTags(nasty.substr(0, n));
+  EXPECT_EQ(4u, htmlStartTags(nasty).size());
+}
+
+TEST(KvlaEmbeds, AreFoundByTypeOrLinkFileSource) {
+  const std::string html =
+      "<embed type='application/x-kvla' Server=a>"
+      "<embed type=' Application/X-KVLA ' Server=b>"
+      "<embed src='news.KVL'>"
+      "<embed src='news.kvl?x=1#f'>"
+      "<embed type='video/other' src='x.kvl'>"
+      "<embed type='video/other' src='x.avi'>"
+      "<embed src='x.kvl.txt'>"
+      "<object type='application/x-kvla'></object>"
+      "<embedded type='application/x-kvla'>"
+      "<script><embed type='application/x-kvla' Server=c></script>";
+  std::vector<HtmlStartTag> embeds = findKvlaEmbeds(html);
+  std::vector<std::string> found;
+  for (const HtmlStartTag& e : embeds) found.push_back(flat(e));
+  EXPECT_EQ((std::vector<std::string>{"type=application/x-kvla|Server=a",
+                                      "type= Application/X-KVLA |Server=b", "src=news.KVL",
+                                      "src=news.kvl?x=1#f", "type=video/other|src=x.kvl"}),
+            found);
+}
+
+TEST(PageSource, ResolvesLocalFilesAgainstThePage) {
+  struct Row {
+    const char* src;
+    const char* path;  // null: no local file
+  };
+  const Row rows[] = {
+      {"news.kvl", "Z:\\site\\pages\\news.kvl"},
+      {" sub/a%20b.kvl?x=1#top ", "Z:\\site\\pages\\sub\\a b.kvl"},
+      {"../links/x.kvl", "Z:\\site\\pages\\..\\links\\x.kvl"},
+      {"C:\\x\\y.kvl", "C:\\x\\y.kvl"},
+      {"c:/x/y.kvl", "c:\\x\\y.kvl"},
+      {"/abs/y.kvl", "\\abs\\y.kvl"},
+      {"file:///D:/z/y.kvl", "D:\\z\\y.kvl"},
+      {"FILE:/D:/z/y.kvl", "D:\\z\\y.kvl"},
+      {"http://host/x.kvl", nullptr},
+      {"kvla://host:1600/news", nullptr},
+      {"//host/share/x.kvl", nullptr},
+      {"file://host/x.kvl", nullptr},
+      {"", nullptr},
+      {"  ?q", nullptr},
+  };
+  for (const Row& r : rows) {
+    std::string path = "untouched";
+    bool local = localFileForSrc("Z:\\site\\pages/demo.html", r.src, &path);
+    EXPECT_EQ(r.path != nullptr, local) << r.src;
+    EXPECT_EQ(r.path ? r.path : "untouched", path) << r.src;
+  }
+  EXPECT_EQ("file:///Z:/a%20b/n%25.kvl", fileUrlForPath("Z:\\a b\\n%.kvl"));
+}
+
+TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
+  PageRunnerOptions o;
+  std::string error;
+  ASSERT_TRUE(parsePageRunnerOptions({"--ansi-windows", "m.dll", "--keep-open", "250",
+                                      "--destroy-after-failed-new", "--close-window=K", "p.html"},
+                                     &o, &error));
+  EXPECT_EQ("m.dll", o.modulePath);
+  EXPECT_EQ("p.html", o.pagePath);
+  EXPECT_TRUE(o.ansiWindows);
+  EXPECT_TRUE(o.destroyAfterFailedNew);
+  EXPECT_EQ(250u, o.keepOpenMs);
+  EXPECT_EQ("K", o.closeWindowClass);
+
+  ASSERT_TRUE(parsePageRunnerOptions({"m.dll", "p.html"}, &o, &error));
+  EXPECT_FALSE(o.ansiWindows);
+  EXPECT_FALSE(o.destroyAfterFailedNew);
+  EXPECT_EQ(0u, o.keepOpenMs);
+  ASSERT_TRUE(parsePageRunnerOptions({"--help"}, &o, &error));
+  EXPECT_TRUE(o.help);
+  ASSERT_TRUE(parsePageRunnerOptions({"--", "--odd.dll", "p.html"}, &o, &error));
+  EXPECT_EQ("--odd.dll", o.modulePath);
+
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"m.dll"},
+      {"m.dll", "p.html", "q.html"},
+      {"--keep-open", "m.dll", "p.html"},
+      {"m.dll", "p.html", "--keep-open"},
+      {"--keep-open=-1", "m.dll", "p.html"},
+      {"--keep-open=1e3", "m.dll", "p.html"},
+      {"--keep-open=999999999", "m.dll", "p.html"},
+      {"--ansi-windows=1", "m.dll", "p.html"},
+      {"--close-window=", "m.dll", "p.html"},
+      {"--unicode", "m.dll", "p.html"},
+  };
+  for (const auto& args : bad) {
+    error.clear();
+    EXPECT_FALSE(parsePageRunnerOptions(args, &o, &error)) << (args.empty() ? "" : args[0]);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(CallLog, QuotesTextAndNamesCodes) {
+  EXPECT_EQ("\"a\\\"b\\\\c\\x0A\\xC3\\xA9\"", quotedText("a\"b\\c\n\xC3\xA9"));
+  EXPECT_EQ("{Server=\"h\", hidden=\"\"}", attributeList({{"Server", "h"}, {"hidden", ""}}));
+  EXPECT_EQ("5 (NPERR_OUT_OF_MEMORY_ERROR)", npErrorText(5));
+  EXPECT_EQ("-1 (unknown)", npErrorText(-1));
+  EXPECT_EQ("99 (unknown)", npErrorText(99));
+}

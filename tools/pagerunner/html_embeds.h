@@ -1,0 +1,45 @@
+// Finding the plug-in objects of a web page: a small HTML tokenizer that reads start tags
+// and their attributes the way browsers do, and the test that picks our embeds out.
+// Pure: no Windows, no files; the page text comes in as bytes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct HtmlAttribute {
+  std::string name;   // as written in the page (letter case kept)
+  std::string value;  // character references decoded; empty for an attribute without value
+};
+
+struct HtmlStartTag {
+  std::string name;  // lower case
+  std::vector<HtmlAttribute> attributes;  // document order; a repeated name keeps the first
+  bool selfClosing = false;               // written as <name ... />
+};
+
+// Every start tag of `html`, in document order. Comments, <!...> and <?...> declarations,
+// end tags and the raw text of <script>, <style> and the other raw-text elements are
+// skipped; a tag cut off by the end of the text is dropped, as browsers drop it. NUL
+// characters in attribute names and values become U+FFFD, as in browsers.
+// Never fails: malformed text yields whatever tags can be read from it.
+std::vector<HtmlStartTag> htmlStartTags(const std::string& html);
+
+// Decodes the character references in `text` (&amp; &lt; &gt; &quot; &apos; &nbsp;,
+// &#NN; and &#xHH;) into UTF-8. Unknown or unterminated named references stay as written;
+// numeric ones that name no valid character become U+FFFD.
+std::string decodeCharacterReferences(const std::string& text);
+
+// The value of the first attribute named `name` (ASCII letters compared without case),
+// or null.
+const std::string* findAttribute(const HtmlStartTag& tag, const char* name);
+
+// The MIME type that the module handles.
+extern const char* const KVLA_MIME_TYPE;
+
+// Whether `tag` is an <embed> for the module: its "type" is application/x-kvla, or its
+// "src" names a .kvl file (both without regard to case; the query and fragment of the
+// src are not part of its file name).
+bool isKvlaEmbed(const HtmlStartTag& tag);
+
+// The module's <embed> elements of `html`, in document order.
+std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html);

@@ -1,0 +1,15 @@
+// Where an embed's src leads when the page is a local file: the browser's part of
+// resolving a relative URL against the page, reduced to what a local page needs.
+#pragma once
+
+#include <string>
+
+// Resolves `src` against the page at `pagePath` (a Windows path, '\' or '/'). A relative
+// reference is taken from the page's folder; "file:" URLs and absolute paths ("C:\x",
+// "\x", "/x") are used as they are. Percent escapes are decoded; the query and fragment
+// are dropped; '/' becomes '\'. Returns false, with `path` untouched, for a src that
+// names no local file: empty, another URL scheme (http:, kvla:, ...), or "//host/...".
+bool localFileForSrc(const std::string& pagePath, const std::string& src, std::string* path);
+
+// The file: URL of a Windows path, as a browser reports it in NPStream::url.
+std::string fileUrlForPath(const std::string& path);

@@ -1,0 +1,553 @@
+// pagerunner: plays a browser's part towards the plug-in module, for people writing pages
+// and for tests. It loads the module like a browser, gives every application/x-kvla embed
+// of a local page an instance and a window, streams local link files into it, tears it all
+// down again, and prints each call with its arguments and result on one flushed line.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/npapi.h"
+#include "tools/pagerunner/call_log.h"
+#include "tools/pagerunner/html_embeds.h"
+#include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+namespace {
+
+typedef NPError(NP_OSCALL* GetEntryPointsFunc)(NPPluginFuncs*);
+typedef NPError(NP_OSCALL* PluginInitFunc)(NPNetscapeFuncs*);
+typedef NPError(NP_OSCALL* PluginShutdownFunc)();
+
+// Stream types and reasons beyond those the module's header declares.
+const uint16_t STREAM_AS_FILE = 3;
+const uint16_t STREAM_AS_FILE_ONLY = 4;
+const NPReason REASON_DONE = 0;
+const NPReason REASON_NETWORK_ERROR = 1;
+const NPReason REASON_USER_BREAK = 2;
+
+// Exit codes.
+const int EXIT_ALL_OK = 0;
+const int EXIT_CALL_FAILED = 1;
+const int EXIT_LOAD_ERROR = 2;
+
+const int MARGIN = 8;
+const int DEFAULT_WIDTH = 320;
+const int DEFAULT_HEIGHT = 60;
+const size_t MAX_LINK_FILE = 16u << 20;  // a link file is a few dozen bytes
+
+int exitCode = EXIT_ALL_OK;
+bool pageClosed = false;
+
+void noteOutcome(int code) {
+  if (code > exitCode) exitCode = code;
+}
+
+// One line on stdout, flushed at once so that it interleaves with other programs' output.
+void say(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+// A load or usage problem: one line on stderr naming it.
+void complain(const std::string& text) {
+  fflush(stdout);
+  fprintf(stderr, "pagerunner: %s\n", text.c_str());
+  fflush(stderr);
+}
+
+std::string hex(uintptr_t value) {
+  char buf[32];
+  snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value));
+  return buf;
+}
+
+std::string hwndText(HWND h) { return hex(reinterpret_cast<uintptr_t>(h)); }
+
+std::string systemErrorText(DWORD error) {
+  char buf[256] = "";
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, buf, sizeof buf, nullptr);
+  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == ' ')) buf[--n] = 0;
+  return "error " + std::to_string(error) + (n ? ": " + std::string(buf) : std::string());
+}
+
+template <typename F>
+F exportedFunction(HMODULE module, const char* name) {
+  FARPROC p = GetProcAddress(module, name);
+  F f;
+  static_assert(sizeof f == sizeof p, "function pointers of one size");
+  memcpy(&f, &p, sizeof f);
+  return f;
+}
+
+bool readFile(const std::string& path, std::vector<char>* data, size_t limit) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  data->clear();
+  char buf[4096];
+  size_t n;
+  bool ok = true;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+    if (data->size() + n > limit) {
+      ok = false;
+      break;
+    }
+    data->insert(data->end(), buf, buf + n);
+  }
+  if (ferror(f)) ok = false;
+  fclose(f);
+  return ok;
+}
+
+std::string fullPath(const std::string& path) {
+  char buf[MAX_PATH * 4];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);
+  return n > 0 && n < sizeof buf ? std::string(buf, n) : path;
+}
+
+// ---- Windows of the page --------------------------------------------------------------
+
+const wchar_t* const PAGE_CLASS = L"PageRunnerPage";
+const wchar_t* const OBJECT_CLASS_W = L"PageRunnerObjectW";
+const char* const OBJECT_CLASS_A = "PageRunnerObjectA";
+
+LRESULT CALLBACK pageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE) {  // the person is done looking; teardown follows in main
+    pageClosed = true;
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// The page's own procedure for plug-in windows: draws a frame and says that WM_PAINT
+// arrived, so the trace shows paints passing through whatever the module installed.
+LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT) {
+    int number = static_cast<int>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    say("#%d WM_PAINT reached the page's window procedure (%s)", number, hwndText(hwnd).c_str());
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    char label[64];
+    snprintf(label, sizeof label, " #%d application/x-kvla", number);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, 4, 4, label, static_cast<int>(strlen(label)));
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return unicode ? DefWindowProcW(hwnd, msg, wParam, lParam)
+                 : DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK objectProcW(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(true, h, m, w, l); }
+LRESULT CALLBACK objectProcA(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(false, h, m, w, l); }
+
+bool registerClasses() {
+  HINSTANCE self = GetModuleHandleW(nullptr);
+  WNDCLASSW page = {};
+  page.lpfnWndProc = pageProc;
+  page.hInstance = self;
+  page.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  page.lpszClassName = PAGE_CLASS;
+  WNDCLASSW objW = {};
+  objW.lpfnWndProc = objectProcW;
+  objW.hInstance = self;
+  objW.lpszClassName = OBJECT_CLASS_W;
+  WNDCLASSA objA = {};
+  objA.lpfnWndProc = objectProcA;
+  objA.hInstance = self;
+  objA.lpszClassName = OBJECT_CLASS_A;
+  return RegisterClassW(&page) && RegisterClassW(&objW) && RegisterClassA(&objA);
+}
+
+// Dispatches this thread's messages; with `ms` > 0 keeps doing so for that long or until
+// the page window is closed.
+void pumpMessages(DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    DWORD elapsed = GetTickCount() - start;
+    if (ms == 0 || elapsed >= ms || pageClosed) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+  }
+}
+
+// ---- The objects of the page ------------------------------------------------------------
+
+struct PageObject {
+  int number = 0;  // 1-based, document order
+  HtmlStartTag embed;
+  std::vector<std::string> names, values;  // own the argn/argv texts
+  std::vector<char*> argn, argv;
+  NPP_t npp = {};
+  HWND window = nullptr;
+  int x = 0, y = 0, width = DEFAULT_WIDTH, height = DEFAULT_HEIGHT;
+  bool newCalled = false;
+  bool created = false;  // NPP_New succeeded
+};
+
+// A width or height attribute in pixels, when it is a plain number in a sane range.
+int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
+  const std::string* v = findAttribute(tag, name);
+  if (!v || v->empty() || v->size() > 4) return fallback;
+  int n = 0;
+  for (char c : *v) {
+    if (c < '0' || c > '9') return fallback;
+    n = n * 10 + (c - '0');
+  }
+  return n >= 1 && n <= 4000 ? n : fallback;
+}
+
+void prepareObject(PageObject* o, int number, HtmlStartTag embed, int y) {
+  o->number = number;
+  o->embed = std::move(embed);
+  o->npp.ndata = o;
+  for (const HtmlAttribute& a : o->embed.attributes) {
+    o->names.push_back(a.name);
+    o->values.push_back(a.value);
+  }
+  for (size_t i = 0; i < o->names.size(); ++i) {
+    o->argn.push_back(&o->names[i][0]);
+    o->argv.push_back(&o->values[i][0]);
+  }
+  o->argn.push_back(nullptr);
+  o->argv.push_back(nullptr);
+  o->x = MARGIN;
+  o->y = y;
+  o->width = sizeAttribute(o->embed, "width", DEFAULT_WIDTH);
+  o->height = sizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
+}
+
+char mimeType[] = "application/x-kvla";
+
+// NPP_NewStream, NPP_WriteReady/NPP_Write in chunks the module allows, NPP_DestroyStream.
+void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& path) {
+  std::vector<char> data;
+  if (!readFile(path, &data, MAX_LINK_FILE)) {
+    complain("load error: #" + std::to_string(o->number) + " cannot read link file " + path);
+    noteOutcome(EXIT_LOAD_ERROR);
+    return;
+  }
+  if (!f.newstream || !f.writeready || !f.write || !f.destroystream) {
+    say("#%d link file %s not streamed: the module has no stream entry points", o->number,
+        path.c_str());
+    noteOutcome(EXIT_CALL_FAILED);
+    return;
+  }
+  std::string url = fileUrlForPath(path);
+  NPStream stream = {};
+  stream.url = url.c_str();
+  stream.end = static_cast<uint32_t>(data.size());
+  uint16_t stype = NP_NORMAL;
+  NPError rc = f.newstream(&o->npp, mimeType, &stream, 0, &stype);
+  say("#%d NPP_NewStream(#%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s", o->number,
+      o->number, mimeType, quotedText(url).c_str(), stream.end, npErrorText(rc).c_str(),
+      streamTypeName(stype));
+  if (rc != NPERR_NO_ERROR) {
+    noteOutcome(EXIT_CALL_FAILED);
+    return;
+  }
+  NPReason reason = REASON_DONE;
+  size_t offset = 0;
+  int notReady = 0;
+  while (stype != STREAM_AS_FILE_ONLY && offset < data.size()) {
+    int32_t ready = f.writeready(&o->npp, &stream);
+    say("#%d NPP_WriteReady(#%d) = %d", o->number, o->number, ready);
+    if (ready <= 0) {
+      // Not ready: a browser tries again later; give up after a while.
+      if (++notReady >= 20) {
+        say("#%d the module stayed not ready; stream abandoned", o->number);
+        reason = REASON_USER_BREAK;
+        break;
+      }
+      pumpMessages(0);
+      Sleep(10);
+      continue;
+    }
+    notReady = 0;
+    size_t left = data.size() - offset;
+    int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) ? left : ready);
+    int32_t taken = f.write(&o->npp, &stream, static_cast<int32_t>(offset), len, &data[offset]);
+    say("#%d NPP_Write(#%d, offset=%u, len=%d) = %d", o->number, o->number,
+        static_cast<unsigned>(offset), len, taken);
+    if (taken < 0) {
+      reason = REASON_NETWORK_ERROR;
+      break;
+    }
+    if (taken == 0) {  // the same bytes would be refused again
+      say("#%d the module took none of %d bytes; stream abandoned", o->number, len);
+      reason = REASON_USER_BREAK;
+      break;
+    }
+    offset += static_cast<size_t>(taken < len ? taken : len);
+  }
+  if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
+  if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
+      f.asfile) {
+    f.asfile(&o->npp, &stream, path.c_str());
+    say("#%d NPP_StreamAsFile(#%d, %s)", o->number, o->number, quotedText(path).c_str());
+  }
+  rc = f.destroystream(&o->npp, &stream, reason);
+  say("#%d NPP_DestroyStream(#%d, %s) = %s", o->number, o->number, npReasonName(reason),
+      npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+}
+
+void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePath, bool ansi) {
+  say("#%d <embed> %s", o->number, attributeList(o->embed.attributes).c_str());
+  int16_t argc = static_cast<int16_t>(o->names.size());
+  o->newCalled = true;
+  NPError rc = f.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(), nullptr);
+  say("#%d NPP_New(\"%s\", #%d, NP_EMBED, argc=%d, %s, saved=NULL) = %s", o->number, mimeType,
+      o->number, argc, attributeList(o->embed.attributes).c_str(), npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) {
+    noteOutcome(EXIT_CALL_FAILED);
+    return;
+  }
+  o->created = true;
+
+  if (f.setwindow) {
+    NPWindow w = {};
+    w.window = o->window;
+    w.x = o->x;
+    w.y = o->y;
+    w.width = static_cast<uint32_t>(o->width);
+    w.height = static_cast<uint32_t>(o->height);
+    w.clipRect.right = static_cast<uint16_t>(o->width);
+    w.clipRect.bottom = static_cast<uint16_t>(o->height);
+    w.type = NPWindowTypeWindow;
+    rc = f.setwindow(&o->npp, &w);
+    say("#%d NPP_SetWindow(#%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
+        o->number, o->number, hwndText(o->window).c_str(), ansi ? "ANSI" : "Unicode", o->x,
+        o->y, o->width, o->height, npErrorText(rc).c_str());
+    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  }
+
+  // Show and repaint the plug-in window so that WM_PAINT flows through its procedure.
+  say("#%d repainting window %s", o->number, hwndText(o->window).c_str());
+  ShowWindow(o->window, SW_SHOWNA);
+  RedrawWindow(o->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  UpdateWindow(o->window);
+
+  const std::string* src = findAttribute(o->embed, "src");
+  std::string path;
+  if (src && !src->empty()) {
+    if (localFileForSrc(pagePath, *src, &path))
+      streamLinkFile(f, o, path);
+    else
+      say("#%d src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
+  }
+  pumpMessages(0);
+}
+
+void destroyObject(const NPPluginFuncs& f, PageObject* o) {
+  NPSavedData* saved = nullptr;
+  NPError rc = f.destroy(&o->npp, &saved);
+  say("#%d NPP_Destroy(#%d, &save) = %s%s", o->number, o->number, npErrorText(rc).c_str(),
+      saved ? ", saved data returned" : "");
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+}
+
+// Posts WM_CLOSE to the windows of class `className` (top-level and message-only) and
+// waits up to 5 seconds for their programs to exit.
+void closeWindowsOfClass(const std::string& className) {
+  std::vector<HANDLE> processes;
+  int count = 0;
+  HWND parents[] = {nullptr, HWND_MESSAGE};
+  for (HWND parent : parents) {
+    for (HWND w = FindWindowExA(parent, nullptr, className.c_str(), nullptr); w;
+         w = FindWindowExA(parent, w, className.c_str(), nullptr)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      HANDLE p = pid != GetCurrentProcessId() ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
+      if (p) processes.push_back(p);
+      PostMessageA(w, WM_CLOSE, 0, 0);
+      ++count;
+    }
+  }
+  say("closing %d window(s) of class %s", count, quotedText(className).c_str());
+  DWORD start = GetTickCount();
+  for (HANDLE p : processes) {
+    DWORD elapsed = GetTickCount() - start;
+    DWORD rc = WaitForSingleObject(p, elapsed < 5000 ? 5000 - elapsed : 0);
+    if (rc != WAIT_OBJECT_0) say("a program of class %s did not exit within 5 s", className.c_str());
+    CloseHandle(p);
+  }
+}
+
+int run(const PageRunnerOptions& opt) {
+  std::string pagePath = fullPath(opt.pagePath);
+  std::vector<char> page;
+  if (!readFile(pagePath, &page, 64u << 20)) {
+    complain("load error: cannot read page " + pagePath);
+    return EXIT_LOAD_ERROR;
+  }
+  std::vector<HtmlStartTag> embeds = findKvlaEmbeds(std::string(page.begin(), page.end()));
+  say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
+      static_cast<unsigned>(embeds.size()));
+  if (embeds.empty()) return EXIT_ALL_OK;  // a browser would not load the module at all
+  for (size_t i = 0; i < embeds.size(); ++i) {
+    if (embeds[i].attributes.size() > 32767) {
+      complain("load error: object #" + std::to_string(i + 1) + " has too many attributes");
+      return EXIT_LOAD_ERROR;
+    }
+  }
+
+  std::string modulePath = fullPath(opt.modulePath);
+  HMODULE module = LoadLibraryA(modulePath.c_str());
+  DWORD loadError = GetLastError();
+  say("LoadLibraryA(%s) = %s", quotedText(modulePath).c_str(),
+      module ? hex(reinterpret_cast<uintptr_t>(module)).c_str() : "NULL");
+  if (!module) {
+    complain("load error: the module did not load (" + systemErrorText(loadError) + ")");
+    return EXIT_LOAD_ERROR;
+  }
+  GetEntryPointsFunc getEntryPoints = exportedFunction<GetEntryPointsFunc>(module, "NP_GetEntryPoints");
+  PluginInitFunc pluginInit = exportedFunction<PluginInitFunc>(module, "NP_PluginInit");
+  PluginShutdownFunc pluginShutdown = exportedFunction<PluginShutdownFunc>(module, "NP_PluginShutdown");
+  if (!getEntryPoints || !pluginInit || !pluginShutdown) {
+    complain(std::string("load error: the module does not export ") +
+             (!getEntryPoints ? "NP_GetEntryPoints" : !pluginInit ? "NP_PluginInit" : "NP_PluginShutdown"));
+    FreeLibrary(module);
+    return EXIT_LOAD_ERROR;
+  }
+
+  NPPluginFuncs funcs = {};  // size 0: the module fills in its own size
+  NPError rc = getEntryPoints(&funcs);
+  std::string entries;
+  const struct {
+    const char* name;
+    bool present;
+  } table[] = {{"newp", funcs.newp != nullptr},
+               {"destroy", funcs.destroy != nullptr},
+               {"setwindow", funcs.setwindow != nullptr},
+               {"newstream", funcs.newstream != nullptr},
+               {"destroystream", funcs.destroystream != nullptr},
+               {"asfile", funcs.asfile != nullptr},
+               {"writeready", funcs.writeready != nullptr},
+               {"write", funcs.write != nullptr},
+               {"print", funcs.print != nullptr},
+               {"event", funcs.event != nullptr}};
+  for (const auto& e : table) entries += std::string(" ") + e.name + (e.present ? "" : "=null");
+  say("NP_GetEntryPoints({size=0}) = %s; size=%u version=%u entries:%s", npErrorText(rc).c_str(),
+      funcs.size, funcs.version, entries.c_str());
+  if (rc != NPERR_NO_ERROR) {
+    noteOutcome(EXIT_CALL_FAILED);
+    FreeLibrary(module);
+    return exitCode;
+  }
+  if (!funcs.newp || !funcs.destroy) {
+    complain("load error: the module's table lacks NPP_New or NPP_Destroy");
+    FreeLibrary(module);
+    return EXIT_LOAD_ERROR;
+  }
+
+  // The browser's table: the module keeps its address and calls none of its entries.
+  static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
+  rc = pluginInit(&browserFuncs);
+  say("NP_PluginInit({size=%u, version=%u}) = %s", browserFuncs.size, browserFuncs.version,
+      npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) {
+    noteOutcome(EXIT_CALL_FAILED);
+    FreeLibrary(module);
+    return exitCode;
+  }
+
+  // The page: one window, one hidden child per object, stacked top to bottom.
+  std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
+  int y = MARGIN, pageWidth = 2 * MARGIN + DEFAULT_WIDTH;
+  for (size_t i = 0; i < embeds.size(); ++i) {
+    prepareObject(&objects[i], static_cast<int>(i + 1), std::move(embeds[i]), y);
+    y += objects[i].height + MARGIN;
+    if (2 * MARGIN + objects[i].width > pageWidth) pageWidth = 2 * MARGIN + objects[i].width;
+  }
+  HWND pageWindow = nullptr;
+  if (registerClasses()) {
+    std::wstring title = L"pagerunner";
+    RECT r = {0, 0, pageWidth, y};
+    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    pageWindow = CreateWindowExW(0, PAGE_CLASS, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                 40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  }
+  for (PageObject& o : objects) {
+    if (!pageWindow) break;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    HINSTANCE self = GetModuleHandleW(nullptr);
+    o.window = opt.ansiWindows
+                   ? CreateWindowExA(0, OBJECT_CLASS_A, "", style, o.x, o.y, o.width, o.height,
+                                     pageWindow, nullptr, self, nullptr)
+                   : CreateWindowExW(0, OBJECT_CLASS_W, L"", style, o.x, o.y, o.width, o.height,
+                                     pageWindow, nullptr, self, nullptr);
+    if (!o.window) break;
+    SetWindowLongPtrW(o.window, GWLP_USERDATA, o.number);
+  }
+  if (!pageWindow || !objects.back().window) {
+    complain("load error: cannot create the page's windows (" + systemErrorText(GetLastError()) + ")");
+    noteOutcome(EXIT_LOAD_ERROR);
+  } else {
+    ShowWindow(pageWindow, SW_SHOWNOACTIVATE);
+    UpdateWindow(pageWindow);
+    pumpMessages(0);
+    for (PageObject& o : objects) playObject(funcs, &o, pagePath, opt.ansiWindows);
+    if (opt.keepOpenMs > 0) {
+      say("keeping the page open for %u ms", opt.keepOpenMs);
+      pumpMessages(opt.keepOpenMs);
+    }
+  }
+
+  for (PageObject& o : objects) {
+    if (o.created || (o.newCalled && opt.destroyAfterFailedNew)) destroyObject(funcs, &o);
+  }
+  for (PageObject& o : objects)
+    if (o.window) DestroyWindow(o.window);
+  if (pageWindow) DestroyWindow(pageWindow);
+  pumpMessages(0);
+
+  rc = pluginShutdown();
+  say("NP_PluginShutdown() = %s", npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  BOOL freed = FreeLibrary(module);
+  say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
+      freed ? "TRUE" : "FALSE");
+  return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  PageRunnerOptions opt;
+  std::string error;
+  if (!parsePageRunnerOptions(args, &opt, &error)) {
+    complain("usage error: " + error);
+    fputs(pageRunnerUsage(), stderr);
+    return EXIT_LOAD_ERROR;
+  }
+  if (opt.help) {
+    fputs(pageRunnerUsage(), stdout);
+    return EXIT_ALL_OK;
+  }
+  int code = run(opt);
+  if (!opt.closeWindowClass.empty()) closeWindowsOfClass(opt.closeWindowClass);
+  say("pagerunner: exit code %d (%s)", code,
+      code == EXIT_ALL_OK ? "all calls succeeded"
+                          : code == EXIT_CALL_FAILED ? "some NPAPI call failed" : "usage or load error");
+  return code;
+}

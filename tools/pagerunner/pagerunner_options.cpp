@@ -1,0 +1,99 @@
+#include "tools/pagerunner/pagerunner_options.h"
+
+namespace {
+
+// Milliseconds: digits only, at most a day, so that a typo does not become 0 or forever.
+bool parseMilliseconds(const std::string& text, uint32_t* out) {
+  if (text.empty() || text.size() > 8) return false;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (value > 86400000u) return false;
+  *out = value;
+  return true;
+}
+
+}  // namespace
+
+const char* pageRunnerUsage() {
+  return "usage: pagerunner [options] MODULE.DLL PAGE.html\n"
+         "Loads MODULE.DLL as a browser would and plays the page's application/x-kvla\n"
+         "embeds (and their .kvl link files) through it, printing every call.\n"
+         "  --ansi-windows              plug-in windows of an ANSI window class\n"
+         "                              (default: Unicode, as browsers use)\n"
+         "  --destroy-after-failed-new  call NPP_Destroy also when NPP_New failed\n"
+         "  --keep-open MS              pump messages for MS milliseconds before teardown\n"
+         "  --close-window CLASS        at the end, close the top-level windows of CLASS\n"
+         "                              and wait for their programs to exit\n"
+         "  --help                      this text\n"
+         "Exit code: 0 all calls succeeded, 1 some NPAPI call failed, 2 usage or load error.\n";
+}
+
+bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOptions* out,
+                            std::string* error) {
+  PageRunnerOptions o;
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a.compare(0, 2, "--") != 0) {
+      operands.push_back(a);
+      continue;
+    }
+    std::string name = a, value;
+    bool inlineValue = false;
+    size_t eq = a.find('=');
+    if (eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      inlineValue = true;
+    }
+    bool valued = name == "--keep-open" || name == "--close-window";
+    if (valued && !inlineValue) {
+      if (i + 1 >= args.size()) {
+        *error = "missing value for " + name;
+        return false;
+      }
+      value = args[++i];
+    } else if (!valued && inlineValue) {
+      *error = "option " + name + " takes no value";
+      return false;
+    }
+    if (name == "--") {
+      optionsEnded = true;
+    } else if (name == "--ansi-windows") {
+      o.ansiWindows = true;
+    } else if (name == "--destroy-after-failed-new") {
+      o.destroyAfterFailedNew = true;
+    } else if (name == "--help") {
+      o.help = true;
+    } else if (name == "--keep-open") {
+      if (!parseMilliseconds(value, &o.keepOpenMs)) {
+        *error = "bad value for --keep-open: \"" + value + "\"";
+        return false;
+      }
+    } else if (name == "--close-window") {
+      if (value.empty()) {
+        *error = "empty value for --close-window";
+        return false;
+      }
+      o.closeWindowClass = value;
+    } else {
+      *error = "unknown option " + name;
+      return false;
+    }
+  }
+  if (!o.help) {
+    if (operands.size() != 2) {
+      *error = operands.size() < 2 ? "MODULE.DLL and PAGE.html are needed"
+                                   : "too many arguments: " + operands[2];
+      return false;
+    }
+    o.modulePath = operands[0];
+    o.pagePath = operands[1];
+  }
+  *out = o;
+  return true;
+}

@@ -1,0 +1,23 @@
+// pagerunner's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PageRunnerOptions {
+  std::string modulePath;
+  std::string pagePath;
+  bool ansiWindows = false;            // plug-in windows of an ANSI class (default: Unicode)
+  bool destroyAfterFailedNew = false;  // NPP_Destroy also for objects whose NPP_New failed
+  uint32_t keepOpenMs = 0;             // pump messages this long before tearing down
+  std::string closeWindowClass;        // at the end, WM_CLOSE to top-level windows of this class
+  bool help = false;
+};
+
+// Parses `args` (argv without the program name). Returns false with a one-line `error`
+// for an unknown option, a missing or malformed value, or a wrong number of operands.
+bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOptions* out,
+                            std::string* error);
+
+const char* pageRunnerUsage();
