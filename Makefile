@@ -1,5 +1,6 @@
 # One entry point for building and testing; CMake does the work underneath.
 #   make          install missing Debian packages, build native, win32 and win64
+#   make demo     build, then play examples/demo.html through the module under Wine
 #   make test     build, then run the native tests, the fuzz smoke runs and the Wine-side tests
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
 #   make clean    remove build/ and dist/
@@ -13,7 +14,7 @@ NATIVE := $(BUILD)/native
 WIN32  := $(BUILD)/win32
 WIN64  := $(BUILD)/win64
 
-.PHONY: all deps native win32 win64 test test-native test-wine fuzz clean
+.PHONY: all deps native win32 win64 test test-native test-wine fuzz clean demo
 
 all: native win32 win64
 
@@ -47,6 +48,10 @@ test-wine:
 
 fuzz: native
 	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2
+
+# Plays examples/demo.html through dist/win64/ZUROV.DLL with linkmon as the client.
+demo: all
+	@BUILD=$(BUILD) bash tools/demo.sh
 
 clean:
 	rm -rf $(BUILD) dist

@@ -132,7 +132,7 @@ LRESULT CALLBACK pageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_PAINT) {
     int number = static_cast<int>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    say("#%d WM_PAINT reached the page's window procedure (%s)", number, hwndText(hwnd).c_str());
+    say("[%d] WM_PAINT reached the page's window procedure (%s)", number, hwndText(hwnd).c_str());
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT r;
@@ -140,7 +140,7 @@ LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
     char label[64];
-    snprintf(label, sizeof label, " #%d application/x-kvla", number);
+    snprintf(label, sizeof label, " [%d] application/x-kvla", number);
     SetBkMode(dc, TRANSPARENT);
     TextOutA(dc, 4, 4, label, static_cast<int>(strlen(label)));
     EndPaint(hwnd, &ps);
@@ -240,12 +240,12 @@ char mimeType[] = "application/x-kvla";
 void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& path) {
   std::vector<char> data;
   if (!readFile(path, &data, MAX_LINK_FILE)) {
-    complain("load error: #" + std::to_string(o->number) + " cannot read link file " + path);
+    complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
     noteOutcome(EXIT_LOAD_ERROR);
     return;
   }
   if (!f.newstream || !f.writeready || !f.write || !f.destroystream) {
-    say("#%d link file %s not streamed: the module has no stream entry points", o->number,
+    say("[%d] link file %s not streamed: the module has no stream entry points", o->number,
         path.c_str());
     noteOutcome(EXIT_CALL_FAILED);
     return;
@@ -256,7 +256,7 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
   stream.end = static_cast<uint32_t>(data.size());
   uint16_t stype = NP_NORMAL;
   NPError rc = f.newstream(&o->npp, mimeType, &stream, 0, &stype);
-  say("#%d NPP_NewStream(#%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s", o->number,
+  say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s", o->number,
       o->number, mimeType, quotedText(url).c_str(), stream.end, npErrorText(rc).c_str(),
       streamTypeName(stype));
   if (rc != NPERR_NO_ERROR) {
@@ -268,11 +268,11 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
   int notReady = 0;
   while (stype != STREAM_AS_FILE_ONLY && offset < data.size()) {
     int32_t ready = f.writeready(&o->npp, &stream);
-    say("#%d NPP_WriteReady(#%d) = %d", o->number, o->number, ready);
+    say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
     if (ready <= 0) {
       // Not ready: a browser tries again later; give up after a while.
       if (++notReady >= 20) {
-        say("#%d the module stayed not ready; stream abandoned", o->number);
+        say("[%d] the module stayed not ready; stream abandoned", o->number);
         reason = REASON_USER_BREAK;
         break;
       }
@@ -284,14 +284,14 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
     size_t left = data.size() - offset;
     int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) ? left : ready);
     int32_t taken = f.write(&o->npp, &stream, static_cast<int32_t>(offset), len, &data[offset]);
-    say("#%d NPP_Write(#%d, offset=%u, len=%d) = %d", o->number, o->number,
+    say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
         static_cast<unsigned>(offset), len, taken);
     if (taken < 0) {
       reason = REASON_NETWORK_ERROR;
       break;
     }
     if (taken == 0) {  // the same bytes would be refused again
-      say("#%d the module took none of %d bytes; stream abandoned", o->number, len);
+      say("[%d] the module took none of %d bytes; stream abandoned", o->number, len);
       reason = REASON_USER_BREAK;
       break;
     }
@@ -301,20 +301,19 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
   if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
       f.asfile) {
     f.asfile(&o->npp, &stream, path.c_str());
-    say("#%d NPP_StreamAsFile(#%d, %s)", o->number, o->number, quotedText(path).c_str());
+    say("[%d] NPP_StreamAsFile(npp%d, %s)", o->number, o->number, quotedText(path).c_str());
   }
   rc = f.destroystream(&o->npp, &stream, reason);
-  say("#%d NPP_DestroyStream(#%d, %s) = %s", o->number, o->number, npReasonName(reason),
+  say("[%d] NPP_DestroyStream(npp%d, %s) = %s", o->number, o->number, npReasonName(reason),
       npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
 }
 
 void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePath, bool ansi) {
-  say("#%d <embed> %s", o->number, attributeList(o->embed.attributes).c_str());
   int16_t argc = static_cast<int16_t>(o->names.size());
   o->newCalled = true;
   NPError rc = f.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(), nullptr);
-  say("#%d NPP_New(\"%s\", #%d, NP_EMBED, argc=%d, %s, saved=NULL) = %s", o->number, mimeType,
+  say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=NULL) = %s", o->number, mimeType,
       o->number, argc, attributeList(o->embed.attributes).c_str(), npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) {
     noteOutcome(EXIT_CALL_FAILED);
@@ -333,14 +332,14 @@ void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePa
     w.clipRect.bottom = static_cast<uint16_t>(o->height);
     w.type = NPWindowTypeWindow;
     rc = f.setwindow(&o->npp, &w);
-    say("#%d NPP_SetWindow(#%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
+    say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
         o->number, o->number, hwndText(o->window).c_str(), ansi ? "ANSI" : "Unicode", o->x,
         o->y, o->width, o->height, npErrorText(rc).c_str());
     if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   }
 
   // Show and repaint the plug-in window so that WM_PAINT flows through its procedure.
-  say("#%d repainting window %s", o->number, hwndText(o->window).c_str());
+  say("[%d] repainting window %s", o->number, hwndText(o->window).c_str());
   ShowWindow(o->window, SW_SHOWNA);
   RedrawWindow(o->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   UpdateWindow(o->window);
@@ -351,7 +350,7 @@ void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePa
     if (localFileForSrc(pagePath, *src, &path))
       streamLinkFile(f, o, path);
     else
-      say("#%d src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
+      say("[%d] src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
   }
   pumpMessages(0);
 }
@@ -359,7 +358,7 @@ void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePa
 void destroyObject(const NPPluginFuncs& f, PageObject* o) {
   NPSavedData* saved = nullptr;
   NPError rc = f.destroy(&o->npp, &saved);
-  say("#%d NPP_Destroy(#%d, &save) = %s%s", o->number, o->number, npErrorText(rc).c_str(),
+  say("[%d] NPP_Destroy(npp%d, &save) = %s%s", o->number, o->number, npErrorText(rc).c_str(),
       saved ? ", saved data returned" : "");
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
 }
