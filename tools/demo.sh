@@ -33,7 +33,7 @@ cmake/wine-session.sh start "$session" || exit 2
 export WINE_SESSION=$session
 
 launch="\"$(winpath "$bin/linkmon.exe")\" --log \"$(winpath "$log")\""
-cmake/wine-run.sh reg add "$key" /ve /d "$launch" /f >/dev/null || { echo "demo: reg add failed" >&2; exit 2; }
+cmake/wine-run.sh reg add "$key" /ve /d "$launch" /f </dev/null >/dev/null 2>&1 || { echo "demo: reg add failed" >&2; exit 2; }
 
 echo "== Launch command in the registry (the module appends \" /\$l\"):"
 echo "   $launch"
@@ -41,8 +41,10 @@ echo "== pagerunner $dll $page"
 echo "   (pagerunner's lines and the stand-in client's decoded messages interleave below)"
 echo
 # The client starts inside LoadLibraryA; --close-window ends it with WM_CLOSE at the end.
-timeout 120 cmake/wine-run.sh "$bin/pagerunner.exe" --close-window KelvoraLinkMonitor "$dll" "$page"
-rc=$?
+# Through a pipe, not the terminal: Wine then writes both programs' lines as plain text.
+timeout 45 cmake/wine-run.sh "$bin/pagerunner.exe" --close-window KelvoraLinkMonitor "$dll" "$page" \
+  </dev/null 2>&1 | cat
+rc=${PIPESTATUS[0]}
 
 echo
 if [ -s "$log" ]; then
