@@ -49,6 +49,10 @@ start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix (first run only)..."
     if ! "$wine" wineboot -i >/dev/null 2>&1; then echo "wineboot failed" >&2; stop; exit 1; fi
+  else
+    # Start the prefix's services here, with no output: started by the first test instead,
+    # they would inherit its stderr and keep ctest waiting for the end of it.
+    "$wine" wineboot >/dev/null 2>&1 </dev/null || true
   fi
 }
 
