@@ -1,5 +1,9 @@
 #include "wine_test_support.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 std::string programBesideTest(const char* fileName) {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -7,4 +11,191 @@ std::string programBesideTest(const char* fileName) {
   size_t slash = dir.find_last_of("\\/");
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
   return dir + fileName;
+}
+
+// --- linkmon ---
+
+LinkmonProcess startLinkmon(const std::string& args,
+                            const std::vector<std::pair<std::string, std::string>>& env) {
+  // The environment block: ours without LINKMON_ variables, then `env`.
+  std::string block;
+  char* strings = GetEnvironmentStringsA();
+  for (const char* s = strings; s && *s; s += strlen(s) + 1) {
+    if (_strnicmp(s, "LINKMON_", 8) != 0) block.append(s, strlen(s) + 1);
+  }
+  if (strings) FreeEnvironmentStringsA(strings);
+  for (const auto& kv : env) block += kv.first + "=" + kv.second + '\0';
+  block += '\0';
+
+  std::string commandLine = "\"" + programBesideTest("linkmon.exe") + "\" --lifetime 60000 " + args;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  LinkmonProcess p;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, &block[0], nullptr,
+                      &si, &pi))
+    return p;
+  CloseHandle(pi.hThread);
+  p.pid = pi.dwProcessId;
+  p.process = pi.hProcess;
+  return p;
+}
+
+namespace {
+struct WindowSearch {
+  DWORD pid;
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK matchProcessWindow(HWND hwnd, LPARAM lParam) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char name[64];
+  if (pid == search->pid && GetClassNameA(hwnd, name, sizeof name) &&
+      strcmp(name, search->className) == 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+HWND findProcessWindow(DWORD pid, const char* className) {
+  WindowSearch search = {pid, className, nullptr};
+  EnumWindows(matchProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
+  HWND found = nullptr;
+  pumpUntil(
+      [&] {
+        found = findProcessWindow(p.pid, "KelvoraLink");
+        return found != nullptr || WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0;
+      },
+      timeoutMs);
+  return found;
+}
+
+DWORD waitForLinkmonExit(const LinkmonProcess& p, DWORD timeoutMs) {
+  if (WaitForSingleObject(p.process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(p.process, &code);
+  return code;
+}
+
+DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs) {
+  if (!p->process) return LINKMON_TERMINATED;
+  HWND control = findProcessWindow(p->pid, "KelvoraLinkMonitor");
+  if (control) PostMessageA(control, WM_CLOSE, 0, 0);
+  DWORD code = waitForLinkmonExit(*p, timeoutMs);
+  if (code == STILL_ACTIVE) {
+    TerminateProcess(p->process, LINKMON_TERMINATED);
+    WaitForSingleObject(p->process, 5000);
+    code = LINKMON_TERMINATED;
+  }
+  CloseHandle(p->process);
+  p->process = nullptr;
+  return code;
+}
+
+namespace {
+
+// Just enough JSON for linkmon's flat lines: string values (with linkmon's escapes),
+// numbers and booleans, the latter two kept as their text.
+bool parseFlatJson(const std::string& line, std::vector<std::pair<std::string, std::string>>* out) {
+  size_t i = 0;
+  auto readString = [&](std::string* s) {
+    if (i >= line.size() || line[i] != '"') return false;
+    for (++i; i < line.size() && line[i] != '"'; ++i) {
+      char c = line[i];
+      if (c != '\\') {
+        *s += c;
+        continue;
+      }
+      if (++i >= line.size()) return false;
+      c = line[i];
+      if (c == 'u') {
+        if (i + 4 >= line.size()) return false;
+        *s += static_cast<char>(strtoul(line.substr(i + 1, 4).c_str(), nullptr, 16));
+        i += 4;
+      } else {
+        *s += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+      }
+    }
+    return i++ < line.size();
+  };
+  if (line.empty() || line[i++] != '{') return false;
+  while (i < line.size() && line[i] != '}') {
+    std::string key, value;
+    if (!readString(&key) || i >= line.size() || line[i++] != ':') return false;
+    if (i < line.size() && line[i] == '"') {
+      if (!readString(&value)) return false;
+    } else {
+      while (i < line.size() && line[i] != ',' && line[i] != '}') value += line[i++];
+    }
+    out->emplace_back(key, value);
+    if (i < line.size() && line[i] == ',') ++i;
+  }
+  return i < line.size();
+}
+
+}  // namespace
+
+std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
+  std::vector<LinkmonLogEntry> entries;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return entries;
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  fclose(f);
+
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::vector<std::pair<std::string, std::string>> fields;
+    if (!parseFlatJson(text.substr(start, end - start), &fields)) continue;
+    LinkmonLogEntry e;
+    for (const auto& kv : fields) {
+      const std::string& k = kv.first;
+      const std::string& v = kv.second;
+      unsigned long long number = strtoull(v.c_str(), nullptr, 10);
+      if (k == "event") e.event = v;
+      else if (k == "seq") e.seq = static_cast<uint32_t>(number);
+      else if (k == "code") e.code = static_cast<uint32_t>(number);
+      else if (k == "name") e.name = v;
+      else if (k == "linkId") e.linkId = number;
+      else if (k == "cbData") e.cbData = static_cast<uint32_t>(number);
+      else if (k == "nullData") e.nullData = v == "true";
+      else if (k == "reply") e.reply = static_cast<uint32_t>(number);
+      else if (k == "pid") e.pid = static_cast<uint32_t>(number);
+      else if (k == "hwnd") e.hwnd = number;
+      else if (k == "commandLine") e.commandLine = v;
+      else if (k == "data") {
+        for (size_t j = 0; j + 1 < v.size(); j += 2)
+          e.data.push_back(static_cast<unsigned char>(strtoul(v.substr(j, 2).c_str(), nullptr, 16)));
+      }
+    }
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+std::vector<LinkmonLogEntry> linkmonMessages(const std::vector<LinkmonLogEntry>& log) {
+  std::vector<LinkmonLogEntry> messages;
+  for (const LinkmonLogEntry& e : log)
+    if (e.event == "message") messages.push_back(e);
+  return messages;
+}
+
+std::string newLinkmonLogPath(const char* tag) {
+  char dir[MAX_PATH];
+  DWORD n = GetTempPathA(MAX_PATH, dir);
+  std::string path = std::string(dir, n < MAX_PATH ? n : 0) + "linkmon-" + tag + "-" +
+                     std::to_string(GetCurrentProcessId()) + ".log";
+  DeleteFileA(path.c_str());
+  return path;
 }
