@@ -103,6 +103,8 @@ bool registerClass(const char* name) {
 
 bool readEnv(const char* name, std::string* value) {
   char buf[1024];
+  // A set but empty variable also returns 0; only the error code tells the two apart.
+  SetLastError(ERROR_SUCCESS);
   DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
   if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
   if (n >= sizeof buf) {
