@@ -1,5 +1,8 @@
 #include "wine_test_support.h"
 
+#include <dlgs.h>
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +14,81 @@ std::string programBesideTest(const char* fileName) {
   size_t slash = dir.find_last_of("\\/");
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
   return dir + fileName;
+}
+
+HWND waitForDialog(const char* caption, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND dialog = FindWindowA("#32770", caption);
+    if (dialog && IsWindowVisible(dialog)) return dialog;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(10);
+  }
+}
+
+bool waitForWindowGone(HWND window, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (IsWindow(window)) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+std::string dialogItemText(HWND dialog, int id) {
+  char text[512] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+void pressDialogButton(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+namespace {
+BOOL CALLBACK cancelIfOwnDialog(HWND window, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char name[16];
+  GetClassNameA(window, name, sizeof name);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(name, "#32770") == 0)
+    pressDialogButton(window, IDCANCEL);
+  return TRUE;
+}
+
+// Presses Cancel in every visible dialog of this process.
+void cancelOwnDialogs() { EnumWindows(cancelIfOwnDialog, 0); }
+}  // namespace
+
+DialogWatcher::DialogWatcher(const char* caption, std::function<void(HWND)> action)
+    : caption_(caption), action_(std::move(action)) {
+  thread_ = std::thread([this] {
+    while (!stop_) {
+      HWND dialog = FindWindowA("#32770", caption_.c_str());
+      if (dialog && IsWindowVisible(dialog)) {
+        seen_ = true;
+        action_(dialog);
+        // A script that failed to end its dialog would leave the test's thread stuck in it.
+        if (!waitForWindowGone(dialog, 15000)) {
+          ADD_FAILURE() << "dialog \"" << caption_ << "\" left open; cancelling it";
+          for (int i = 0; i < 20 && IsWindow(dialog); ++i) {
+            cancelOwnDialogs();  // nested ones first, or the modal loops never unwind
+            waitForWindowGone(dialog, 500);
+          }
+        }
+        return;
+      }
+      Sleep(10);
+    }
+  });
+}
+
+DialogWatcher::~DialogWatcher() { stop(); }
+
+void DialogWatcher::stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
 }
 
 // --- linkmon ---
@@ -198,4 +276,25 @@ std::string newLinkmonLogPath(const char* tag) {
                      std::to_string(GetCurrentProcessId()) + ".log";
   DeleteFileA(path.c_str());
   return path;
+}
+
+namespace {
+BOOL CALLBACK findEdit(HWND child, LPARAM found) {
+  char name[16];
+  GetClassNameA(child, name, sizeof name);
+  if (lstrcmpiA(name, "Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+}  // namespace
+
+void chooseInFileDialog(HWND dialog, const char* path) {
+  // The file name field: an edit (edt1), or the edit inside a combo box (cmb13).
+  HWND field = GetDlgItem(dialog, edt1);
+  if (!field) {
+    HWND combo = GetDlgItem(dialog, cmb13);
+    if (combo) EnumChildWindows(combo, findEdit, reinterpret_cast<LPARAM>(&field));
+  }
+  if (field) SetWindowTextA(field, path);
+  pressDialogButton(dialog, IDOK);
 }

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -27,6 +30,45 @@ bool pumpUntil(Predicate done, DWORD timeoutMs) {
     Sleep(5);
   }
 }
+
+// Dialog automation from a second thread, while the thread under test runs a modal dialog.
+
+// Waits until a visible dialog (class "#32770") with this caption exists; null on timeout.
+HWND waitForDialog(const char* caption, DWORD timeoutMs);
+
+// Waits until `window` no longer exists. Returns whether it went away in time.
+bool waitForWindowGone(HWND window, DWORD timeoutMs);
+
+// The text of control `id` of `dialog` (at most 511 characters).
+std::string dialogItemText(HWND dialog, int id);
+
+// Sends a button click of control `id` to `dialog` as the button itself would
+// (WM_COMMAND with BN_CLICKED and the button's handle), posted so it is never blocking.
+void pressDialogButton(HWND dialog, int id);
+
+// In a common Open or Save dialog: types `path` into the file name field and presses OK.
+void chooseInFileDialog(HWND dialog, const char* path);
+
+// Runs `action` once, on its own thread, as soon as a visible dialog with `caption` exists,
+// while the test's thread sits in the dialog's modal loop. The action must end the dialog;
+// one still open 15 s later fails the test and is cancelled.
+// stop() (also run by the destructor) ends the watch and waits for the thread.
+class DialogWatcher {
+ public:
+  DialogWatcher(const char* caption, std::function<void(HWND)> action);
+  ~DialogWatcher();
+  DialogWatcher(const DialogWatcher&) = delete;
+  DialogWatcher& operator=(const DialogWatcher&) = delete;
+  void stop();
+  bool seen() const { return seen_; }
+
+ private:
+  std::string caption_;
+  std::function<void(HWND)> action_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> seen_{false};
+  std::thread thread_;
+};
 
 // linkmon.exe, the stand-in client application, as a separate process.
 

@@ -1,0 +1,326 @@
+// Configuring and launching the client application against the real registry, the real
+// WIN.INI, real processes (linkmon as the client) and the real FINDCLIENT dialog.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/client_locator.h"
+#include "link/file_dialog.h"
+#include "link/find_client_dialog.h"
+#include "wine_test_support.h"
+
+namespace {
+
+const char FIND_CLIENT_CAPTION[] = "Finding Kelvora Client Application";
+const char OPEN_CAPTION[] = "Find Kelvora Client APP (ORBIPLAY.EXE)";
+const DWORD DIALOG_TIMEOUT_MS = 30000;  // the first Open dialog is slow on a busy machine
+
+// --- The registry value and the WIN.INI entry, read and written directly ---
+
+HKEY openLaunchKey() {
+  HKEY key = nullptr;
+  RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &key);
+  return key;
+}
+
+// The registry command, or "<absent>" when the sub-key is missing.
+std::string registryCommand() {
+  HKEY key = openLaunchKey();
+  char text[1024] = {};
+  LONG size = sizeof text;
+  LONG status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, text, &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? std::string(text) : std::string("<absent>");
+}
+
+void setRegistryCommand(const std::string& command) {
+  HKEY key = openLaunchKey();
+  RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, command.c_str(),
+               static_cast<DWORD>(command.size()));
+  RegCloseKey(key);
+}
+
+void deleteRegistryCommand() {
+  HKEY key = openLaunchKey();
+  RegDeleteKeyA(key, LAUNCH_COMMAND_SUBKEY);
+  RegCloseKey(key);
+}
+
+// Type of the registry command's value (REG_NONE when absent).
+DWORD registryType() {
+  HKEY key = openLaunchKey(), sub = nullptr;
+  DWORD type = REG_NONE;
+  if (RegOpenKeyA(key, LAUNCH_COMMAND_SUBKEY, &sub) == ERROR_SUCCESS) {
+    RegQueryValueExA(sub, nullptr, nullptr, &type, nullptr, nullptr);
+    RegCloseKey(sub);
+  }
+  RegCloseKey(key);
+  return type;
+}
+
+// Stores the command with another value type, so that a write-back shows.
+void setRegistryCommandAsExpandable(const std::string& command) {
+  HKEY key = openLaunchKey(), sub = nullptr;
+  RegCreateKeyA(key, LAUNCH_COMMAND_SUBKEY, &sub);
+  RegSetValueExA(sub, nullptr, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>(command.size() + 1));
+  RegCloseKey(sub);
+  RegCloseKey(key);
+}
+
+const char ABSENT[] = "<absent>";
+
+std::string clientDirectory() {
+  char text[1024];
+  GetProfileStringA(CLIENT_DIRECTORY_SECTION, CLIENT_DIRECTORY_KEY, ABSENT, text, sizeof text);
+  return text;
+}
+
+void setClientDirectory(const char* directory) {  // null removes the entry
+  WriteProfileStringA(CLIENT_DIRECTORY_SECTION, CLIENT_DIRECTORY_KEY, directory);
+}
+
+// --- linkmon, started by the launcher (so known only by the process ID in its log) ---
+
+std::vector<LinkmonLogEntry> startRecords(const std::string& logPath) {
+  std::vector<LinkmonLogEntry> starts;
+  for (const LinkmonLogEntry& e : readLinkmonLog(logPath))
+    if (e.event == "start") starts.push_back(e);
+  return starts;
+}
+
+// Ends one linkmon through its control window and waits for its process.
+void closeLinkmon(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return;  // already gone
+  if (HWND control = findProcessWindow(pid, "KelvoraLinkMonitor"))
+    PostMessageA(control, WM_CLOSE, 0, 0);
+  WaitForSingleObject(process, 5000);
+  CloseHandle(process);
+}
+
+void makeFile(const char* path) {
+  HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(f);
+}
+
+// Each test starts with no launch command and leaves the registry value and the WIN.INI
+// entry as it found them.
+class ClientLocatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    moduleInstance = GetModuleHandleA(nullptr);
+    launchCommand[0] = '\0';
+    commandLine[0] = '\0';
+    savedRegistry_ = registryCommand();
+    savedDirectory_ = clientDirectory();
+    logPath_ = newLinkmonLogPath("locator");
+    SetEnvironmentVariableA("LINKMON_LOG", logPath_.c_str());
+    SetEnvironmentVariableA("LINKMON_QUIET", "1");
+    SetEnvironmentVariableA("LINKMON_LIFETIME", "20000");  // a safety net only
+  }
+  void TearDown() override {
+    if (savedRegistry_ == ABSENT) deleteRegistryCommand();
+    else setRegistryCommand(savedRegistry_);
+    setClientDirectory(savedDirectory_ == ABSENT ? nullptr : savedDirectory_.c_str());
+    for (const LinkmonLogEntry& e : startRecords(logPath_)) closeLinkmon(e.pid);
+    DeleteFileA(logPath_.c_str());
+  }
+
+  // configureLaunchCommand with a guard that cancels (and reports) an unexpected dialog.
+  void configureWithoutDialog() {
+    DialogWatcher guard(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
+    configureLaunchCommand();
+    guard.stop();
+    EXPECT_FALSE(guard.seen()) << "the find-client dialog opened";
+  }
+
+  std::string savedRegistry_, savedDirectory_, logPath_;
+};
+
+TEST_F(ClientLocatorTest, RegistryCommandIsUsedAndWrittenBack) {
+  setRegistryCommandAsExpandable("C:\\REG\\ORBIPLAY.EXE -x");
+  setClientDirectory("C:\\INI");
+  configureWithoutDialog();
+  EXPECT_STREQ("C:\\REG\\ORBIPLAY.EXE -x", launchCommand);
+  EXPECT_EQ("C:\\REG\\ORBIPLAY.EXE -x", registryCommand());
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), registryType()) << "the value was not written back";
+}
+
+TEST_F(ClientLocatorTest, EmptyOrOverlongRegistryValueFallsBackToWinIni) {
+  struct Case { std::string registry; const char* directory; const char* command; };
+  const Case cases[] = {
+      {"", "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
+      {"", "C:\\APPS\\", "C:\\APPS\\ORBIPLAY"},
+      {ABSENT, "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
+      // 200 characters do not fit the 160 bytes offered: treated as no value.
+      {std::string(200, 'R'), "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
+      // 159 characters do.
+      {std::string(159, 'R'), "C:\\APPS", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.registry.substr(0, 10) + " / " + c.directory);
+    if (c.registry == ABSENT) deleteRegistryCommand();
+    else setRegistryCommand(c.registry);
+    setClientDirectory(c.directory);
+    launchCommand[0] = '\0';
+    configureWithoutDialog();
+    std::string expected = c.command ? c.command : c.registry;
+    EXPECT_EQ(expected, std::string(launchCommand));
+    EXPECT_EQ(expected, registryCommand());
+  }
+}
+
+TEST_F(ClientLocatorTest, DirectoryWithoutRoomForTheNameAsksTheUser) {
+  setRegistryCommand("");
+  std::string longest = "C:\\" + std::string(147, 'D');  // 150 characters: fits exactly
+  setClientDirectory(longest.c_str());
+  configureWithoutDialog();
+  EXPECT_EQ(longest + "\\ORBIPLAY", std::string(launchCommand));
+
+  launchCommand[0] = '\0';
+  setRegistryCommand("");
+  std::string tooLong = longest + "D";
+  setClientDirectory(tooLong.c_str());
+  DialogWatcher cancel(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
+  configureLaunchCommand();
+  cancel.stop();
+  EXPECT_TRUE(cancel.seen());
+  EXPECT_STREQ("ORBIPLAY", launchCommand);
+  EXPECT_EQ("ORBIPLAY", registryCommand());
+}
+
+TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
+  struct Case { const char* typed; int button; const char* stored; };
+  const Case cases[] = {
+      {"C:\\TYPED\\ORBIPLAY.EXE", IDOK, "C:\\TYPED\\ORBIPLAY.EXE"},
+      {"C:\\TYPED\\ORBIPLAY.EXE", IDCANCEL, "ORBIPLAY"},
+      {"", IDOK, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed) + (c.button == IDOK ? " OK" : " Cancel"));
+    deleteRegistryCommand();
+    setClientDirectory(nullptr);
+    launchCommand[0] = '\0';
+    std::string shown, heldAtStart;
+    DWORD style = 0, editStyle = 0;
+    DialogWatcher user(FIND_CLIENT_CAPTION, [&](HWND d) {
+      shown = dialogItemText(d, IDC_CLIENT_COMMAND);
+      heldAtStart = launchCommand;
+      style = GetWindowLongA(d, GWL_STYLE);
+      editStyle = GetWindowLongA(GetDlgItem(d, IDC_CLIENT_COMMAND), GWL_STYLE);
+      SetDlgItemTextA(d, IDC_CLIENT_COMMAND, c.typed);
+      pressDialogButton(d, c.button);
+    });
+    configureLaunchCommand();
+    user.stop();
+    ASSERT_TRUE(user.seen());
+    EXPECT_EQ("ORBIPLAY", shown);
+    EXPECT_EQ("ORBIPLAY", heldAtStart);
+    EXPECT_EQ(0u, style & WS_SYSMENU);
+    EXPECT_EQ(0u, editStyle & ES_AUTOHSCROLL);
+    EXPECT_STREQ(c.stored, launchCommand);
+    EXPECT_EQ(c.stored, registryCommand());
+  }
+
+  // The empty command fails to start, and the next launch asks again.
+  DialogWatcher again(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
+  launchClient();
+  again.stop();
+  EXPECT_TRUE(again.seen());
+  EXPECT_STREQ("ORBIPLAY", launchCommand);
+  EXPECT_STREQ("ORBIPLAY /$l", commandLine);
+}
+
+TEST_F(ClientLocatorTest, BrowsePutsTheChosenProgramIntoTheField) {
+  CreateDirectoryA("C:\\APPS", nullptr);
+  makeFile("C:\\APPS\\ORBIPLAY.EXE");
+  deleteRegistryCommand();
+  setClientDirectory(nullptr);
+  std::string fieldAfterBrowse;
+  DialogWatcher user(FIND_CLIENT_CAPTION, [&](HWND d) {
+    pressDialogButton(d, IDC_BROWSE);
+    HWND open = waitForDialog(OPEN_CAPTION, DIALOG_TIMEOUT_MS);
+    if (open) {
+      chooseInFileDialog(open, "C:\\APPS\\ORBIPLAY.EXE");
+      waitForWindowGone(open, DIALOG_TIMEOUT_MS);
+    }
+    // The edit field is set by the main thread right after the Open dialog ends.
+    for (int i = 0; i < 100 && dialogItemText(d, IDC_CLIENT_COMMAND) == "ORBIPLAY"; ++i) Sleep(10);
+    fieldAfterBrowse = dialogItemText(d, IDC_CLIENT_COMMAND);
+    pressDialogButton(d, IDOK);
+  });
+  configureLaunchCommand();
+  user.stop();
+  EXPECT_EQ("C:\\APPS\\ORBIPLAY.EXE", fieldAfterBrowse);
+  EXPECT_STREQ("C:\\APPS\\ORBIPLAY.EXE", launchCommand);
+  EXPECT_EQ("C:\\APPS\\ORBIPLAY.EXE", registryCommand());
+  runFileDialog(nullptr, -1, nullptr, nullptr, false, nullptr);
+  DeleteFileA("C:\\APPS\\ORBIPLAY.EXE");
+  RemoveDirectoryA("C:\\APPS");
+}
+
+TEST_F(ClientLocatorTest, LaunchAppendsTheSwitchAndEndsWhenTheWindowAppears) {
+  std::string command = programBesideTest("linkmon.exe") + " --window-delay 3000";
+  ASSERT_LT(command.size(), sizeof launchCommand);
+  setRegistryCommand(command);
+  ASSERT_EQ(nullptr, findLinkWindow());
+  DWORD start = GetTickCount();
+  launchClient();
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_TRUE(linkWindow() != nullptr);
+  EXPECT_GE(elapsed, 2500u);
+  EXPECT_LT(elapsed, 8000u);
+  EXPECT_EQ(command + " /$l", std::string(commandLine));
+  std::vector<LinkmonLogEntry> started = startRecords(logPath_);
+  ASSERT_EQ(1u, started.size());
+  EXPECT_EQ(command + " /$l", started[0].commandLine);
+}
+
+TEST_F(ClientLocatorTest, LaunchGivesUpAfterTenSecondsWithoutAWindow) {
+  strcpy(launchCommand, (programBesideTest("linkmon.exe") + " --no-window").c_str());
+  ASSERT_EQ(nullptr, findLinkWindow());
+  DWORD start = GetTickCount();
+  launchClient();
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_EQ(nullptr, linkWindow());
+  EXPECT_GE(elapsed, 9900u);
+  EXPECT_LT(elapsed, 13000u);
+  EXPECT_EQ(1u, startRecords(logPath_).size());  // left running; TearDown ends it
+}
+
+TEST_F(ClientLocatorTest, CommandThatCannotStartReturnsAtOnce) {
+  strcpy(launchCommand, "C:\\NOWHERE\\ORBIPLAY.EXE");
+  ASSERT_EQ(nullptr, findLinkWindow());
+  DWORD start = GetTickCount();
+  launchClient();
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_EQ(nullptr, linkWindow());
+  EXPECT_STREQ("C:\\NOWHERE\\ORBIPLAY.EXE /$l", commandLine);
+}
+
+TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
+  std::string command = programBesideTest("linkmon.exe");
+  setRegistryCommand(command);
+  launchClient();
+  ASSERT_TRUE(linkWindow() != nullptr);
+  std::vector<LinkmonLogEntry> first = startRecords(logPath_);
+  ASSERT_EQ(1u, first.size());
+  closeLinkmon(first[0].pid);
+  ASSERT_EQ(nullptr, findLinkWindow());
+
+  // Neither store is read again: a changed registry value and WIN.INI entry go unused.
+  setRegistryCommand("C:\\NOWHERE\\ORBIPLAY.EXE");
+  setClientDirectory("C:\\NOWHERE");
+  launchClient();
+  EXPECT_TRUE(linkWindow() != nullptr);
+  EXPECT_EQ(command, std::string(launchCommand));
+  std::vector<LinkmonLogEntry> both = startRecords(logPath_);
+  ASSERT_EQ(2u, both.size());
+  EXPECT_EQ(command + " /$l", both[1].commandLine);
+  EXPECT_EQ("C:\\NOWHERE\\ORBIPLAY.EXE", registryCommand());
+}
+
+}  // namespace
