@@ -1,0 +1,13 @@
+#include "plugin/client_presence.h"
+
+#include <windows.h>
+
+#include "link/client_locator.h"
+
+bool reachClientApplication() {
+  if (findLinkWindow() != nullptr) return true;
+  launchClient();
+  if (linkWindow() != nullptr) return true;
+  MessageBoxA(nullptr, CLIENT_MISSING_TEXT, MODULE_CAPTION, MB_ICONWARNING | MB_OK);
+  return false;
+}
