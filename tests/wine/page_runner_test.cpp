@@ -1,0 +1,362 @@
+// pagerunner.exe plays pages through the built module while linkmon.exe stands in for the
+// client application: what arrives at the client's end, byte for byte, and what the runner
+// reports.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "link/link_records.h"
+#include "wine_test_support.h"
+
+namespace {
+
+const DWORD RUN_TIMEOUT_MS = 30000;
+
+std::string testFolder() {
+  char dir[MAX_PATH];
+  DWORD n = GetTempPathA(MAX_PATH, dir);
+  std::string path = std::string(dir, n < MAX_PATH ? n : 0) + "pagerunner-test-" +
+                     std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(path.c_str(), nullptr);
+  return path;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_TRUE(f != nullptr) << path;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+std::string readFile(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return text;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  fclose(f);
+  return text;
+}
+
+struct RunResult {
+  DWORD exitCode = 0xFFFFFFFF;  // WAIT_TIMEOUT when it had to be stopped
+  std::string output;           // stdout and stderr together
+};
+
+// Runs pagerunner.exe from beside the test with `args`, its output captured in a file.
+RunResult runPageRunner(const std::string& folder, const std::string& args) {
+  RunResult r;
+  std::string outPath = folder + "pagerunner-output.txt";
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return r;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = out;
+  si.hStdError = out;
+  std::string command = "\"" + programBesideTest("pagerunner.exe") + "\" " + args;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                &si, &pi);
+  CloseHandle(out);
+  if (!started) return r;
+  if (WaitForSingleObject(pi.hProcess, RUN_TIMEOUT_MS) != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
+    WaitForSingleObject(pi.hProcess, 5000);
+  }
+  GetExitCodeProcess(pi.hProcess, &r.exitCode);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  r.output = readFile(outPath);
+  return r;
+}
+
+// The window handle that pagerunner gave object `number` in NPP_SetWindow.
+uint32_t windowOfObject(const std::string& output, int number) {
+  std::string key = "[" + std::to_string(number) + "] NPP_SetWindow(npp" +
+                    std::to_string(number) + ", {window=0x";
+  size_t at = output.find(key);
+  if (at == std::string::npos) return 0;
+  return static_cast<uint32_t>(strtoull(output.c_str() + at + key.size(), nullptr, 16));
+}
+
+LinkRecord recordOf(const LinkmonLogEntry& m) {
+  LinkRecord r = {};
+  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
+  return r;
+}
+
+WindowRecord windowRecordOf(const LinkmonLogEntry& m) {
+  WindowRecord r = {};
+  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
+  return r;
+}
+
+std::vector<LinkmonLogEntry> withName(const std::vector<LinkmonLogEntry>& all, const char* name) {
+  std::vector<LinkmonLogEntry> out;
+  for (const LinkmonLogEntry& m : all)
+    if (m.name == name) out.push_back(m);
+  return out;
+}
+
+// Index in `all` of the first message `name` with identifier `linkId`; -1 when none.
+int indexOf(const std::vector<LinkmonLogEntry>& all, const char* name, uint64_t linkId) {
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i].name == name && all[i].linkId == linkId) return static_cast<int>(i);
+  return -1;
+}
+
+size_t countOf(const std::vector<LinkmonLogEntry>& all, const char* name, uint64_t linkId) {
+  size_t n = 0;
+  for (const LinkmonLogEntry& m : all)
+    if (m.name == name && m.linkId == linkId) ++n;
+  return n;
+}
+
+class PageRunnerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = testFolder();
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(programBesideTest("ZUROV.DLL").c_str()))
+        << "the module is built beside the test as ZUROV.DLL";
+  }
+
+  // Writes `page` as page.html, starts linkmon with `linkmonArgs`, runs pagerunner with
+  // `runnerArgs` on the module and the page, stops linkmon and reads its messages.
+  void play(const std::string& page, const std::string& runnerArgs,
+            const std::string& linkmonArgs = "") {
+    std::string pagePath = folder_ + "page.html";
+    writeFile(pagePath, page);
+    std::string log = newLinkmonLogPath("pagerunner");
+    LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\" " + linkmonArgs);
+    ASSERT_TRUE(client.process != nullptr);
+    ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+    run_ = runPageRunner(folder_, runnerArgs + " \"" + programBesideTest("ZUROV.DLL") + "\" \"" +
+                                      pagePath + "\"");
+    stopLinkmon(&client);
+    messages_ = linkmonMessages(readLinkmonLog(log));
+    DeleteFileA(log.c_str());
+  }
+
+  std::string folder_;
+  RunResult run_;
+  std::vector<LinkmonLogEntry> messages_;
+};
+
+TEST_F(PageRunnerTest, EveryObjectIsCreatedShownPaintedAndDestroyedUnderItsIdentifier) {
+  struct Row {
+    const char* embed;
+    const char* server;
+    uint16_t port;
+    const char* streamName;
+    int32_t selection;
+    uint32_t flags;
+  };
+  const Row rows[] = {
+      {"Server=mediahost NAME=\"news &amp; more\"", "mediahost", 1558, "news & more", 0, 0},
+      {"Stream='kvla://10.0.0.5:2000/12'", "10.0.0.5", 2000, "", 12, 0},
+      {"stream=kvla://mediahost:1600/__live__ PlayNow=yes", "mediahost", 1600, "", 0, 0x3},
+      {"Function=Volume", "", 1558, "", 0, 0x00050000},
+      {"", "", 1558, "", 0, 0x009F0000},
+  };
+  std::string page = "<html><body><!-- <embed type=application/x-kvla Server=no> -->\n";
+  for (const Row& r : rows) page += "<embed type=\"application/x-kvla\" " + std::string(r.embed) + ">\n";
+  play(page, "");
+
+  EXPECT_EQ(0u, run_.exitCode) << run_.output;
+  std::vector<LinkmonLogEntry> created = withName(messages_, "LINKMSG_NEW");
+  ASSERT_EQ(5u, created.size()) << run_.output;
+  for (size_t i = 0; i < created.size(); ++i) {
+    const Row& row = rows[i];
+    uint64_t id = i + 1;  // linkmon hands out 1, 2, ...
+    SCOPED_TRACE(row.embed);
+    EXPECT_EQ(0u, created[i].linkId);
+    EXPECT_EQ(238u, created[i].cbData);
+    EXPECT_EQ(id << 16, created[i].reply);
+    LinkRecord rec = recordOf(created[i]);
+    EXPECT_STREQ(row.server, rec.server);
+    EXPECT_EQ(row.port, rec.port);
+    EXPECT_STREQ(row.streamName, rec.streamName);
+    EXPECT_EQ(row.selection, rec.selection);
+    EXPECT_EQ(row.flags, rec.flags);
+    EXPECT_EQ(-1, rec.tag);
+
+    // The window, then its paints, all after its creation and under its identifier.
+    int newAt = static_cast<int>(created[i].seq) - 1;  // seq counts every message from 1
+    int windowAt = indexOf(messages_, "LINKMSG_SET_WINDOW", id);
+    int paintAt = indexOf(messages_, "LINKMSG_PAINT", id);
+    ASSERT_GE(windowAt, 0);
+    EXPECT_LT(newAt, windowAt);
+    EXPECT_LT(windowAt, paintAt);
+    EXPECT_EQ(20u, messages_[windowAt].cbData);
+    WindowRecord w = windowRecordOf(messages_[windowAt]);
+    EXPECT_EQ(windowOfObject(run_.output, static_cast<int>(id)), w.window);
+    EXPECT_NE(0u, w.window);
+    EXPECT_EQ(0u, w.x | w.y | w.width | w.height);
+    EXPECT_TRUE(messages_[paintAt].nullData);
+    EXPECT_NE(std::string::npos,
+              run_.output.find("[" + std::to_string(id) + "] WM_PAINT reached the page's window procedure"));
+    EXPECT_EQ(1u, countOf(messages_, "LINKMSG_DESTROY", id));
+  }
+  // Teardown comes after every object was played, in page order.
+  std::vector<LinkmonLogEntry> destroyed = withName(messages_, "LINKMSG_DESTROY");
+  ASSERT_EQ(5u, destroyed.size());
+  for (size_t i = 0; i < destroyed.size(); ++i) {
+    EXPECT_EQ(i + 1, destroyed[i].linkId);
+    EXPECT_TRUE(destroyed[i].nullData);
+    EXPECT_GT(destroyed[i].seq, created.back().seq);
+  }
+  EXPECT_TRUE(withName(messages_, "LINKMSG_STREAM_INFO").empty());
+}
+
+// A link file header: magic, address, port, selection, option word, name at 34.
+std::string linkFile(const unsigned char address[4], uint16_t port, uint16_t selection,
+                     uint16_t option, const char* name) {
+  std::string f(34, '\0');
+  f[0] = 'K';
+  f[1] = 1;
+  for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<char>(address[i]);
+  f[8] = static_cast<char>(port >> 8);
+  f[9] = static_cast<char>(port & 0xFF);
+  f[12] = static_cast<char>(selection >> 8);
+  f[13] = static_cast<char>(selection & 0xFF);
+  f[14] = static_cast<char>(option >> 8);
+  f[15] = static_cast<char>(option & 0xFF);
+  f[20] = 0x5A;  // bytes the module does not read travel on unchanged
+  f += name;
+  f.push_back('\0');
+  return f;
+}
+
+TEST_F(PageRunnerTest, LinkFilesUpdateTheRecordAndArriveByteForByte) {
+  const unsigned char first[4] = {192, 168, 1, 2};
+  const unsigned char second[4] = {10, 0, 0, 255};
+  const std::string files[] = {linkFile(first, 1558, 7, 0x0080, "ignored"),
+                               linkFile(second, 1600, 0, 0x0000, "news")};
+  CreateDirectoryA((folder_ + "links").c_str(), nullptr);
+  writeFile(folder_ + "links\\first.kvl", files[0]);
+  writeFile(folder_ + "second file.KVL", files[1]);
+  play("<embed src=\"links/first.kvl\" type=\"application/x-kvla\" Function=Play>\n"
+       "<embed SRC=second%20file.KVL?cache=no>\n",
+       "");
+
+  EXPECT_EQ(0u, run_.exitCode) << run_.output;
+  struct Expected {
+    const char* server;
+    uint16_t port;
+    int32_t selection;
+    const char* streamName;
+    uint32_t flags;
+  };
+  const Expected expected[] = {
+      {"192.168.1.2", 1558, 7, "", LF_CTL_PLAY | LF_NO_CONTROL},  // control bits replaced
+      {"10.0.0.255", 1600, 0, "news", LF_DEFAULT_CONTROLS},       // option bit clear: kept
+  };
+  std::vector<LinkmonLogEntry> infos = withName(messages_, "LINKMSG_STREAM_INFO");
+  std::vector<LinkmonLogEntry> data = withName(messages_, "LINKMSG_STREAM_DATA");
+  ASSERT_EQ(2u, infos.size()) << run_.output;
+  ASSERT_EQ(2u, data.size());
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    uint64_t id = static_cast<uint64_t>(i) + 1;
+    EXPECT_EQ(id, infos[i].linkId);
+    EXPECT_EQ(238u, infos[i].cbData);
+    LinkRecord rec = recordOf(infos[i]);
+    EXPECT_STREQ(expected[i].server, rec.server);
+    EXPECT_EQ(expected[i].port, rec.port);
+    EXPECT_EQ(expected[i].selection, rec.selection);
+    EXPECT_STREQ(expected[i].streamName, rec.streamName);
+    EXPECT_EQ(expected[i].flags, rec.flags);
+    // The file as delivered, its option word swapped in place.
+    std::string forwarded = files[i];
+    std::swap(forwarded[14], forwarded[15]);
+    EXPECT_EQ(id, data[i].linkId);
+    EXPECT_EQ(files[i].size(), data[i].cbData);
+    EXPECT_EQ(forwarded, std::string(data[i].data.begin(), data[i].data.end()));
+    // Stream information follows the object's window and precedes its teardown.
+    EXPECT_LT(indexOf(messages_, "LINKMSG_SET_WINDOW", id), indexOf(messages_, "LINKMSG_STREAM_INFO", id));
+    EXPECT_EQ(indexOf(messages_, "LINKMSG_STREAM_INFO", id) + 1, indexOf(messages_, "LINKMSG_STREAM_DATA", id));
+    EXPECT_LT(indexOf(messages_, "LINKMSG_STREAM_DATA", id), indexOf(messages_, "LINKMSG_DESTROY", id));
+  }
+  EXPECT_NE(std::string::npos, run_.output.find("NPP_DestroyStream(npp2, NPRES_DONE) = 0"));
+}
+
+TEST_F(PageRunnerTest, DataWithoutTheMagicIsNotForwardedAndFailsTheRun) {
+  writeFile(folder_ + "foreign.kvl", "X not a link file");
+  play("<embed src=foreign.kvl>", "");
+  EXPECT_EQ(1u, run_.exitCode) << run_.output;
+  EXPECT_NE(std::string::npos, run_.output.find("NPP_Write(npp1, offset=0, len=17) = 0"));
+  EXPECT_TRUE(withName(messages_, "LINKMSG_STREAM_INFO").empty());
+  EXPECT_TRUE(withName(messages_, "LINKMSG_STREAM_DATA").empty());
+  EXPECT_EQ(1u, countOf(messages_, "LINKMSG_DESTROY", 1));  // the object itself lived
+}
+
+TEST_F(PageRunnerTest, UnicodeAndAnsiPluginWindowsPassPaintsOnToThePage) {
+  const struct {
+    const char* option;
+    const char* kind;
+  } modes[] = {{"", "(Unicode)"}, {"--ansi-windows", "(ANSI)"}};
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.kind);
+    play("<embed type=application/x-kvla Server=mediahost><embed type=application/x-kvla>",
+         mode.option);
+    EXPECT_EQ(0u, run_.exitCode) << run_.output;
+    for (int id = 1; id <= 2; ++id) {
+      int windowAt = indexOf(messages_, "LINKMSG_SET_WINDOW", static_cast<uint64_t>(id));
+      ASSERT_GE(windowAt, 0) << run_.output;
+      EXPECT_EQ(windowOfObject(run_.output, id), windowRecordOf(messages_[windowAt]).window);
+      EXPECT_GE(countOf(messages_, "LINKMSG_PAINT", static_cast<uint64_t>(id)), 1u);
+      EXPECT_NE(std::string::npos,
+                run_.output.find("[" + std::to_string(id) + "] WM_PAINT reached the page's window procedure"));
+      EXPECT_EQ(1u, countOf(messages_, "LINKMSG_DESTROY", static_cast<uint64_t>(id)));
+    }
+    EXPECT_NE(std::string::npos, run_.output.find(mode.kind));
+    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));
+  }
+}
+
+TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
+  const struct {
+    const char* option;
+    bool destroyCalled;
+  } habits[] = {{"", false}, {"--destroy-after-failed-new", true}};
+  for (const auto& habit : habits) {
+    SCOPED_TRACE(habit.option);
+    play("<embed type=application/x-kvla Server=a><embed type=application/x-kvla Server=b>",
+         habit.option, "--reply refuse");
+    EXPECT_EQ(1u, run_.exitCode) << run_.output;
+    EXPECT_NE(std::string::npos, run_.output.find("= 5 (NPERR_OUT_OF_MEMORY_ERROR)"));
+    EXPECT_EQ(habit.destroyCalled, run_.output.find("[1] NPP_Destroy(npp1") != std::string::npos);
+    EXPECT_EQ(habit.destroyCalled, run_.output.find("[2] NPP_Destroy(npp2") != std::string::npos);
+    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));  // ran to the end
+    ASSERT_EQ(2u, messages_.size()) << run_.output;
+    for (const LinkmonLogEntry& m : messages_) {
+      EXPECT_EQ("LINKMSG_NEW", m.name);
+      EXPECT_EQ(1u, m.reply);
+    }
+  }
+}
+
+TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
+  writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
+  RunResult usage = runPageRunner(folder_, "--keep-open");
+  EXPECT_EQ(2u, usage.exitCode);
+  EXPECT_NE(std::string::npos, usage.output.find("usage error"));
+  RunResult missing = runPageRunner(folder_, "\"" + folder_ + "NOSUCH.DLL\" \"" + folder_ + "page.html\"");
+  EXPECT_EQ(2u, missing.exitCode);
+  EXPECT_NE(std::string::npos, missing.output.find("load error: the module did not load"));
+  RunResult noPage = runPageRunner(folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
+  EXPECT_EQ(2u, noPage.exitCode);
+  EXPECT_NE(std::string::npos, noPage.output.find("load error: cannot read page"));
+}
+
+}  // namespace
