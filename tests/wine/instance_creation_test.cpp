@@ -1,0 +1,212 @@
+// NPP_New against a real client application process: the reply kinds, a missing client
+// application, and a full instance table.
+#include <cstring>
+#include <thread>
+
+#include "link/client_locator.h"
+#include "npp_test_fixture.h"
+#include "plugin/instance_table.h"
+#include "plugin/npp_functions.h"
+
+namespace {
+
+LinkRecord recordOf(const ReceivedMessage& m) {
+  LinkRecord r = {};
+  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
+  return r;
+}
+
+struct ReplyCase {
+  const char* reply;
+  NPError expected;
+  bool kept;               // the instance stays in the table
+  LinkIdentifier linkId;   // dwData of every later message
+};
+
+class ReplyKinds : public NppTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ReplyKinds, IdentifierIsKeptAndCarriedByEveryLaterMessage) {
+  const ReplyCase& c = GetParam();
+  ClientSession client;
+  ASSERT_TRUE(client.start(c.reply, 0x1234));
+
+  TestInstance inst;
+  ASSERT_EQ(c.expected, createInstance(inst, {{"Server", "mediahost"}, {"Name", "news"}}));
+  std::vector<ReceivedMessage> sent = client.messages();
+  ASSERT_EQ(1u, sent.size());
+  EXPECT_EQ(uint32_t(LINKMSG_NEW), sent[0].code);
+  EXPECT_EQ(0u, sent[0].linkId);
+  EXPECT_EQ(238u, sent[0].cbData);
+  LinkRecord announced = recordOf(sent[0]);
+  EXPECT_STREQ("mediahost", announced.server);
+  EXPECT_STREQ("news", announced.streamName);
+  EXPECT_EQ(1558, announced.port);
+  // GetCurrentThread's pseudo-handle, truncated to 32 bits.
+  EXPECT_EQ(0xFFFFFFFEu, announced.threadHandle);
+
+  uint16_t index = findSlotForInstance(instanceTable, inst.handle());
+  if (!c.kept) {
+    // Refused: nothing of the instance is left behind, and a later destroy is harmless.
+    EXPECT_EQ(NO_SLOT, index);
+    EXPECT_EQ(nullptr, inst.npp.pdata);
+    EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+    EXPECT_EQ(1u, client.messages().size());
+    return;
+  }
+  ASSERT_NE(NO_SLOT, index);
+  EXPECT_EQ(c.linkId, instanceTable.slots[index].linkId);
+  EXPECT_EQ(1, instanceTable.slots[index].linkSpecified);
+  EXPECT_EQ(0, memcmp(&announced, &instanceTable.slots[index].link, sizeof announced));
+  ASSERT_NE(nullptr, inst.npp.pdata);
+  unsigned char zero[16] = {};
+  EXPECT_EQ(0, memcmp(zero, inst.npp.pdata, 16));
+
+  HWND hwnd = createAnsiHostWindow();
+  EXPECT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  SendMessageA(hwnd, WM_PAINT, 0, 0);
+  unsigned char file[40] = {'K', 0, 0, 0, 10, 0, 0, 1, 0x1F, 0x90, 0, 0, 0, 3, 0, 0};
+  EXPECT_EQ(40, NPP_Write(inst.handle(), nullptr, 0, sizeof file, file));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+
+  sent = client.messages();
+  std::vector<uint32_t> expectedCodes = {LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_PAINT,
+                                         LINKMSG_STREAM_INFO, LINKMSG_STREAM_DATA,
+                                         LINKMSG_DESTROY};
+  EXPECT_EQ(expectedCodes, codesOf(sent));
+  for (size_t i = 1; i < sent.size(); ++i)
+    EXPECT_EQ(uint32_t(c.linkId), sent[i].linkId) << "message " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyKinds,
+    ::testing::Values(ReplyCase{"accept", NPERR_NO_ERROR, true, 0x1234},
+                      ReplyCase{"noid", NPERR_NO_ERROR, true, LINK_ID_NONE},
+                      ReplyCase{"refuse", NPERR_OUT_OF_MEMORY_ERROR, false, 0}),
+    [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.reply); });
+
+// What the watcher saw of the warning box.
+struct BoxSeen {
+  bool found = false;
+  HWND owner = nullptr;
+  std::string caption;
+  std::string text;
+  bool warningIcon = false;
+  std::vector<int> buttonIds;
+};
+
+BOOL CALLBACK inspectBoxChild(HWND child, LPARAM param) {
+  BoxSeen& seen = *reinterpret_cast<BoxSeen*>(param);
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child)) {
+    seen.buttonIds.push_back(GetDlgCtrlID(child));
+  } else if (lstrcmpiA(className, "Static") == 0) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+      seen.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, IDI_WARNING);
+    } else {
+      char text[512] = {};
+      GetWindowTextA(child, text, sizeof text);
+      if (text[0] != '\0') seen.text = text;
+    }
+  }
+  return TRUE;
+}
+
+// Waits for the module's message box, reads it and presses OK.
+void watchForBox(BoxSeen* seen) {
+  for (int i = 0; i < 500 && !seen->found; ++i) {
+    HWND box = FindWindowA("#32770", "ZUROV.DLL");
+    if (box == nullptr) {
+      Sleep(10);
+      continue;
+    }
+    seen->found = true;
+    seen->owner = GetWindow(box, GW_OWNER);
+    char caption[64] = {};
+    GetWindowTextA(box, caption, sizeof caption);
+    seen->caption = caption;
+    EnumChildWindows(box, inspectBoxChild, reinterpret_cast<LPARAM>(seen));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
+}
+
+TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
+  ASSERT_EQ(nullptr, findLinkWindow());
+  // A command that cannot start: the launch returns at once instead of waiting.
+  strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
+
+  BoxSeen seen;
+  std::thread watcher(watchForBox, &seen);
+  TestInstance inst;
+  DWORD start = GetTickCount();
+  NPError result = createInstance(inst, {{"Server", "mediahost"}});
+  DWORD elapsed = GetTickCount() - start;
+  watcher.join();
+  launchCommand[0] = '\0';
+
+  EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, result);
+  EXPECT_LT(elapsed, 5000u);
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(nullptr, seen.owner);
+  EXPECT_EQ("ZUROV.DLL", seen.caption);
+  EXPECT_EQ(
+      "Unable to locate Kelvora Application!\r\rThe Main Kelvora App (ORBIPLAY) should be "
+      "running before a Kelvora Link is accessed!",
+      seen.text);
+  EXPECT_TRUE(seen.warningIcon);
+  EXPECT_EQ(std::vector<int>{IDOK}, seen.buttonIds);
+
+  EXPECT_EQ(NO_SLOT, findSlotForInstance(instanceTable, inst.handle()));
+  EXPECT_EQ(nullptr, inst.npp.pdata);
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+}
+
+TEST_F(NppTest, TwentyInstancesFillTheTableAndTheTwentyFirstIsRefused) {
+  ClientSession client;
+  ASSERT_TRUE(client.start("accept", 1));
+  TestInstance inst[INSTANCE_SLOT_COUNT + 1];
+  for (uint16_t i = 0; i < INSTANCE_SLOT_COUNT; ++i)
+    ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst[i])) << i;
+  for (uint16_t i = 0; i < INSTANCE_SLOT_COUNT; ++i)
+    EXPECT_EQ(i + 1, instanceTable.slots[i].linkId);
+
+  TestInstance& extra = inst[INSTANCE_SLOT_COUNT];
+  EXPECT_EQ(NPERR_OUT_OF_MEMORY_ERROR, createInstance(extra));
+  EXPECT_EQ(nullptr, extra.npp.pdata);
+  // The table-full instance is ignored everywhere else too.
+  HWND hwnd = createAnsiHostWindow();
+  EXPECT_EQ(NPERR_NO_ERROR, setWindow(extra, hwnd));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(ansiHostProc()), GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+  unsigned char file[40] = {'K'};
+  EXPECT_EQ(40, NPP_Write(extra.handle(), nullptr, 0, sizeof file, file));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(extra.handle(), nullptr));
+  EXPECT_EQ(size_t(INSTANCE_SLOT_COUNT), client.messages().size());
+
+  for (uint16_t i = 0; i < INSTANCE_SLOT_COUNT; ++i)
+    EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst[i].handle(), nullptr));
+  std::vector<ReceivedMessage> sent = client.messages();
+  ASSERT_EQ(size_t(2 * INSTANCE_SLOT_COUNT), sent.size());
+  for (uint16_t i = 0; i < INSTANCE_SLOT_COUNT; ++i) {
+    EXPECT_EQ(uint32_t(LINKMSG_DESTROY), sent[INSTANCE_SLOT_COUNT + i].code);
+    EXPECT_EQ(uint32_t(i + 1), sent[INSTANCE_SLOT_COUNT + i].linkId);
+  }
+  for (const InstanceSlot& slot : instanceTable.slots) EXPECT_EQ(0, slot.inUse);
+}
+
+TEST_F(NppTest, NullInstanceIsRejectedEverywhere) {
+  NPWindow window = {};
+  uint16_t stype = NP_NORMAL;
+  unsigned char data[40] = {'K'};
+  EXPECT_EQ(NPERR_INVALID_INSTANCE_ERROR,
+            NPP_New(nullptr, nullptr, NP_EMBED, 0, nullptr, nullptr, nullptr));
+  EXPECT_EQ(NPERR_INVALID_INSTANCE_ERROR, NPP_Destroy(nullptr, nullptr));
+  EXPECT_EQ(NPERR_INVALID_INSTANCE_ERROR, NPP_SetWindow(nullptr, &window));
+  EXPECT_EQ(NPERR_INVALID_INSTANCE_ERROR, NPP_NewStream(nullptr, nullptr, nullptr, 0, &stype));
+  EXPECT_EQ(NPERR_INVALID_INSTANCE_ERROR, NPP_DestroyStream(nullptr, nullptr, 0));
+  EXPECT_EQ(-1, NPP_Write(nullptr, nullptr, 0, sizeof data, data));
+  EXPECT_EQ(0x8000, NPP_WriteReady(nullptr, nullptr));
+  for (const InstanceSlot& slot : instanceTable.slots) EXPECT_EQ(0, slot.inUse);
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Shared ground of the NPP_ entry-point tests: a linkmon client application at the other end
+// of the link channel, host windows standing in for the browser's plug-in windows, and a
+// module-wide reset between tests.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/link_records.h"
+#include "plugin/npapi.h"
+#include "wine_test_support.h"
+
+// One link message as the client application received it.
+typedef LinkmonLogEntry ReceivedMessage;
+
+// A running linkmon whose link window the module has found.
+class ClientSession {
+ public:
+  ~ClientSession() { stop(); }
+  // Starts linkmon with `reply` (accept, refuse, noid) and identifiers from `firstId`, waits
+  // for its link window and lets the module find it.
+  bool start(const char* reply, uint16_t firstId = 1);
+  // Ends linkmon; the module's cached link window handle is refreshed (to null).
+  void stop();
+  // The link messages received so far, in order.
+  std::vector<ReceivedMessage> messages() const;
+
+ private:
+  std::string logPath_;
+  LinkmonProcess process_;
+};
+
+std::vector<uint32_t> codesOf(const std::vector<ReceivedMessage>& messages);
+
+// A plug-in window (a child of a shared page window) of an ANSI or a Unicode class whose
+// procedure records what reaches it.
+struct HostCall {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+extern std::vector<HostCall> hostCalls;
+const LRESULT HOST_RESULT = 0x5A5A;  // returned by the host procedures for WM_APP
+HWND createAnsiHostWindow();
+HWND createUnicodeHostWindow();
+WNDPROC ansiHostProc();
+WNDPROC unicodeHostProc();
+size_t hostCallCount(HWND hwnd, UINT message);
+
+// An NPAPI instance as a browser would own it.
+struct TestInstance {
+  NPP_t npp = {};
+  NPP handle() { return &npp; }
+};
+
+// NPP_New with the attributes name=value given as pairs.
+NPError createInstance(TestInstance& instance, std::vector<std::pair<std::string, std::string>>
+                                                   attributes = {});
+NPError setWindow(TestInstance& instance, HWND hwnd);
+
+// Clears the module-wide instance table and the cached link window handle. Each test starts
+// from a freshly loaded module's state.
+class NppTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
