@@ -1,0 +1,31 @@
+#include "plugin/npapi_entry.h"
+
+#include "plugin/npp_functions.h"
+
+NPNetscapeFuncs* browserFunctions = nullptr;
+
+NPError NP_OSCALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
+  if (pluginFuncs == nullptr) return NPERR_INVALID_FUNCTABLE_ERROR;
+  // A browser that passes size 0 leaves the table's size to the plug-in.
+  if (pluginFuncs->size == 0) pluginFuncs->size = NP_PLUGIN_FUNCS_MIN_SIZE;
+  if (pluginFuncs->size < NP_PLUGIN_FUNCS_MIN_SIZE) return NPERR_INVALID_FUNCTABLE_ERROR;
+  pluginFuncs->version = 6;  // major 0, minor 6
+  pluginFuncs->newp = NPP_New;
+  pluginFuncs->destroy = NPP_Destroy;
+  pluginFuncs->setwindow = NPP_SetWindow;
+  pluginFuncs->newstream = NPP_NewStream;
+  pluginFuncs->destroystream = NPP_DestroyStream;
+  pluginFuncs->asfile = NPP_StreamAsFile;
+  pluginFuncs->writeready = NPP_WriteReady;
+  pluginFuncs->write = NPP_Write;
+  pluginFuncs->print = NPP_Print;
+  pluginFuncs->event = nullptr;
+  return NPERR_NO_ERROR;
+}
+
+NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
+  browserFunctions = browserFuncs;
+  return NPERR_NO_ERROR;
+}
+
+NPError NP_OSCALL NP_PluginShutdown() { return NPERR_NO_ERROR; }

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# check-module.sh DLL i686|x86_64: inspects the built plug-in module as a file, with binutils:
+# machine, DLL flag, required Windows version, exports, imports, version resource and the
+# FINDCLIENT dialog template.
+set -u
+dll=${1:?module path}
+arch=${2:?i686 or x86_64}
+triple=$arch-w64-mingw32
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_line() {  # expect_line TEXT WHAT: TEXT must stand as a whole line (spaces trimmed) in $out
+  grep -qxF -- "$1" <<<"$out" || fail "$2: missing line: $1"
+}
+
+[ -f "$dll" ] || { echo "FAIL: no file $dll"; exit 1; }
+
+# Machine and the DLL flag.
+head=$("$triple-objdump" -f "$dll")
+case $arch in
+  i686) grep -q 'file format pei-i386' <<<"$head" || fail "machine is not i386" ;;
+  x86_64) grep -q 'file format pei-x86-64' <<<"$head" || fail "machine is not x86-64" ;;
+esac
+pe=$("$triple-objdump" -p "$dll")
+chars=$(awk '/^Characteristics/ {print $2; exit}' <<<"$pe")
+(( (chars & 0x2000) != 0 )) || fail "Characteristics $chars lacks the DLL flag"
+grep -qP '^MajorSubsystemVersion\t4$' <<<"$pe" || fail "subsystem version is not 4.x"
+grep -qP '^MinorSubsystemVersion\t0$' <<<"$pe" || fail "subsystem version is not 4.0"
+
+# Exports: the directory names the module KVL32.DLL and holds exactly five names, ordinals 1..5.
+grep -qE '^Name[[:space:]]+[0-9a-f]+ KVL32\.DLL$' <<<"$pe" || fail "export directory does not name KVL32.DLL"
+grep -qE '^Ordinal Base[[:space:]]+1$' <<<"$pe" || fail "ordinal base is not 1"
+name_table=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$pe" |
+  sed -nE 's/^[[:space:]]*\[[[:space:]]*([0-9]+)\][[:space:]]+([^[:space:]]+)$/\2=\1/p')
+names=$(sed 's/=.*//' <<<"$name_table" | sort | tr '\n' ' ')
+[ "$names" = "FCDLGProc NP_GetEntryPoints NP_PluginInit NP_PluginShutdown SubClassProc " ] ||
+  fail "export names are: $names"
+# Ordinals: five entries in the export address table; objdump lists each name with its index
+# into that table, which is the ordinal less the base.
+count=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$pe" | grep -c 'Export RVA')
+[ "$count" = 5 ] || fail "export address table has $count entries"
+want_ordinals="NP_GetEntryPoints=1 NP_PluginInit=2 NP_PluginShutdown=3 SubClassProc=4 FCDLGProc=5"
+for pair in $want_ordinals; do
+  name=${pair%=*} ord=${pair#*=}
+  grep -qxF "$name=$((ord - 1))" <<<"$name_table" || fail "$name is not ordinal $ord"
+done
+
+# Imports: only DLLs every Windows has.
+imports=$(grep -oP '^\tDLL Name: \K.*' <<<"$pe" | tr 'A-Z' 'a-z' | sort -u)
+for lib in $imports; do
+  case $lib in
+    kernel32.dll|user32.dll|advapi32.dll|comdlg32.dll|winmm.dll|msvcrt.dll) ;;
+    *) fail "imports $lib" ;;
+  esac
+done
+
+# Resources, decompiled by windres.
+out=$("$triple-windres" -i "$dll" -O rc 2>&1 | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//')
+expect_line 'FILEVERSION 1, 0, 0, 1' "version"
+expect_line 'PRODUCTVERSION 1, 0, 0, 1' "version"
+expect_line 'FILEOS 0x4' "version (32-bit Windows)"
+expect_line 'FILETYPE 0x2' "version (DLL)"
+expect_line 'BLOCK "040904e4"' "version"
+expect_line 'VALUE "MIMEType", "application/x-kvla"' "version"
+expect_line 'VALUE "FileExtents", "kvl"' "version"
+expect_line 'VALUE "FileOpenName", "Kelvora Plugin (*.kvl)"' "version"
+expect_line 'VALUE "FileDescription", "Kelvora PlugIn DLL"' "version"
+expect_line 'VALUE "InternalName", "ZUROV"' "version"
+expect_line 'VALUE "OriginalFilename", "ZUROV.DLL"' "version"
+expect_line 'VALUE "ProductName", "ZUROV Dynamic Link Library"' "version"
+expect_line 'VALUE "FileVersion", "1, 0, 0, 1"' "version"
+expect_line 'VALUE "ProductVersion", "1, 0, 0, 1"' "version"
+expect_line 'VALUE "Translation", 0x409, 1252' "version"
+# The version resource itself is U.S. English; the dialog is language neutral.
+awk '/^LANGUAGE/ {lang=$0} /VERSIONINFO$/ {print lang}' <<<"$out" | grep -qxF 'LANGUAGE 9, 1' ||
+  fail "version resource is not language 0x0409"
+awk '/^LANGUAGE/ {lang=$0} /^"FINDCLIENT" DIALOG / {print lang}' <<<"$out" | grep -qxF 'LANGUAGE 0, 0' ||
+  fail "FINDCLIENT is not a language-neutral classic DIALOG"
+# The template: WS_VISIBLE | WS_CAPTION | DS_MODALFRAME, no font, five controls with explicit styles.
+dialog=$(sed -n '/^"FINDCLIENT" DIALOG /,/^END$/p' <<<"$out")
+want_dialog='"FINDCLIENT" DIALOG 50, 8, 170, 62
+STYLE 0x10c00080
+CAPTION "Finding Kelvora Client Application"
+BEGIN
+LTEXT "Kelvora Client", 65535, 10, 10, 150, 10, 0x50020000
+EDITTEXT 1000, 10, 20, 110, 12, 0x50810000
+PUSHBUTTON "&Browse", 1010, 130, 20, 30, 12, 0x50010000
+DEFPUSHBUTTON "&OK", 1, 120, 40, 40, 12, 0x50010001
+PUSHBUTTON "&CANCEL", 2, 70, 40, 40, 12, 0x50010000
+END'
+[ "$dialog" = "$want_dialog" ] || fail "FINDCLIENT template differs:
+$dialog"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$dll: $failures check(s) failed"
+  exit 1
+fi
+echo "$dll: machine, exports, imports, version resource and dialog as expected"
