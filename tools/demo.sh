@@ -26,7 +26,9 @@ done
 
 mkdir -p "$demo"
 rm -f "$log"
-stop_session() { cmake/wine-session.sh stop "$session"; }
+# Stopping the session ends every Windows process in it (linkmon too, should it still run)
+# and its X server; a second Ctrl-C must not cut that short.
+stop_session() { trap '' INT TERM; cmake/wine-session.sh stop "$session"; }
 trap stop_session EXIT
 trap 'exit 130' INT TERM
 cmake/wine-session.sh start "$session" || exit 2
