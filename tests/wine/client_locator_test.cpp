@@ -19,35 +19,6 @@ const DWORD DIALOG_TIMEOUT_MS = 30000;  // the first Open dialog is slow on a bu
 
 // --- The registry value and the WIN.INI entry, read and written directly ---
 
-HKEY openLaunchKey() {
-  HKEY key = nullptr;
-  RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &key);
-  return key;
-}
-
-// The registry command, or "<absent>" when the sub-key is missing.
-std::string registryCommand() {
-  HKEY key = openLaunchKey();
-  char text[1024] = {};
-  LONG size = sizeof text;
-  LONG status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, text, &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? std::string(text) : std::string("<absent>");
-}
-
-void setRegistryCommand(const std::string& command) {
-  HKEY key = openLaunchKey();
-  RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, command.c_str(),
-               static_cast<DWORD>(command.size()));
-  RegCloseKey(key);
-}
-
-void deleteRegistryCommand() {
-  HKEY key = openLaunchKey();
-  RegDeleteKeyA(key, LAUNCH_COMMAND_SUBKEY);
-  RegCloseKey(key);
-}
-
 // Type of the registry command's value (REG_NONE when absent).
 DWORD registryType() {
   HKEY key = openLaunchKey(), sub = nullptr;

@@ -84,60 +84,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"refuse", NPERR_OUT_OF_MEMORY_ERROR, false, 0}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.reply); });
 
-// What the watcher saw of the warning box.
-struct BoxSeen {
-  bool found = false;
-  HWND owner = nullptr;
-  std::string caption;
-  std::string text;
-  bool warningIcon = false;
-  std::vector<int> buttonIds;
-};
-
-BOOL CALLBACK inspectBoxChild(HWND child, LPARAM param) {
-  BoxSeen& seen = *reinterpret_cast<BoxSeen*>(param);
-  char className[32] = {};
-  GetClassNameA(child, className, sizeof className);
-  if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child)) {
-    seen.buttonIds.push_back(GetDlgCtrlID(child));
-  } else if (lstrcmpiA(className, "Static") == 0) {
-    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-      HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-      seen.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, IDI_WARNING);
-    } else {
-      char text[512] = {};
-      GetWindowTextA(child, text, sizeof text);
-      if (text[0] != '\0') seen.text = text;
-    }
-  }
-  return TRUE;
-}
-
-// Waits for the module's message box, reads it and presses OK.
-void watchForBox(BoxSeen* seen) {
-  for (int i = 0; i < 500 && !seen->found; ++i) {
-    HWND box = FindWindowA("#32770", "ZUROV.DLL");
-    if (box == nullptr) {
-      Sleep(10);
-      continue;
-    }
-    seen->found = true;
-    seen->owner = GetWindow(box, GW_OWNER);
-    char caption[64] = {};
-    GetWindowTextA(box, caption, sizeof caption);
-    seen->caption = caption;
-    EnumChildWindows(box, inspectBoxChild, reinterpret_cast<LPARAM>(seen));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-  }
-}
-
 TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
   ASSERT_EQ(nullptr, findLinkWindow());
   // A command that cannot start: the launch returns at once instead of waiting.
   strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
 
-  BoxSeen seen;
-  std::thread watcher(watchForBox, &seen);
+  MessageBoxSeen seen;
+  std::thread watcher(watchForMessageBox, "ZUROV.DLL", &seen);
   TestInstance inst;
   DWORD start = GetTickCount();
   NPError result = createInstance(inst, {{"Server", "mediahost"}});
@@ -154,7 +107,8 @@ TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
       "Unable to locate Kelvora Application!\r\rThe Main Kelvora App (ORBIPLAY) should be "
       "running before a Kelvora Link is accessed!",
       seen.text);
-  EXPECT_TRUE(seen.warningIcon);
+  EXPECT_TRUE(seen.icon != nullptr);
+  EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), seen.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, seen.buttonIds);
 
   EXPECT_EQ(NO_SLOT, findSlotForInstance(instanceTable, inst.handle()));

@@ -1,5 +1,7 @@
 #include "wine_test_support.h"
 
+#include "link/client_locator.h"
+
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
@@ -297,4 +299,75 @@ void chooseInFileDialog(HWND dialog, const char* path) {
   }
   if (field) SetWindowTextA(field, path);
   pressDialogButton(dialog, IDOK);
+}
+
+// --- The launch command in the registry ---
+
+HKEY openLaunchKey() {
+  HKEY key = nullptr;
+  RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &key);
+  return key;
+}
+
+std::string registryCommand() {
+  HKEY key = openLaunchKey();
+  char text[1024] = {};
+  LONG size = sizeof text;
+  LONG status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, text, &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? std::string(text) : std::string("<absent>");
+}
+
+void setRegistryCommand(const std::string& command) {
+  HKEY key = openLaunchKey();
+  RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, command.c_str(),
+               static_cast<DWORD>(command.size()));
+  RegCloseKey(key);
+}
+
+void deleteRegistryCommand() {
+  HKEY key = openLaunchKey();
+  RegDeleteKeyA(key, LAUNCH_COMMAND_SUBKEY);
+  RegCloseKey(key);
+}
+
+// --- Message boxes ---
+
+namespace {
+
+BOOL CALLBACK inspectBoxChild(HWND child, LPARAM param) {
+  MessageBoxSeen& seen = *reinterpret_cast<MessageBoxSeen*>(param);
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(child)) {
+    seen.buttonIds.push_back(GetDlgCtrlID(child));
+  } else if (lstrcmpiA(className, "Static") == 0) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      seen.icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    } else {
+      char text[512] = {};
+      GetWindowTextA(child, text, sizeof text);
+      if (text[0] != '\0') seen.text = text;
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+void watchForMessageBox(const char* caption, MessageBoxSeen* seen) {
+  for (int i = 0; i < 500 && !seen->found; ++i) {
+    HWND box = FindWindowA("#32770", caption);
+    if (box == nullptr) {
+      Sleep(10);
+      continue;
+    }
+    seen->found = true;
+    seen->owner = GetWindow(box, GW_OWNER);
+    char text[64] = {};
+    GetWindowTextA(box, text, sizeof text);
+    seen->caption = text;
+    EnumChildWindows(box, inspectBoxChild, reinterpret_cast<LPARAM>(seen));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  }
 }

@@ -125,3 +125,25 @@ std::vector<LinkmonLogEntry> linkmonMessages(const std::vector<LinkmonLogEntry>&
 
 // A path in the temporary folder for a new log; any old file there is deleted.
 std::string newLinkmonLogPath(const char* tag);
+
+// The launch command in the registry (HKEY_USERS ".Default\Software\Belcor\Netscape Plugin",
+// sub-key "LaunchOrbiplayCommand"), read and written directly.
+HKEY openLaunchKey();           // the caller closes it
+std::string registryCommand();  // "<absent>" when the sub-key is missing
+void setRegistryCommand(const std::string& command);
+void deleteRegistryCommand();
+
+// What a watcher saw of a message box.
+struct MessageBoxSeen {
+  bool found = false;
+  HWND owner = nullptr;
+  std::string caption;
+  std::string text;
+  HICON icon = nullptr;  // compare with LoadIconA(nullptr, IDI_WARNING) on the test's thread
+  std::vector<int> buttonIds;
+};
+
+// Run on its own thread: waits up to 5 s for a message box with `caption`, reads it into
+// `seen` and presses OK. It loads nothing, so it also works while the box's thread holds the
+// loader lock (a box shown from a library entry routine).
+void watchForMessageBox(const char* caption, MessageBoxSeen* seen);

@@ -1,0 +1,157 @@
+// ZUROV.DLL loaded by path, as a browser loads it: the library entry routine and the three
+// exported NP_ functions. Each test loads the module afresh, so its module-wide state starts
+// as at a browser's first load.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "plugin/npapi.h"
+#include "wine_test_support.h"
+
+namespace {
+
+typedef NPError(NP_OSCALL* GetEntryPointsProc)(NPPluginFuncs*);
+typedef NPError(NP_OSCALL* PluginInitProc)(NPNetscapeFuncs*);
+typedef NPError(NP_OSCALL* PluginShutdownProc)();
+
+const char CLIENT_MISSING[] =
+    "Unable to locate Kelvora Application!\r\rThe Main Kelvora App (ORBIPLAY) should be "
+    "running before a Kelvora Link is accessed!";
+
+std::string modulePath() { return programBesideTest("ZUROV.DLL"); }
+
+// Keeps the registry's launch command as it was before the test.
+class ModuleLoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { savedCommand_ = registryCommand(); }
+  void TearDown() override {
+    if (savedCommand_ == "<absent>")
+      deleteRegistryCommand();
+    else
+      setRegistryCommand(savedCommand_);
+  }
+
+ private:
+  std::string savedCommand_;
+};
+
+TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
+  std::string log = newLinkmonLogPath("module-load");
+  LinkmonProcess client = startLinkmon("--quiet --log " + log);
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  setRegistryCommand("Z:\\nonexistent\\never-started.exe");  // loading must not launch
+
+  HMODULE module = LoadLibraryA(modulePath().c_str());
+  ASSERT_TRUE(module != nullptr) << GetLastError();
+  auto getEntryPoints = reinterpret_cast<GetEntryPointsProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_GetEntryPoints")));
+  auto pluginInit = reinterpret_cast<PluginInitProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginInit")));
+  auto pluginShutdown = reinterpret_cast<PluginShutdownProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginShutdown")));
+  ASSERT_TRUE(getEntryPoints && pluginInit && pluginShutdown);
+  EXPECT_TRUE(GetProcAddress(module, "SubClassProc") != nullptr);
+  EXPECT_TRUE(GetProcAddress(module, "FCDLGProc") != nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(getEntryPoints),
+            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(1))));
+
+  EXPECT_EQ(NPERR_INVALID_FUNCTABLE_ERROR, getEntryPoints(nullptr));
+
+  // Size 0: the module fills the table and sets the size to its own.
+  NPPluginFuncs table;
+  memset(&table, 0xCC, sizeof table);
+  table.size = 0;
+  EXPECT_EQ(NPERR_NO_ERROR, getEntryPoints(&table));
+  EXPECT_EQ(NP_PLUGIN_FUNCS_MIN_SIZE, table.size);
+  EXPECT_EQ(6, table.version);
+  NPP_NewProcPtr* entries = &table.newp;
+  for (int i = 0; i < 9; ++i) EXPECT_TRUE(entries[i] != nullptr) << "entry " << i;
+  EXPECT_TRUE(table.event == nullptr);
+
+  // One byte short: refused, nothing filled.
+  memset(&table, 0xCC, sizeof table);
+  table.size = NP_PLUGIN_FUNCS_MIN_SIZE - 1;
+  EXPECT_EQ(NPERR_INVALID_FUNCTABLE_ERROR, getEntryPoints(&table));
+  EXPECT_EQ(0xCCCC, table.version);
+
+  // A larger table: the known part is filled, the size and the rest stay the browser's.
+  struct {
+    NPPluginFuncs known;
+    unsigned char more[16];
+  } larger;
+  memset(&larger, 0xCC, sizeof larger);
+  larger.known.size = NP_PLUGIN_FUNCS_MIN_SIZE + 16;
+  EXPECT_EQ(NPERR_NO_ERROR, getEntryPoints(&larger.known));
+  EXPECT_EQ(NP_PLUGIN_FUNCS_MIN_SIZE + 16, larger.known.size);
+  EXPECT_TRUE(larger.known.newp != nullptr);
+  EXPECT_EQ(0xCC, larger.more[0]);
+
+  EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
+  NPNetscapeFuncs browser = {sizeof browser, 0x0006};
+  EXPECT_EQ(NPERR_NO_ERROR, pluginInit(&browser));
+  EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
+  EXPECT_TRUE(FreeLibrary(module));
+
+  EXPECT_EQ(0u, stopLinkmon(&client));
+  EXPECT_TRUE(linkmonMessages(readLinkmonLog(log)).empty());  // loading sends nothing
+  EXPECT_EQ("Z:\\nonexistent\\never-started.exe", registryCommand());
+}
+
+TEST_F(ModuleLoadTest, LoadingLaunchesTheConfiguredClient) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  std::string log = newLinkmonLogPath("module-launch");
+  std::string command = programBesideTest("linkmon.exe") + " --quiet --lifetime 30000 --log " + log;
+  setRegistryCommand(command);
+
+  HMODULE module = LoadLibraryA(modulePath().c_str());
+  ASSERT_TRUE(module != nullptr) << GetLastError();
+  // The load returned only once the client's link window existed.
+  HWND linkWindow = FindWindowA("KelvoraLink", nullptr);
+  EXPECT_TRUE(linkWindow != nullptr);
+  EXPECT_TRUE(FreeLibrary(module));
+
+  std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ("start", entries[0].event);
+  EXPECT_EQ(command + " /$l", entries[0].commandLine);
+  EXPECT_EQ(command, registryCommand());
+
+  // The launched client is stopped like any other linkmon.
+  HWND control = FindWindowA("KelvoraLinkMonitor", nullptr);
+  ASSERT_TRUE(control != nullptr);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(control, &pid);
+  LinkmonProcess launched;
+  launched.pid = pid;
+  launched.process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
+                                 FALSE, pid);
+  EXPECT_EQ(0u, stopLinkmon(&launched));
+}
+
+TEST_F(ModuleLoadTest, LoadIsRefusedWithAWarningWhenNoClientCanBeReached) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  setRegistryCommand("Z:\\nonexistent\\never-started.exe");
+
+  MessageBoxSeen seen;
+  std::thread watcher(watchForMessageBox, "ZUROV.DLL", &seen);
+  DWORD start = GetTickCount();
+  HMODULE module = LoadLibraryA(modulePath().c_str());
+  DWORD error = GetLastError();
+  DWORD elapsed = GetTickCount() - start;
+  watcher.join();
+
+  EXPECT_TRUE(module == nullptr);
+  if (module) FreeLibrary(module);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DLL_INIT_FAILED), error);
+  EXPECT_LT(elapsed, 8000u);  // a command that cannot start is not waited for
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(nullptr, seen.owner);
+  EXPECT_EQ("ZUROV.DLL", seen.caption);
+  EXPECT_EQ(CLIENT_MISSING, seen.text);
+  EXPECT_TRUE(seen.icon != nullptr);
+  EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), seen.icon);
+  EXPECT_EQ(std::vector<int>{IDOK}, seen.buttonIds);
+}
+
+}  // namespace
