@@ -4,6 +4,7 @@
 #   make demo     build, then play examples/demo.html through the module under Wine
 #   make test     build, then run the native tests, the fuzz smoke runs and the Wine-side tests
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
+#   make bench    measure the module against direct WM_COPYDATA sends, under Wine
 #   make clean    remove build/ and dist/
 # BUILD names the build folder (default build), so that several checkouts or people can
 # build side by side.
@@ -15,7 +16,7 @@ NATIVE := $(BUILD)/native
 WIN32  := $(BUILD)/win32
 WIN64  := $(BUILD)/win64
 
-.PHONY: all deps native win32 win64 test test-native test-win32 test-wine fuzz clean demo
+.PHONY: all deps native win32 win64 test test-native test-win32 test-wine fuzz bench clean demo
 
 all: native win32 win64
 
@@ -51,7 +52,11 @@ test-win32:
 
 # One test at a time: the Windows-side tests share one display, registry and window class.
 test-wine:
-	@ctest --test-dir $(WIN64) --output-on-failure
+	@ctest --test-dir $(WIN64) --output-on-failure -LE bench
+
+# The module's cost against direct WM_COPYDATA sends to the same client, under Wine.
+bench: win64
+	@bash -o pipefail -c "ctest --test-dir $(WIN64) -L bench --output-on-failure -V | sed -nE 's/^[0-9]+: (fastest|NPP_)/\\1/p'"
 
 fuzz: native
 	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2
