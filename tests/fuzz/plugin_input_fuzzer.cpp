@@ -12,16 +12,9 @@
 
 #include "plugin/embed_attributes.h"
 #include "plugin/link_file_header.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                             \
-  do {                                                                               \
-    if (!(cond)) {                                                                   \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                  \
-    }                                                                                \
-  } while (0)
 
 const uint32_t THREAD = 0x12345678;
 const uint32_t ALL_FLAGS = LF_PLAY_NOW | LF_LIVE | LF_FULL_SCREEN | LF_NO_AUDIO | LF_NO_VIDEO |

@@ -14,16 +14,9 @@
 
 #include "url/ansi_text.h"
 #include "url/link_url.h"
+#include "fuzz_check.h"
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                      \
-  do {                                                                        \
-    if (!(cond)) {                                                            \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                           \
-    }                                                                         \
-  } while (0)
 
 const unsigned char kFill = 0xA5;
 
