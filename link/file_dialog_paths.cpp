@@ -15,14 +15,14 @@ size_t lastSeparator(const char* text, size_t length) {
 
 }  // namespace
 
-bool convertFilterSpec(const char* spec, char* filter, size_t size) {
+bool convertFilterSpec(const char* filterSpec, char* filter, size_t size) {
   memset(filter, 0, size);
-  size_t length = strlen(spec);
+  size_t length = strlen(filterSpec);
   // Trailing "^" already supply closing NULs; the zero fill supplies the rest.
   size_t closing = 0;
-  while (closing < 2 && closing < length && spec[length - 1 - closing] == '^') ++closing;
+  while (closing < 2 && closing < length && filterSpec[length - 1 - closing] == '^') ++closing;
   if (length + (2 - closing) > size) return false;
-  for (size_t i = 0; i < length; ++i) filter[i] = spec[i] == '^' ? '\0' : spec[i];
+  for (size_t i = 0; i < length; ++i) filter[i] = filterSpec[i] == '^' ? '\0' : filterSpec[i];
   return true;
 }
 

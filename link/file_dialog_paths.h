@@ -11,7 +11,7 @@
 // Converts a filter list written with "^" for each NUL ("EXE Files^*.EXE^^") into the
 // platform's form in `filter`, zero-filling the rest of the buffer. Returns false and leaves
 // the buffer all zero when the list would not end in two NULs inside `size` bytes.
-bool convertFilterSpec(const char* spec, char* filter, size_t size);
+bool convertFilterSpec(const char* filterSpec, char* filter, size_t size);
 
 // The default extension of a filter list: the first "." within the first description, or
 // null when that description has none.

@@ -154,9 +154,9 @@ TEST_F(FileDialogTest, IndexThreeOnAnEmptyCacheCreatesOnlyThatEntry) {
 }
 
 TEST_F(FileDialogTest, FilterThatDoesNotFitIsRefusedWithoutADialog) {
-  std::string spec = "Files^" + std::string(130, 'x') + "^^";
+  std::string filterSpec = "Files^" + std::string(130, 'x') + "^^";
   DialogWatcher guard(TITLE, [](HWND d) { pressDialogButton(d, IDCANCEL); });
-  EXPECT_EQ(nullptr, runFileDialog(nullptr, 1, spec.c_str(), TITLE, false, ""));
+  EXPECT_EQ(nullptr, runFileDialog(nullptr, 1, filterSpec.c_str(), TITLE, false, ""));
   guard.stop();
   EXPECT_FALSE(guard.seen());
   FileDialogEntryView entry;
