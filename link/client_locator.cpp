@@ -43,7 +43,7 @@ void launchClient() {
 void configureLaunchCommand() {
   HKEY key;
   if (RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &key) != ERROR_SUCCESS) {
-    MessageBoxA(nullptr, "Unable to Create Key!", "ZUROV.DLL", MB_ICONWARNING | MB_OK);
+    MessageBoxA(nullptr, "Unable to Create Key!", MODULE_CAPTION, MB_ICONWARNING | MB_OK);
     return;
   }
 

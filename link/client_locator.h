@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// Caption of every message box the module shows.
+#define MODULE_CAPTION "ZUROV.DLL"
+
 // Window class of the client application's link window.
 #define LINK_WINDOW_CLASS "KelvoraLink"
 

@@ -1,11 +1,10 @@
 // Making sure the client application's link window exists before the module relies on it.
 #pragma once
 
-// The text and caption of the box shown when the client application cannot be reached.
+// The text of the box shown when the client application cannot be reached.
 #define CLIENT_MISSING_TEXT                                                  \
   "Unable to locate Kelvora Application!\r\rThe Main Kelvora App (ORBIPLAY) " \
   "should be running before a Kelvora Link is accessed!"
-#define MODULE_CAPTION "ZUROV.DLL"
 
 // Finds the link window, else launches the client application and waits for it. When it still
 // cannot be found, tells the user in a warning box and returns false.
