@@ -90,7 +90,7 @@ TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
   strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
 
   MessageBoxSeen seen;
-  std::thread watcher(watchForMessageBox, "ZUROV.DLL", &seen);
+  std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);
   TestInstance inst;
   DWORD start = GetTickCount();
   NPError result = createInstance(inst, {{"Server", "mediahost"}});

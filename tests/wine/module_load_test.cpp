@@ -134,7 +134,7 @@ TEST_F(ModuleLoadTest, LoadIsRefusedWithAWarningWhenNoClientCanBeReached) {
   setRegistryCommand("Z:\\nonexistent\\never-started.exe");
 
   MessageBoxSeen seen;
-  std::thread watcher(watchForMessageBox, "ZUROV.DLL", &seen);
+  std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);
   DWORD start = GetTickCount();
   HMODULE module = LoadLibraryA(modulePath().c_str());
   DWORD error = GetLastError();

@@ -371,3 +371,13 @@ void watchForMessageBox(const char* caption, MessageBoxSeen* seen) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
   }
 }
+
+std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen) {
+  std::atomic<bool> running{false};
+  std::thread watcher([caption, seen, &running] {
+    running = true;
+    watchForMessageBox(caption, seen);
+  });
+  while (!running) Sleep(1);
+  return watcher;
+}

@@ -147,3 +147,8 @@ struct MessageBoxSeen {
 // `seen` and presses OK. It loads nothing, so it also works while the box's thread holds the
 // loader lock (a box shown from a library entry routine).
 void watchForMessageBox(const char* caption, MessageBoxSeen* seen);
+
+// Runs watchForMessageBox on a new thread and returns once that thread is running: a thread
+// still starting up needs the loader lock, which a box shown from a library entry routine
+// holds until the box is closed.
+std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
