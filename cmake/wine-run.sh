@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs one Windows program under 64-bit Wine in the session of cmake/wine-session.sh.
-# CMake uses it as the emulator for the x86_64 build. WINE_SESSION names the session
-# directory (default: build/win64/wine beside this build).
+# Runs one Windows program under Wine in the session of cmake/wine-session.sh.
+# CMake uses it as the emulator of the Windows builds. WINE_SESSION names the session
+# directory; ZUROV_WINE the Wine loader (default 64-bit; the emulated i386 machine sets the
+# 32-bit one).
 set -eu
 dir=${WINE_SESSION:?WINE_SESSION names the Wine session directory}
 if [ ! -s "$dir/display" ]; then
@@ -10,4 +11,4 @@ if [ ! -s "$dir/display" ]; then
 fi
 export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 DISPLAY=$(cat "$dir/display"); export DISPLAY
-exec /usr/lib/wine/wine64 "$@"
+exec "${ZUROV_WINE:-/usr/lib/wine/wine64}" "$@"

@@ -3,14 +3,15 @@
 # one Xvfb display, one private Wine prefix and one persistent wineserver.
 #   wine-session.sh start DIR    (DIR holds the prefix, the display number and the PIDs)
 #   wine-session.sh stop DIR
-# Only processes started here are ended, by their PIDs; `wineserver -k` ends the
+# ZUROV_WINE names the Wine loader (default 64-bit; the emulated i386 machine sets the
+# 32-bit one). Only processes started here are ended, by their PIDs; `wineserver -k` ends the
 # Windows processes of this prefix alone.
 set -u
 cmd=${1:?start or stop}
 dir=${2:?session directory}
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
-wine=/usr/lib/wine/wine64
+wine=${ZUROV_WINE:-/usr/lib/wine/wine64}
 wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 

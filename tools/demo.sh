@@ -4,15 +4,22 @@
 # starts the client with the command this script puts in the registry: linkmon, which then
 # prints every link message it receives. Everything runs in a Wine session of its own under
 # $BUILD/demo/, which is stopped at the end, also when a step fails.
-#   BUILD  the build folder whose win64 tools to use (default: build)
+#   BUILD        the build folder whose tools to use (default: build)
+#   DEMO_TARGET  win64 (default), or win32 in the emulated i386 machine (make demo32: the
+#                shipped module, session under $BUILD/demo32/, a slower machine)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=${BUILD:-build}
-demo=$root/$build/demo
+target=${DEMO_TARGET:-win64}
+case "$target" in
+  win64) demo=$root/$build/demo run_timeout=45 ;;
+  win32) demo=$root/$build/demo32 run_timeout=180 ;;
+  *) echo "demo: DEMO_TARGET is win64 or win32" >&2; exit 2 ;;
+esac
 session=$demo/wine
-bin=$root/$build/win64/bin
-dll=dist/win64/ZUROV.DLL
+bin=$root/$build/$target/bin
+dll=dist/$target/ZUROV.DLL
 page=examples/demo.html
 log=$demo/linkmon.jsonl
 key='HKU\.Default\Software\Belcor\Netscape Plugin\LaunchOrbiplayCommand'
@@ -44,13 +51,13 @@ echo "   (pagerunner's lines and the stand-in client's decoded messages interlea
 echo
 # The client starts inside LoadLibraryA; --close-window ends it with WM_CLOSE at the end.
 # Through a pipe, not the terminal: Wine then writes both programs' lines as plain text.
-timeout 45 cmake/wine-run.sh "$bin/pagerunner.exe" --close-window KelvoraLinkMonitor "$dll" "$page" \
+timeout "$run_timeout" cmake/wine-run.sh "$bin/pagerunner.exe" --close-window KelvoraLinkMonitor "$dll" "$page" \
   </dev/null 2>&1 | cat
 rc=${PIPESTATUS[0]}
 
 echo
 if [ -s "$log" ]; then
-  echo "== Link messages in the client's log ($build/demo/linkmon.jsonl):"
+  echo "== Link messages in the client's log (${log#"$root/"}):"
   grep -o '"name":"[A-Z_a-z]*"' "$log" | sed 's/"name":"\(.*\)"/\1/' | sort | uniq -c |
     sed 's/^/   /'
   if grep -q '"event":"exit"' "$log"; then echo "   the client closed when asked"; fi
