@@ -16,16 +16,20 @@ mount -t tmpfs tmpfs /run
 hostname zurov-i386
 ip link set lo up 2>/dev/null || busybox ip link set lo up
 
-run=""
+run="" limit=3600
 for arg in $(cat /proc/cmdline); do
-  case "$arg" in zurov.run=*) run=${arg#*=} ;; esac
+  case "$arg" in
+    zurov.run=*) run=${arg#*=} ;;
+    zurov.timeout=*) limit=${arg#*=} ;;
+  esac
 done
 stty -F /dev/ttyS1 raw -echo
 exec </dev/null >/dev/ttyS1 2>&1
 
 echo "i386 machine: up after $(cut -d' ' -f1 /proc/uptime) s"
 if [ -f "$run/command.sh" ]; then
-  bash "$run/command.sh"
+  # Also bounded here, should run.sh itself have been killed.
+  timeout -k 10 "$limit" bash "$run/command.sh"
   echo $? >"$run/status"
 else
   echo "i386 machine: no command in ${run:-(no run folder)}"

@@ -22,6 +22,10 @@ if [ -f "$image/complete" ]; then
   exit 0
 fi
 
+if [ "$(id -u)" -ne 0 ]; then
+  echo "i386 machine: building its image needs root (debootstrap); run this once as root" >&2
+  exit 1
+fi
 mkdir -p "$cache"
 exec 9>"$cache/lock"
 if ! flock -n 9; then

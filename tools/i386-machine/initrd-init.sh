@@ -28,10 +28,12 @@ i=0
 while [ ! -b /dev/vda ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
 mount -t ext4 -o rw /dev/vda /newroot || fail "cannot mount the root disk"
 
+# cache=loose: Wine reads a program's sections with one pread into fresh memory, and without
+# the page cache the end of a 1 MB section came back as zeros over 9p.
 for s in $(echo "$shares" | tr , ' '); do
   tag=${s%%:*} path=${s#*:}
   mkdir -p "/newroot$path"
-  mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=mmap "$tag" "/newroot$path" ||
+  mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose "$tag" "/newroot$path" ||
     fail "cannot mount $path"
 done
 

@@ -51,11 +51,21 @@ for s in "${shares[@]}"; do
   i=$((i + 1))
 done
 
+# A machine left running by a run of this folder that was killed outright.
+if [ -f "$logdir/qemu.pid" ]; then
+  old=$(cat "$logdir/qemu.pid")
+  if tr "\\0" " " 2>/dev/null <"/proc/$old/cmdline" | grep -q "qemu-system-i386 .*$logdir/"; then
+    echo "i386 machine: stopping the one a killed run left ($old)" >&2
+    MACHINE_PID=$old machine_stop
+  fi
+  rm -f "$logdir/qemu.pid"
+fi
+
 machine_initrd "$image/initrd" "$here/initrd-init.sh" "$logdir/initrd.img"
 trap 'machine_stop' EXIT
 trap 'echo "i386 machine: interrupted; stopping it" >&2; exit 130' INT TERM
 machine_start "$image" "$logdir/initrd.img" "$logdir" \
-  "root=/dev/vda zurov.init=$here/guest-init.sh zurov.shares=$list zurov.run=$logdir" \
+  "root=/dev/vda zurov.init=$here/guest-init.sh zurov.shares=$list zurov.run=$logdir zurov.timeout=$timeout" \
   -drive "file=$image/root.img,format=raw,if=virtio,snapshot=on" "${fsdev[@]}"
 tail -n +1 -f --pid="$MACHINE_PID" "$logdir/output.log" &
 tailer=$!
