@@ -69,7 +69,7 @@ RunResult runPageRunner(const std::string& folder, const std::string& args) {
                                 &si, &pi);
   CloseHandle(out);
   if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, RUN_TIMEOUT_MS) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(pi.hProcess, RUN_TIMEOUT_MS * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
     TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
     WaitForSingleObject(pi.hProcess, 5000);
   }

@@ -23,7 +23,7 @@ HWND waitForDialog(const char* caption, DWORD timeoutMs) {
   for (;;) {
     HWND dialog = FindWindowA("#32770", caption);
     if (dialog && IsWindowVisible(dialog)) return dialog;
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    if (GetTickCount() - start >= timeoutMs * ZUROV_WAIT_SCALE) return nullptr;
     Sleep(10);
   }
 }
@@ -31,7 +31,7 @@ HWND waitForDialog(const char* caption, DWORD timeoutMs) {
 bool waitForWindowGone(HWND window, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   while (IsWindow(window)) {
-    if (GetTickCount() - start >= timeoutMs) return false;
+    if (GetTickCount() - start >= timeoutMs * ZUROV_WAIT_SCALE) return false;
     Sleep(10);
   }
   return true;
@@ -160,7 +160,8 @@ HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
 }
 
 DWORD waitForLinkmonExit(const LinkmonProcess& p, DWORD timeoutMs) {
-  if (WaitForSingleObject(p.process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  if (WaitForSingleObject(p.process, timeoutMs * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0)
+    return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(p.process, &code);
   return code;
@@ -356,7 +357,7 @@ BOOL CALLBACK inspectBoxChild(HWND child, LPARAM param) {
 }  // namespace
 
 void watchForMessageBox(const char* caption, MessageBoxSeen* seen) {
-  for (int i = 0; i < 500 && !seen->found; ++i) {
+  for (int i = 0; i < 500 * ZUROV_WAIT_SCALE && !seen->found; ++i) {
     HWND box = FindWindowA("#32770", caption);
     if (box == nullptr) {
       Sleep(10);
