@@ -62,12 +62,12 @@ test-wine:
 bench: win64
 	@bash -o pipefail -c "ctest --test-dir $(WIN64) -L bench --output-on-failure -V | sed -nE 's/^[0-9]+: (fastest|NPP_|  direct)/\\1/p'"
 
-# The win32 folder builds the Windows-side tests too once asked: their module is then the
-# very file copied to dist/win32. They run in the emulated machine, not here.
+# The win32 folder builds the Windows-side tests too once asked: the module beside them is
+# the very file in dist/win32. They run in the emulated machine, not here.
 win32-tests: win32
 	@cmake -S . -B $(WIN32) -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/cmake/wine-run.sh >/dev/null
 	@cmake --build $(WIN32)
-	@cmp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
+	@cp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
 
 # The emulated i386 machine (the first run on a machine builds its image, about ten minutes).
 # Left out there: bench (timings of an emulated machine mean nothing).
