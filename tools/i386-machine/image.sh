@@ -16,8 +16,10 @@ cache=${ZUROV_I386_CACHE:-/var/cache/zurov-i386}
 key=$(cat "$here/image.sh" "$here/second-stage.sh" "$here/packages.txt" | sha256sum | cut -c1-16)
 image=$cache/$key
 
-if [ -f "$image/complete" ]; then
-  touch "$image/complete"
+complete() { [ -f "$image/complete" ] && [ -s "$image/root.img" ] && [ -s "$image/vmlinuz" ] &&
+  [ -s "$image/initrd/modules" ]; }
+if complete; then
+  touch "$image/complete" 2>/dev/null || true  # when it was last used
   echo "$image"
   exit 0
 fi
@@ -32,10 +34,11 @@ if ! flock -n 9; then
   echo "i386 machine: another build of the image is running; waiting for it..." >&2
   flock 9
 fi
-if [ -f "$image/complete" ]; then echo "$image"; exit 0; fi
+if complete; then echo "$image"; exit 0; fi
 
-# Only the holder of the lock builds: any .partial folder is left by an interrupted build.
-rm -rf "$cache"/*.partial
+# Only the holder of the lock builds: any .partial folder is left by an interrupted build,
+# and an image folder that is not complete lost a file.
+rm -rf "$cache"/*.partial "$image"
 free_kb=$(df -Pk "$cache" | awk 'NR == 2 { print $4 }')
 if [ "$free_kb" -lt 6000000 ]; then
   echo "i386 machine: the image needs about 6 GB free in $cache" >&2
