@@ -25,7 +25,8 @@ machine_initrd() {
 machine_start() {
   local image=$1 initrd=$2 logdir=$3 append=$4
   shift 4
-  rm -f "$logdir/console.log" "$logdir/output.log"
+  # Both exist before QEMU starts, so that they can be followed from the start.
+  : >"$logdir/console.log"
   : >"$logdir/output.log"
   qemu-system-i386 -nodefaults -no-user-config -display none -no-reboot \
     -machine pc -accel tcg,thread=multi -cpu "$MACHINE_CPU" -smp 2 -m 2048 \
