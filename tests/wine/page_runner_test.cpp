@@ -320,7 +320,7 @@ TEST_F(PageRunnerTest, UnicodeAndAnsiPluginWindowsPassPaintsOnToThePage) {
       EXPECT_EQ(1u, countOf(messages_, "LINKMSG_DESTROY", static_cast<uint64_t>(id)));
     }
     EXPECT_NE(std::string::npos, run_.output.find(mode.kind));
-    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));
+    EXPECT_NE(std::string::npos, run_.output.find("NP_Shutdown() = 0"));
   }
 }
 
@@ -337,7 +337,7 @@ TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
     EXPECT_NE(std::string::npos, run_.output.find("= 5 (NPERR_OUT_OF_MEMORY_ERROR)"));
     EXPECT_EQ(habit.destroyCalled, run_.output.find("[1] NPP_Destroy(npp1") != std::string::npos);
     EXPECT_EQ(habit.destroyCalled, run_.output.find("[2] NPP_Destroy(npp2") != std::string::npos);
-    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));  // ran to the end
+    EXPECT_NE(std::string::npos, run_.output.find("NP_Shutdown() = 0"));  // ran to the end
     ASSERT_EQ(2u, messages_.size()) << run_.output;
     for (const LinkmonLogEntry& m : messages_) {
       EXPECT_EQ("LINKMSG_NEW", m.name);
