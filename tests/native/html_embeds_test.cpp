@@ -282,33 +282,6 @@ TEST(PeImage, ReadsMachineAndExportsAndRefusesEveryTruncation) {
   EXPECT_FALSE(readPeImage(image, &facts, &error));
 }
 
-TEST(PluginCandidate, PassedOverInTheOrderBrowsersCheck) {
-  CandidateFacts f;
-  const char* type = "application/x-kvla";
-  EXPECT_EQ("no Path value", skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  f.hasPath = true;
-  EXPECT_EQ("missing file", skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  f.fileFound = true;
-  f.imageError = "not a Windows module (no MZ header)";
-  EXPECT_EQ(f.imageError, skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  f.isImage = true;
-  f.image.machine = PE_MACHINE_I386;
-  EXPECT_EQ("wrong bitness: i386 module, x86-64 browser",
-            skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  f.image.machine = PE_MACHINE_AMD64;
-  EXPECT_EQ(0u, skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type).find("MIME type absent"));
-  f.resourceListsType = true;
-  // A module of the old names: Gecko refuses it, Netscape takes either name.
-  f.image.exportNames = {"NP_GetEntryPoints", "NP_PluginInit", "NP_PluginShutdown"};
-  EXPECT_EQ("no entry point NP_Initialize", skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  EXPECT_EQ("", skipReason(f, BrowserFamily::Netscape, PE_MACHINE_AMD64, type));
-  f.image.exportNames = {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown"};
-  EXPECT_EQ("", skipReason(f, BrowserFamily::Gecko, PE_MACHINE_AMD64, type));
-  f.image.exportNames.pop_back();
-  EXPECT_EQ("no entry point NP_PluginShutdown or NP_Shutdown",
-            skipReason(f, BrowserFamily::Netscape, PE_MACHINE_AMD64, type));
-}
-
 TEST(PluginCandidate, VersionResourceListsPairTypesWithExtensions) {
   EXPECT_TRUE(typeListHas("text/x-a|Application/X-KVLA", "application/x-kvla"));
   EXPECT_FALSE(typeListHas("application/x-kvla2|x", "application/x-kvla"));
