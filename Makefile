@@ -1,8 +1,11 @@
 # One entry point for building and testing; CMake does the work underneath.
 #   make          install missing Debian packages, build native, win32 and win64;
 #                 the modules land in dist/win32/ZUROV.DLL and dist/win64/ZUROV.DLL
+#   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi and
+#                 dist/ZUROV-x64.msi (installer/, wixl)
 #   make demo     build, then play examples/demo.html through the module under Wine
-#   make test     build, then run the native tests, the fuzz smoke runs and the Wine-side tests
+#   make test     build and package, then run the native tests, the fuzz smoke runs and the
+#                 Wine-side tests (the install tests use the packages in dist/)
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
 #   make bench    measure the module against direct WM_COPYDATA sends, under Wine
 #   make clean    remove build/ and dist/
@@ -16,7 +19,7 @@ NATIVE := $(BUILD)/native
 WIN32  := $(BUILD)/win32
 WIN64  := $(BUILD)/win64
 
-.PHONY: all deps native win32 win64 test test-native test-win32 test-wine fuzz bench clean demo
+.PHONY: all deps native win32 win64 dist test test-native test-win32 test-wine fuzz bench clean demo
 
 all: native win32 win64
 
@@ -40,7 +43,11 @@ win64: deps
 	@cmake --build $(WIN64)
 	@mkdir -p dist/win64 && cp $(WIN64)/bin/ZUROV.DLL dist/win64/ZUROV.DLL
 
-test: all
+# Both packages need both modules.
+dist: win32 win64
+	@bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
+
+test: all dist
 	@$(MAKE) --no-print-directory test-native test-win32 test-wine
 
 test-native:

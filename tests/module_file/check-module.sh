@@ -26,23 +26,32 @@ chars=$(awk '/^Characteristics/ {print $2; exit}' <<<"$pe")
 grep -qP '^MajorSubsystemVersion\t4$' <<<"$pe" || fail "subsystem version is not 4.x"
 grep -qP '^MinorSubsystemVersion\t0$' <<<"$pe" || fail "subsystem version is not 4.0"
 
-# Exports: the directory names the module KVL32.DLL and holds exactly five names, ordinals 1..5.
+# Exports: the directory names the module KVL32.DLL and holds exactly seven names: the five
+# of ordinals 1..5, then NP_Initialize and NP_Shutdown (6, 7) as aliases of NP_PluginInit and
+# NP_PluginShutdown.
 grep -qE '^Name[[:space:]]+[0-9a-f]+ KVL32\.DLL$' <<<"$pe" || fail "export directory does not name KVL32.DLL"
 grep -qE '^Ordinal Base[[:space:]]+1$' <<<"$pe" || fail "ordinal base is not 1"
 name_table=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$pe" |
   sed -nE 's/^[[:space:]]*\[[[:space:]]*([0-9]+)\][[:space:]]+([^[:space:]]+)$/\2=\1/p')
 names=$(sed 's/=.*//' <<<"$name_table" | sort | tr '\n' ' ')
-[ "$names" = "FCDLGProc NP_GetEntryPoints NP_PluginInit NP_PluginShutdown SubClassProc " ] ||
+[ "$names" = "FCDLGProc NP_GetEntryPoints NP_Initialize NP_PluginInit NP_PluginShutdown NP_Shutdown SubClassProc " ] ||
   fail "export names are: $names"
-# Ordinals: five entries in the export address table; objdump lists each name with its index
+# Ordinals: seven entries in the export address table; objdump lists each name with its index
 # into that table, which is the ordinal less the base.
-count=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$pe" | grep -c 'Export RVA')
-[ "$count" = 5 ] || fail "export address table has $count entries"
-want_ordinals="NP_GetEntryPoints=1 NP_PluginInit=2 NP_PluginShutdown=3 SubClassProc=4 FCDLGProc=5"
+address_table=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$pe" |
+  sed -nE 's/^[[:space:]]*\[[[:space:]]*([0-9]+)\].*[[:space:]]([0-9a-f]+) Export RVA$/\1=\2/p')
+count=$(grep -c . <<<"$address_table")
+[ "$count" = 7 ] || fail "export address table has $count entries"
+want_ordinals="NP_GetEntryPoints=1 NP_PluginInit=2 NP_PluginShutdown=3 SubClassProc=4 FCDLGProc=5
+  NP_Initialize=6 NP_Shutdown=7"
 for pair in $want_ordinals; do
   name=${pair%=*} ord=${pair#*=}
   grep -qxF "$name=$((ord - 1))" <<<"$name_table" || fail "$name is not ordinal $ord"
 done
+# The aliases are the same functions: ordinals 6 and 7 hold the addresses of 2 and 3.
+rva() { sed -n "s/^$1=//p" <<<"$address_table"; }
+[ -n "$(rva 1)" ] && [ "$(rva 5)" = "$(rva 1)" ] || fail "NP_Initialize is not at NP_PluginInit's address"
+[ -n "$(rva 2)" ] && [ "$(rva 6)" = "$(rva 2)" ] || fail "NP_Shutdown is not at NP_PluginShutdown's address"
 
 # Imports: only DLLs every Windows has.
 imports=$(grep -oP '^\tDLL Name: \K.*' <<<"$pe" | tr 'A-Z' 'a-z' | sort -u)
