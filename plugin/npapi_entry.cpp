@@ -1,5 +1,6 @@
 #include "plugin/npapi_entry.h"
 
+#include "plugin/client_presence.h"
 #include "plugin/npp_functions.h"
 
 NPNetscapeFuncs* browserFunctions = nullptr;
@@ -25,7 +26,10 @@ NPError NP_OSCALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
 
 NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   browserFunctions = browserFuncs;
-  return NPERR_NO_ERROR;
+  // Refusing when the client application cannot be reached makes the browser's attempt to
+  // use the plug-in fail, after the user was told why. It may pump messages while it
+  // launches or asks; the browser's table is saved already and nothing else is half done.
+  return reachClientApplication() ? NPERR_NO_ERROR : NPERR_MODULE_LOAD_FAILED_ERROR;
 }
 
 NPError NP_OSCALL NP_PluginShutdown() { return NPERR_NO_ERROR; }

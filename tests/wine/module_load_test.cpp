@@ -1,6 +1,6 @@
 // ZUROV.DLL loaded by path, as a browser loads it: the library entry routine and the three
 // exported NP_ functions. Each test loads the module afresh, so its module-wide state starts
-// as at a browser's first load.
+// as at a browser's first load. The client check runs in NP_PluginInit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -98,7 +98,7 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
   EXPECT_EQ("Z:\\nonexistent\\never-started.exe", registryCommand());
 }
 
-TEST_F(ModuleLoadTest, LoadingLaunchesTheConfiguredClient) {
+TEST_F(ModuleLoadTest, PluginInitLaunchesTheConfiguredClient) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
   std::string log = newLinkmonLogPath("module-launch");
   std::string command = programBesideTest("linkmon.exe") + " --quiet --lifetime 30000 --log " + log;
@@ -106,9 +106,17 @@ TEST_F(ModuleLoadTest, LoadingLaunchesTheConfiguredClient) {
 
   HMODULE module = LoadLibraryA(modulePath().c_str());
   ASSERT_TRUE(module != nullptr) << GetLastError();
-  // The load returned only once the client's link window existed.
+  EXPECT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);  // loading alone starts nothing
+  auto pluginInit = reinterpret_cast<PluginInitProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginInit")));
+  auto pluginShutdown = reinterpret_cast<PluginShutdownProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginShutdown")));
+  ASSERT_TRUE(pluginInit && pluginShutdown);
+  EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
+  // It returned only once the client's link window existed.
   HWND linkWindow = FindWindowA("KelvoraLink", nullptr);
   EXPECT_TRUE(linkWindow != nullptr);
+  EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
   EXPECT_TRUE(FreeLibrary(module));
 
   std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
@@ -129,21 +137,24 @@ TEST_F(ModuleLoadTest, LoadingLaunchesTheConfiguredClient) {
   EXPECT_EQ(0u, stopLinkmon(&launched));
 }
 
-TEST_F(ModuleLoadTest, LoadIsRefusedWithAWarningWhenNoClientCanBeReached) {
+TEST_F(ModuleLoadTest, PluginInitIsRefusedWithAWarningWhenNoClientCanBeReached) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
   setRegistryCommand("Z:\\nonexistent\\never-started.exe");
 
+  HMODULE module = LoadLibraryA(modulePath().c_str());
+  ASSERT_TRUE(module != nullptr) << GetLastError();
+  auto pluginInit = reinterpret_cast<PluginInitProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginInit")));
+  ASSERT_TRUE(pluginInit != nullptr);
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);
   DWORD start = GetTickCount();
-  HMODULE module = LoadLibraryA(modulePath().c_str());
-  DWORD error = GetLastError();
+  NPError result = pluginInit(nullptr);
   DWORD elapsed = GetTickCount() - start;
   watcher.join();
+  EXPECT_TRUE(FreeLibrary(module));
 
-  EXPECT_TRUE(module == nullptr);
-  if (module) FreeLibrary(module);
-  EXPECT_EQ(static_cast<DWORD>(ERROR_DLL_INIT_FAILED), error);
+  EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, result);
   EXPECT_LT(elapsed, 8000u);  // a command that cannot start is not waited for
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(nullptr, seen.owner);
