@@ -1,9 +1,8 @@
 #include "link/client_locator.h"
 
-#include <mmsystem.h>
-
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
+#include "link/on_demand_imports.h"
 
 char launchCommand[160];
 char commandLine[240];
@@ -33,8 +32,8 @@ void launchClient() {
   if (!formatCommandLine(launchCommand, commandLine, sizeof commandLine)) return;
   if (WinExec(commandLine, SW_SHOWMINNOACTIVE) < 32) return;
   // The wait polls without pausing; the drain keeps the browser's own messages flowing.
-  DWORD start = timeGetTime();
-  while (cachedLinkWindow == nullptr && !launchWaitOver(start, timeGetTime())) {
+  DWORD start = millisecondTime();
+  while (cachedLinkWindow == nullptr && !launchWaitOver(start, millisecondTime())) {
     findLinkWindow();
     drainMessages();
   }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "link/file_dialog_paths.h"
+#include "link/on_demand_imports.h"
 
 FileDialogCache fileDialogCache = {-1, {}};
 
@@ -218,7 +219,7 @@ const char* runFileDialog(HWND owner, int index, const char* filterSpec, const c
     OPENFILENAMEA* p = entry.parameters;
     p->nMaxFile = FILE_DIALOG_BUFFER_SIZE;
     p->hwndOwner = owner;
-    BOOL chosen = save ? GetSaveFileNameA(p) : GetOpenFileNameA(p);
+    BOOL chosen = runCommonFileDialog(p, save);
     if (chosen) {
       completeExtension(entry.fileName, FILE_DIALOG_BUFFER_SIZE, entry.filter,
                         FILE_DIALOG_BUFFER_SIZE, p->nFilterIndex);

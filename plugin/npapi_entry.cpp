@@ -1,5 +1,6 @@
 #include "plugin/npapi_entry.h"
 
+#include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
 #include "plugin/npp_functions.h"
 
@@ -32,4 +33,9 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   return reachClientApplication() ? NPERR_NO_ERROR : NPERR_MODULE_LOAD_FAILED_ERROR;
 }
 
-NPError NP_OSCALL NP_PluginShutdown() { return NPERR_NO_ERROR; }
+// The browser calls this before it unloads the module: the libraries loaded on demand are
+// released here, as the library entry routine must not.
+NPError NP_OSCALL NP_PluginShutdown() {
+  releaseOnDemandImports();
+  return NPERR_NO_ERROR;
+}

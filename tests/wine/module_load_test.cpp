@@ -21,6 +21,9 @@ const char CLIENT_MISSING[] =
 
 std::string modulePath() { return programBesideTest("ZUROV.DLL"); }
 
+// Whether this process has the library loaded; the module reaches these two on demand.
+bool loaded(const char* library) { return GetModuleHandleA(library) != nullptr; }
+
 // Keeps the registry's launch command as it was before the test.
 class ModuleLoadTest : public ::testing::Test {
  protected:
@@ -90,6 +93,8 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
   NPNetscapeFuncs browser = {sizeof browser, 0x0006};
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(&browser));
+  EXPECT_FALSE(loaded("comdlg32.dll"));
+  EXPECT_FALSE(loaded("winmm.dll"));
   EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
   EXPECT_TRUE(FreeLibrary(module));
 
@@ -100,6 +105,7 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
 
 TEST_F(ModuleLoadTest, PluginInitLaunchesTheConfiguredClient) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  ASSERT_FALSE(loaded("winmm.dll"));
   std::string log = newLinkmonLogPath("module-launch");
   std::string command = programBesideTest("linkmon.exe") + " --quiet --lifetime 30000 --log " + log;
   setRegistryCommand(command);
@@ -113,10 +119,13 @@ TEST_F(ModuleLoadTest, PluginInitLaunchesTheConfiguredClient) {
       reinterpret_cast<void*>(GetProcAddress(module, "NP_PluginShutdown")));
   ASSERT_TRUE(pluginInit && pluginShutdown);
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
-  // It returned only once the client's link window existed.
+  // It returned only once the client's link window existed; the wait's timer came with it
+  // and goes at shutdown.
   HWND linkWindow = FindWindowA("KelvoraLink", nullptr);
   EXPECT_TRUE(linkWindow != nullptr);
+  EXPECT_TRUE(loaded("winmm.dll"));
   EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
+  EXPECT_FALSE(loaded("winmm.dll"));
   EXPECT_TRUE(FreeLibrary(module));
 
   std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
