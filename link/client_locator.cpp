@@ -1,9 +1,8 @@
 #include "link/client_locator.h"
 
-#include <mmsystem.h>
-
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
+#include "link/on_demand_imports.h"
 
 char launchCommand[160];
 char commandLine[240];
@@ -34,8 +33,8 @@ void drainMessages(bool* quit, int* quitCode) {
 void waitForLinkWindow() {
   bool quit = false;
   int quitCode = 0;
-  DWORD start = timeGetTime();
-  while (cachedLinkWindow == nullptr && !launchWaitOver(start, timeGetTime())) {
+  DWORD start = millisecondTime();
+  while (cachedLinkWindow == nullptr && !launchWaitOver(start, millisecondTime())) {
     findLinkWindow();
     drainMessages(&quit, &quitCode);
   }

@@ -1,5 +1,6 @@
-// The library entry routine. It runs under the loader lock, so it only records the module
-// handle: the client check, which waits and may show dialogs, runs in NP_PluginInit.
+// The library entry routine, and the module's entry point: there is no C runtime to start.
+// It runs under the loader lock, so it only records the module handle: the client check,
+// which waits and may show dialogs, runs in NP_PluginInit.
 #include <windows.h>
 
 #include "link/client_locator.h"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# check-module.sh DLL i686|x86_64: inspects the built plug-in module as a file, with binutils:
-# machine, DLL flag, required Windows version, exports, imports, version resource and the
-# FINDCLIENT dialog template.
+# check-module.sh DLL i686|x86_64 MAP: inspects the built plug-in module as a file, with
+# binutils: machine, DLL flag, required Windows version, exports, imports, size, version
+# resource and the FINDCLIENT dialog template; and, in the linker's map of the module, that
+# nothing test-only and no static constructor went into it.
 set -u
 dll=${1:?module path}
 arch=${2:?i686 or x86_64}
+map=${3:?link map of the module}
 triple=$arch-w64-mingw32
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -53,14 +55,29 @@ rva() { sed -n "s/^$1=//p" <<<"$address_table"; }
 [ -n "$(rva 1)" ] && [ "$(rva 5)" = "$(rva 1)" ] || fail "NP_Initialize is not at NP_PluginInit's address"
 [ -n "$(rva 2)" ] && [ "$(rva 6)" = "$(rva 2)" ] || fail "NP_Shutdown is not at NP_PluginShutdown's address"
 
-# Imports: only DLLs every Windows has.
+# Imports: loading maps only what loading needs, and no C runtime DLL. COMDLG32 and WINMM
+# are loaded when first used.
 imports=$(grep -oP '^\tDLL Name: \K.*' <<<"$pe" | tr 'A-Z' 'a-z' | sort -u)
 for lib in $imports; do
   case $lib in
-    kernel32.dll|user32.dll|advapi32.dll|comdlg32.dll|winmm.dll|msvcrt.dll) ;;
+    kernel32.dll|user32.dll|advapi32.dll) ;;
     *) fail "imports $lib" ;;
   esac
 done
+grep -qP '^\tDLL Name: ' <<<"$pe" || fail "no import table found"
+
+# Size: the shipped 32-bit module fits in 16 KiB.
+size=$(stat -c %s "$dll")
+if [ "$arch" = i686 ] && [ "$size" -gt 16384 ]; then fail "file is $size bytes, above 16384"; fi
+
+# The link map: only its memory map counts (what the linker kept; the discarded come before).
+kept=$(sed -n '/^Linker script and memory map/,$p' "$map")
+grep -q 'NP_GetEntryPoints' <<<"$kept" || fail "the map $map lists no NP_GetEntryPoints"
+test_only=$(grep -oiE '[^[:space:]]*fortests?[^[:space:]]*' <<<"$kept" | sort -u)
+[ -z "$test_only" ] || fail "test-only code in the module: $test_only"
+# Static constructors would never run: there is no C runtime to call them.
+ctors=$(grep -E '^ \.(ctors|init_array|CRT\$XC)[^[:space:]]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]*[1-9a-f]' <<<"$kept")
+[ -z "$ctors" ] || fail "static constructors in the module: $ctors"
 
 # Resources, decompiled by windres.
 out=$("$triple-windres" -i "$dll" -O rc 2>&1 | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//')
@@ -103,4 +120,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$dll: $failures check(s) failed"
   exit 1
 fi
-echo "$dll: machine, exports, imports, version resource and dialog as expected"
+echo "$dll ($size bytes; imports $(tr '\n' ' ' <<<"$imports")): machine, exports, imports, size, version resource, dialog and link map as expected"

@@ -1,6 +1,6 @@
 // ZUROV.DLL loaded by path, as a browser loads it: the library entry routine and the three
 // exported NP_ functions. Each test loads the module afresh, so its module-wide state starts
-// as at a browser's first load.
+// as at a browser's first load. The client check runs in NP_PluginInit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,6 +20,9 @@ const char CLIENT_MISSING[] =
     "running before a Kelvora Link is accessed!";
 
 std::string modulePath() { return programBesideTest("ZUROV.DLL"); }
+
+// Whether this process has the library loaded; the module reaches these two on demand.
+bool loaded(const char* library) { return GetModuleHandleA(library) != nullptr; }
 
 // Keeps the registry's launch command as it was before the test.
 class ModuleLoadTest : public ::testing::Test {
@@ -90,6 +93,8 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
   NPNetscapeFuncs browser = {sizeof browser, 0x0006};
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(&browser));
+  EXPECT_FALSE(loaded("comdlg32.dll"));
+  EXPECT_FALSE(loaded("winmm.dll"));
   EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
   EXPECT_TRUE(FreeLibrary(module));
 
@@ -129,6 +134,7 @@ void stopLaunchedLinkmon() {
 
 TEST_F(ModuleLoadTest, InitLaunchesTheConfiguredClientAndLoadingDoesNot) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  ASSERT_FALSE(loaded("winmm.dll"));
   std::string log = newLinkmonLogPath("module-launch");
   std::string command = programBesideTest("linkmon.exe") + " --quiet --lifetime 30000 --log " + log;
   setRegistryCommand(command);
@@ -144,7 +150,10 @@ TEST_F(ModuleLoadTest, InitLaunchesTheConfiguredClientAndLoadingDoesNot) {
   NPNetscapeFuncs browser = {sizeof browser, 0x0006};
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(&browser));
   EXPECT_TRUE(FindWindowA("KelvoraLink", nullptr) != nullptr);
+  // The wait's timer came with the launch and goes at shutdown.
+  EXPECT_TRUE(loaded("winmm.dll"));
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_FALSE(loaded("winmm.dll"));
   EXPECT_TRUE(FreeLibrary(m.module));
 
   std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
@@ -167,6 +176,7 @@ TEST_F(ModuleLoadTest, InitIsRefusedWithAWarningWhenNoClientCanBeReached) {
   NPError result = m.pluginInit(nullptr);
   DWORD elapsed = GetTickCount() - start;
   watcher.join();
+  EXPECT_FALSE(loaded("winmm.dll"));  // released: no NP_Shutdown follows a failed init
   EXPECT_TRUE(FreeLibrary(m.module));
 
   EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, result);
@@ -207,6 +217,8 @@ TEST_F(ModuleLoadTest, BrowseWorksInTheDialogShownByInit) {
   });
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
   user.stop();
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_FALSE(loaded("comdlg32.dll"));
   EXPECT_TRUE(FreeLibrary(m.module));
 
   EXPECT_TRUE(user.seen());
