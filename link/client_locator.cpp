@@ -1,9 +1,8 @@
 #include "link/client_locator.h"
 
-#include <mmsystem.h>
-
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
+#include "link/on_demand_imports.h"
 
 char launchCommand[160];
 char commandLine[240];
@@ -11,14 +10,54 @@ HINSTANCE moduleInstance;
 
 namespace {
 HWND cachedLinkWindow = nullptr;
+bool launching = false;  // a launch (configuration, start or wait) is under way
 
-void drainMessages() {
+// Dispatches every message waiting on this thread. A WM_QUIT taken out here is not the
+// module's to act on: it is reported through `quit`/`quitCode` and posted again later.
+void drainMessages(bool* quit, int* quitCode) {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      *quit = true;
+      *quitCode = static_cast<int>(msg.wParam);
+      continue;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
 }
+
+// Polls for the link window for up to 10 s, without pausing.
+// Re-entry: the drain runs window procedures and so any NPP_ call, for any instance; the
+// module's state is consistent at every pass.
+void waitForLinkWindow() {
+  bool quit = false;
+  int quitCode = 0;
+  DWORD start = millisecondTime();
+  while (cachedLinkWindow == nullptr && !launchWaitOver(start, millisecondTime())) {
+    findLinkWindow();
+    drainMessages(&quit, &quitCode);
+  }
+  // The browser's own loop still has to see the quit it asked for.
+  if (quit) PostQuitMessage(quitCode);
+}
+
+// Whether `command` names an existing file as a whole, as it stands or with ".EXE" added,
+// the two names the start call would try for it.
+bool namesExistingFile(const char* command) {
+  static const char* const suffixes[] = {"", ".EXE"};
+  char name[MAX_PATH];
+  for (const char* suffix : suffixes) {
+    if (lstrlenA(command) + lstrlenA(suffix) >= MAX_PATH) return false;
+    lstrcpyA(name, command);
+    lstrcatA(name, suffix);
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 HWND findLinkWindow() {
@@ -29,15 +68,22 @@ HWND findLinkWindow() {
 HWND linkWindow() { return cachedLinkWindow; }
 
 void launchClient() {
-  if (launchCommand[0] == '\0') configureLaunchCommand();
-  if (!formatCommandLine(launchCommand, commandLine, sizeof commandLine)) return;
-  if (WinExec(commandLine, SW_SHOWMINNOACTIVE) < 32) return;
-  // The wait polls without pausing; the drain keeps the browser's own messages flowing.
-  DWORD start = timeGetTime();
-  while (cachedLinkWindow == nullptr && !launchWaitOver(start, timeGetTime())) {
-    findLinkWindow();
-    drainMessages();
+  // A browser call made during a launch's dialog or wait lands here again: it joins the wait
+  // instead of asking the user a second time or starting a second client application.
+  if (launching) {
+    waitForLinkWindow();
+    return;
   }
+  launching = true;
+  if (launchCommand[0] == '\0') configureLaunchCommand();
+  // An unquoted program path with a space would be split at the first space, starting another
+  // program if one exists there; quoted, exactly the stored program starts. The stored
+  // command itself stays as it is.
+  bool quoted = couldBeSplitAtSpace(launchCommand) && namesExistingFile(launchCommand);
+  if (formatCommandLine(launchCommand, quoted, commandLine, sizeof commandLine) &&
+      WinExec(commandLine, SW_SHOWMINNOACTIVE) >= 32)
+    waitForLinkWindow();
+  launching = false;
 }
 
 void configureLaunchCommand() {
@@ -61,6 +107,8 @@ void configureLaunchCommand() {
   }
 
   // Ask the user; the dialog leaves the confirmed text, or "ORBIPLAY" on cancel.
+  // Re-entry: the dialog (and Browse's file dialog) dispatch messages, so any NPP_ call may
+  // run meanwhile; a launch it needs joins this one.
   if (launchCommand[0] == '\0')
     DialogBoxParamA(moduleInstance, FIND_CLIENT_DIALOG, nullptr, FCDLGProc, 0);
 

@@ -4,6 +4,9 @@
 #include <string.h>
 
 #include "link/file_dialog_paths.h"
+#include "link/on_demand_imports.h"
+
+FileDialogCache fileDialogCache = {-1, {}};
 
 namespace {
 
@@ -22,15 +25,10 @@ const DWORD OPEN_FLAGS = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIS
 static_assert(SAVE_FLAGS == 0x806 && OPEN_FLAGS == 0x1804, "dialog flags");
 
 const UINT MEMORY_FLAGS = GMEM_MOVEABLE | GMEM_ZEROINIT;
-const int BLOCK_KINDS = 4;  // per entry: parameter block, file name, initial directory, filter
-enum { PARAMETERS, FILE_NAME, INITIAL_DIR, FILTER };
+const int BLOCK_KINDS = FILE_DIALOG_BLOCK_KINDS;
+const int PARAMETERS = FILE_DIALOG_PARAMETERS;
 const SIZE_T BLOCK_SIZES[BLOCK_KINDS] = {PARAMETER_BLOCK_SIZE, FILE_DIALOG_BUFFER_SIZE,
                                          FILE_DIALOG_BUFFER_SIZE, FILE_DIALOG_BUFFER_SIZE};
-
-// The cache: the highest index in use (-1 while empty) and four parallel arrays of
-// handles with highestIndex + 1 entries each, one array per block kind.
-int highestIndex = -1;
-HGLOBAL arrays[BLOCK_KINDS];
 
 // The locked blocks of one entry during a call.
 struct LockedEntry {
@@ -41,46 +39,46 @@ struct LockedEntry {
 };
 
 void freeArrays() {
-  for (HGLOBAL& array : arrays) {
+  for (HGLOBAL& array : fileDialogCache.arrays) {
     if (array) GlobalFree(array);
     array = nullptr;
   }
 }
 
 void releaseCache() {
-  if (highestIndex < 0) return;
+  if (fileDialogCache.highestIndex < 0) return;
   HGLOBAL* lists[BLOCK_KINDS];
   bool locked = true;
   for (int k = 0; k < BLOCK_KINDS; ++k) {
-    lists[k] = static_cast<HGLOBAL*>(GlobalLock(arrays[k]));
+    lists[k] = static_cast<HGLOBAL*>(GlobalLock(fileDialogCache.arrays[k]));
     locked = locked && lists[k] != nullptr;
   }
   if (locked) {
-    for (int i = 0; i <= highestIndex; ++i) {
+    for (int i = 0; i <= fileDialogCache.highestIndex; ++i) {
       if (lists[PARAMETERS][i] == nullptr) continue;
       for (int k = 0; k < BLOCK_KINDS; ++k) GlobalFree(lists[k][i]);
     }
   }
   for (int k = 0; k < BLOCK_KINDS; ++k)
-    if (lists[k]) GlobalUnlock(arrays[k]);
+    if (lists[k]) GlobalUnlock(fileDialogCache.arrays[k]);
   freeArrays();
-  highestIndex = -1;
+  fileDialogCache.highestIndex = -1;
 }
 
 // Brings the four arrays to index + 1 entries. On failure the cache stays as it was
 // (arrays already grown keep their zeroed new entries, which is harmless).
 bool growCache(int index) {
   SIZE_T bytes = static_cast<SIZE_T>(index + 1) * sizeof(HGLOBAL);
-  for (HGLOBAL& array : arrays) {
+  for (HGLOBAL& array : fileDialogCache.arrays) {
     HGLOBAL grown = array ? GlobalReAlloc(array, bytes, MEMORY_FLAGS)
                           : GlobalAlloc(MEMORY_FLAGS, bytes);
     if (grown == nullptr) {
-      if (highestIndex < 0) freeArrays();
+      if (fileDialogCache.highestIndex < 0) freeArrays();
       return false;
     }
     array = grown;
   }
-  highestIndex = index;
+  fileDialogCache.highestIndex = index;
   return true;
 }
 
@@ -102,9 +100,9 @@ bool lockEntry(HGLOBAL* const blocks, LockedEntry* entry) {
     return false;
   }
   entry->parameters = static_cast<OPENFILENAMEA*>(p[PARAMETERS]);
-  entry->fileName = static_cast<char*>(p[FILE_NAME]);
-  entry->initialDir = static_cast<char*>(p[INITIAL_DIR]);
-  entry->filter = static_cast<char*>(p[FILTER]);
+  entry->fileName = static_cast<char*>(p[FILE_DIALOG_FILE_NAME]);
+  entry->initialDir = static_cast<char*>(p[FILE_DIALOG_INITIAL_DIR]);
+  entry->filter = static_cast<char*>(p[FILE_DIALOG_FILTER]);
   return true;
 }
 
@@ -181,13 +179,13 @@ const char* runFileDialog(HWND owner, int index, const char* filterSpec, const c
     return nullptr;
   }
   if (index < 0) return nullptr;
-  if (index > highestIndex && !growCache(index)) return nullptr;
+  if (index > fileDialogCache.highestIndex && !growCache(index)) return nullptr;
 
   HGLOBAL* lists[BLOCK_KINDS] = {};
   for (int k = 0; k < BLOCK_KINDS; ++k) {
-    lists[k] = static_cast<HGLOBAL*>(GlobalLock(arrays[k]));
+    lists[k] = static_cast<HGLOBAL*>(GlobalLock(fileDialogCache.arrays[k]));
     if (lists[k] == nullptr) {
-      for (int j = 0; j < k; ++j) GlobalUnlock(arrays[j]);
+      for (int j = 0; j < k; ++j) GlobalUnlock(fileDialogCache.arrays[j]);
       return nullptr;
     }
   }
@@ -221,7 +219,7 @@ const char* runFileDialog(HWND owner, int index, const char* filterSpec, const c
     OPENFILENAMEA* p = entry.parameters;
     p->nMaxFile = FILE_DIALOG_BUFFER_SIZE;
     p->hwndOwner = owner;
-    BOOL chosen = save ? GetSaveFileNameA(p) : GetOpenFileNameA(p);
+    BOOL chosen = runCommonFileDialog(p, save);
     if (chosen) {
       completeExtension(entry.fileName, FILE_DIALOG_BUFFER_SIZE, entry.filter,
                         FILE_DIALOG_BUFFER_SIZE, p->nFilterIndex);
@@ -229,40 +227,6 @@ const char* runFileDialog(HWND owner, int index, const char* filterSpec, const c
     }
     unlockEntry(blocks);
   }
-  for (int k = 0; k < BLOCK_KINDS; ++k) GlobalUnlock(arrays[k]);
+  for (int k = 0; k < BLOCK_KINDS; ++k) GlobalUnlock(fileDialogCache.arrays[k]);
   return result;
-}
-
-FileDialogCacheView inspectFileDialogCacheForTests() {
-  FileDialogCacheView view = {};
-  view.highestIndex = highestIndex;
-  for (int k = 0; k < BLOCK_KINDS; ++k) view.arrayBytes[k] = arrays[k] ? GlobalSize(arrays[k]) : 0;
-  if (highestIndex >= 0) {
-    HGLOBAL* parameters = static_cast<HGLOBAL*>(GlobalLock(arrays[PARAMETERS]));
-    for (int i = 0; parameters && i <= highestIndex; ++i)
-      if (parameters[i]) ++view.entries;
-    if (parameters) GlobalUnlock(arrays[PARAMETERS]);
-  }
-  return view;
-}
-
-bool inspectFileDialogEntryForTests(int index, FileDialogEntryView* view) {
-  if (index < 0 || index > highestIndex) return false;
-  for (int k = 0; k < BLOCK_KINDS; ++k) {
-    HGLOBAL* list = static_cast<HGLOBAL*>(GlobalLock(arrays[k]));
-    if (list == nullptr) return false;
-    view->blocks[k] = list[index];
-    GlobalUnlock(arrays[k]);
-  }
-  if (view->blocks[PARAMETERS] == nullptr) return false;
-  LockedEntry e;
-  if (!lockEntry(view->blocks, &e)) return false;
-  memset(&view->parameters, 0, sizeof view->parameters);
-  memcpy(&view->parameters, e.parameters, PARAMETER_BLOCK_SIZE);
-  view->hasDefaultExtension = e.parameters->lpstrDefExt != nullptr;
-  memcpy(view->fileName, e.fileName, sizeof view->fileName);
-  memcpy(view->initialDir, e.initialDir, sizeof view->initialDir);
-  memcpy(view->filter, e.filter, sizeof view->filter);
-  unlockEntry(view->blocks);
-  return true;
 }

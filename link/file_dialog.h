@@ -16,22 +16,16 @@
 const char* runFileDialog(HWND owner, int index, const char* filterSpec, const char* title,
                           bool save, const char* initialDir);
 
-// Read-only view of the cache, for tests.
-struct FileDialogCacheView {
-  int highestIndex;      // -1 while empty
-  SIZE_T arrayBytes[4];  // allocated size of each of the four handle arrays, 0 when absent
-  int entries;           // indices whose parameter block exists
-};
-FileDialogCacheView inspectFileDialogCacheForTests();
+// Each cache entry is four movable blocks: the parameter block (the OPENFILENAMEA fields up to
+// lpTemplateName), and buffers for the file name, the initial directory and the filter.
+enum { FILE_DIALOG_PARAMETERS, FILE_DIALOG_FILE_NAME, FILE_DIALOG_INITIAL_DIR, FILE_DIALOG_FILTER,
+       FILE_DIALOG_BLOCK_KINDS };
 
-// Copy of one entry, for tests; false when the entry does not exist. Pointers inside
-// `parameters` are those of the last call and may be stale.
-struct FileDialogEntryView {
-  OPENFILENAMEA parameters;  // only the first lStructSize bytes are copied
-  bool hasDefaultExtension;
-  char fileName[128];
-  char initialDir[128];
-  char filter[128];
-  HGLOBAL blocks[4];  // parameter block, file name, initial directory, filter
+// The cache: four parallel arrays of block handles, one per block kind, with
+// highestIndex + 1 entries each; an entry whose parameter block is null does not exist.
+// Module-wide so that tests can read it.
+struct FileDialogCache {
+  int highestIndex;  // -1 while empty
+  HGLOBAL arrays[FILE_DIALOG_BLOCK_KINDS];
 };
-bool inspectFileDialogEntryForTests(int index, FileDialogEntryView* view);
+extern FileDialogCache fileDialogCache;

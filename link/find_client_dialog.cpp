@@ -10,6 +10,8 @@ namespace {
 const int BROWSE_DIALOG_INDEX = 0;
 
 void browse(HWND dialog) {
+  // Re-entry: the Open dialog's modal loop dispatches messages, so any NPP_ call may run
+  // meanwhile; this dialog and launchCommand are only touched again once it returns.
   const char* chosen = runFileDialog(dialog, BROWSE_DIALOG_INDEX, "EXE Files^*.EXE^^",
                                      "Find Kelvora Client APP (ORBIPLAY.EXE)", false, "");
   if (chosen) SetDlgItemTextA(dialog, IDC_CLIENT_COMMAND, chosen);

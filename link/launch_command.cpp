@@ -17,15 +17,25 @@ bool launchCommandFromDirectory(const char* directory, char* command, size_t com
   return true;
 }
 
-bool formatCommandLine(const char* command, char* commandLine, size_t commandLineSize) {
+bool formatCommandLine(const char* command, bool quoted, char* commandLine,
+                       size_t commandLineSize) {
   if (commandLineSize == 0) return false;
   commandLine[0] = '\0';
   size_t length = strlen(command);
+  size_t quotes = quoted ? 2 : 0;
   static const char suffix[] = " " CLIENT_LINK_SWITCH;
-  if (length + sizeof suffix > commandLineSize) return false;
-  memcpy(commandLine, command, length);
-  memcpy(commandLine + length, suffix, sizeof suffix);
+  if (length + quotes + sizeof suffix > commandLineSize) return false;
+  char* out = commandLine;
+  if (quoted) *out++ = '"';
+  memcpy(out, command, length);
+  out += length;
+  if (quoted) *out++ = '"';
+  memcpy(out, suffix, sizeof suffix);
   return true;
+}
+
+bool couldBeSplitAtSpace(const char* command) {
+  return command[0] != '"' && strchr(command, ' ') != nullptr;
 }
 
 bool launchWaitOver(uint32_t startMs, uint32_t nowMs) {

@@ -17,9 +17,16 @@
 // fit `commandSize` bytes with its NUL: a cut command would start the wrong program.
 bool launchCommandFromDirectory(const char* directory, char* command, size_t commandSize);
 
-// Writes `command` + " /$l" into `commandLine`. Returns false and leaves `commandLine` empty
-// when it does not fit. An empty command gives " /$l".
-bool formatCommandLine(const char* command, char* commandLine, size_t commandLineSize);
+// Writes `command` + " /$l" into `commandLine`, with `command` in double quotes when `quoted`.
+// Returns false and leaves `commandLine` empty when it does not fit. An empty command gives
+// " /$l".
+bool formatCommandLine(const char* command, bool quoted, char* commandLine,
+                       size_t commandLineSize);
+
+// Whether `command` could be a program path that the start call would split at a space: it
+// holds a space and is not already quoted. Whether it names one existing file as a whole is
+// for the caller to find out.
+bool couldBeSplitAtSpace(const char* command);
 
 // Whether the launcher's wait begun at `startMs` is over at `nowMs` (millisecond counter
 // readings). Compares elapsed time, so a counter that wraps during the wait still gives

@@ -19,6 +19,7 @@ uint16_t slotForInstance(InstanceTable& table, NPP instance) {
       slot.inUse = 1;
       slot.instance = instance;
       slot.linkId = LINK_ID_NONE;
+      slot.created = 0;
       return i;
     }
   }

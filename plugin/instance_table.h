@@ -19,7 +19,12 @@ struct InstanceSlot {
   void* hwnd;              // the plug-in window subclassed for this instance; null when none
   int32_t linkSpecified;   // 1 when the embed attributes named a target
   LinkRecord link;         // the description sent to the client application
+  int32_t created;         // 1 once NPP_New completed; 0 while it is still creating
 };
+
+// Whether the slot belongs to an instance that NPP_New completed: only such an instance is
+// known to the client application, so only it gets messages.
+inline bool isCreated(const InstanceSlot& slot) { return slot.inUse != 0 && slot.created != 0; }
 
 struct InstanceTable {
   InstanceSlot slots[INSTANCE_SLOT_COUNT];
@@ -29,8 +34,8 @@ struct InstanceTable {
 extern InstanceTable instanceTable;
 
 // Index of the in-use slot owned by `instance`; otherwise claims the lowest free slot (inUse,
-// instance and linkId are set, everything else keeps what a previous owner left). NO_SLOT when
-// every slot is in use.
+// instance and linkId are set, created is cleared, everything else keeps what a previous owner
+// left). NO_SLOT when every slot is in use.
 uint16_t slotForInstance(InstanceTable& table, NPP instance);
 
 // Index of the in-use slot owned by `instance`, or NO_SLOT; claims nothing.

@@ -1,13 +1,11 @@
-// The library entry routine: loading the module makes sure the client application runs.
+// The library entry routine, and the module's entry point: there is no C runtime to start.
+// It runs under the loader lock, so it only records the module handle: the client check,
+// which waits and may show dialogs, runs in NP_PluginInit.
 #include <windows.h>
 
 #include "link/client_locator.h"
-#include "plugin/client_presence.h"
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD /*reason*/, LPVOID /*reserved*/) {
   moduleInstance = instance;  // the find-client dialog's template lives in this module
-  if (reason != DLL_PROCESS_ATTACH) return TRUE;
-  // Refusing the load when the client application cannot be reached makes the browser's
-  // attempt to load the plug-in fail, after the user was told why.
-  return reachClientApplication() ? TRUE : FALSE;
+  return TRUE;
 }

@@ -28,8 +28,10 @@ int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
   if (instance == nullptr) return -1;  // negative: the browser ends the stream
   if (buffer == nullptr || len <= 0) return 0;
 
-  uint16_t index = slotForInstance(instanceTable, instance);
-  if (index == NO_SLOT) return len;  // table full: consumed, nothing sent
+  // Only an instance NPP_New created has a record to update and an identifier to send with;
+  // the data of any other is consumed and nothing is sent.
+  uint16_t index = findSlotForInstance(instanceTable, instance);
+  if (index == NO_SLOT || !isCreated(instanceTable.slots[index])) return len;
 
   // Every chunk is taken as the start of a link file. The header's option word is swapped
   // in the browser's own buffer, which is then forwarded as it stands.
@@ -37,8 +39,10 @@ int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
   unsigned char* bytes = static_cast<unsigned char*>(buffer);
   if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) return 0;
 
-  sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, slot.linkId);
-  sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), slot.linkId);
+  // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot.
+  LinkIdentifier linkId = slot.linkId;
+  sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
+  sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), linkId);
   return len;
 }
 

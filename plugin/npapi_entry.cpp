@@ -1,5 +1,7 @@
 #include "plugin/npapi_entry.h"
 
+#include "link/on_demand_imports.h"
+#include "plugin/client_presence.h"
 #include "plugin/npp_functions.h"
 
 NPNetscapeFuncs* browserFunctions = nullptr;
@@ -23,9 +25,20 @@ NPError NP_OSCALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
   return NPERR_NO_ERROR;
 }
 
+// The browser calls this right after loading the module; a plug-in whose client application
+// cannot be reached refuses here, after the user was told why, and the browser unloads it.
+// Re-entry: the client check waits and may show dialogs; no instance exists yet.
 NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   browserFunctions = browserFuncs;
-  return NPERR_NO_ERROR;
+  if (reachClientApplication()) return NPERR_NO_ERROR;
+  // A browser unloads a module whose initialization failed without calling NP_Shutdown.
+  releaseOnDemandImports();
+  return NPERR_MODULE_LOAD_FAILED_ERROR;
 }
 
-NPError NP_OSCALL NP_PluginShutdown() { return NPERR_NO_ERROR; }
+// The browser calls this before it unloads the module: the libraries loaded on demand are
+// released here, as the library entry routine must not.
+NPError NP_OSCALL NP_PluginShutdown() {
+  releaseOnDemandImports();
+  return NPERR_NO_ERROR;
+}

@@ -1,8 +1,9 @@
 // The plug-in window lent to the client application, and instance teardown.
+#include "plugin/plugin_window.h"
+
 #include "link/client_locator.h"
 #include "link/link_channel.h"
 #include "plugin/instance_private_block.h"
-#include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 
 namespace {
@@ -15,19 +16,35 @@ void restoreWindowProc(void* hwnd, intptr_t oldWndProc) {
 
 }  // namespace
 
+void releaseSlotWindow(InstanceSlot& slot) {
+  if (slot.hwnd != nullptr) restoreWindowProc(slot.hwnd, slot.oldWndProc);
+  slot.hwnd = nullptr;
+  slot.oldWndProc = 0;
+}
+
+void announceWindow(const InstanceSlot& slot) {
+  // Handles are 32 bits on the wire.
+  WindowRecord record = {};
+  record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot.hwnd));
+  sendLinkMessage(LINKMSG_SET_WINDOW, &record, sizeof record, slot.linkId);
+}
+
 NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
   if (window == nullptr) return NPERR_NO_ERROR;
 
-  uint16_t index = slotForInstance(instanceTable, instance);
+  // An instance NPP_New never created (or that is gone) gets no slot and no subclassing.
+  uint16_t index = findSlotForInstance(instanceTable, instance);
   if (index == NO_SLOT) return NPERR_NO_ERROR;
-  if (findLinkWindow() == nullptr) return NPERR_NO_ERROR;
-
   InstanceSlot& slot = instanceTable.slots[index];
+  // While NPP_New still waits for the client application, the window is only recorded;
+  // NPP_New announces it once the instance has its identifier.
+  bool created = isCreated(slot);
+  if (created && findLinkWindow() == nullptr) return NPERR_NO_ERROR;
+
   void* newWindow = window->window;
   if (slot.hwnd != newWindow) {
-    if (slot.hwnd != nullptr) restoreWindowProc(slot.hwnd, slot.oldWndProc);
-    slot.oldWndProc = 0;
+    releaseSlotWindow(slot);
     if (newWindow != nullptr) {
       HWND hwnd = static_cast<HWND>(newWindow);
       slot.oldWndProc = static_cast<intptr_t>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
@@ -36,10 +53,8 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
     slot.hwnd = newWindow;
   }
 
-  // Sent on every call, also when the window did not change. Handles are 32 bits on the wire.
-  WindowRecord record = {};
-  record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(newWindow));
-  sendLinkMessage(LINKMSG_SET_WINDOW, &record, sizeof record, slot.linkId);
+  // Sent on every call, also when the window did not change.
+  if (created) announceWindow(slot);
   return NPERR_NO_ERROR;
 }
 
@@ -50,38 +65,39 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
   if (index == NO_WINDOW_SLOT || instanceTable.slots[index].oldWndProc == 0)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 
+  // Copied first: the notice is a send, during which the slot may change.
+  WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(instanceTable.slots[index].oldWndProc);
   const InstanceSlot& slot = instanceTable.slots[index];
-  if (message == WM_PAINT) sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot.linkId);
+  if (message == WM_PAINT && isCreated(slot))
+    sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot.linkId);
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
-  return CallWindowProcA(reinterpret_cast<WNDPROC>(slot.oldWndProc), hwnd, message, wParam,
-                         lParam);
+  return CallWindowProcA(oldWndProc, hwnd, message, wParam, lParam);
 }
 
 NPError NPP_Destroy(NPP instance, NPSavedData**) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
 
   InstancePrivateBlock* block = static_cast<InstancePrivateBlock*>(instance->pdata);
+  instance->pdata = nullptr;
   uint16_t index = findSlotForInstance(instanceTable, instance);
   if (index == NO_SLOT) {
     // Never created, creation failed, or destroyed before: the client application does not
     // know this instance. Only a leftover block is ours to free.
     freePrivateBlock(block);
-    instance->pdata = nullptr;
     return NPERR_NO_ERROR;
   }
 
-  bool clientPresent = findLinkWindow() != nullptr;
-
+  // The whole local teardown comes before the notice, the one call that can re-enter: a
+  // nested NPP_Destroy then finds nothing left to do. An instance still being created is
+  // unknown to the client application, and its NPP_New sees that it is gone.
   InstanceSlot& slot = instanceTable.slots[index];
-  if (slot.hwnd != nullptr) {
-    restoreWindowProc(slot.hwnd, slot.oldWndProc);
-    slot.hwnd = nullptr;
-  }
+  bool announced = isCreated(slot);
+  LinkIdentifier linkId = slot.linkId;
+  releaseSlotWindow(slot);
   freePrivateBlock(block);
-  instance->pdata = nullptr;
+  releaseSlot(instanceTable, instance);
 
   // Only the notice needs the client application; the local teardown is done regardless.
-  if (clientPresent) sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, slot.linkId);
-  releaseSlot(instanceTable, instance);
+  if (announced && findLinkWindow() != nullptr) sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, linkId);
   return NPERR_NO_ERROR;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# check-module.sh DLL i686|x86_64: inspects the built plug-in module as a file, with binutils:
-# machine, DLL flag, required Windows version, exports, imports, version resource and the
-# FINDCLIENT dialog template.
+# check-module.sh DLL i686|x86_64 MAP: inspects the built plug-in module as a file, with
+# binutils: machine, DLL flag, required Windows version, exports, imports, size, version
+# resource and the FINDCLIENT dialog template; and, in the linker's map of the module, that
+# nothing test-only and no static constructor went into it.
 set -u
 dll=${1:?module path}
 arch=${2:?i686 or x86_64}
+map=${3:?link map of the module}
 triple=$arch-w64-mingw32
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -26,32 +28,56 @@ chars=$(awk '/^Characteristics/ {print $2; exit}' <<<"$pe")
 grep -qP '^MajorSubsystemVersion\t4$' <<<"$pe" || fail "subsystem version is not 4.x"
 grep -qP '^MinorSubsystemVersion\t0$' <<<"$pe" || fail "subsystem version is not 4.0"
 
-# Exports: the directory names the module KVL32.DLL and holds exactly five names, ordinals 1..5.
+# Exports: the directory names the module KVL32.DLL and holds exactly seven names: the five
+# of ordinals 1..5, then NP_Initialize and NP_Shutdown (6, 7) as aliases of NP_PluginInit and
+# NP_PluginShutdown.
 grep -qE '^Name[[:space:]]+[0-9a-f]+ KVL32\.DLL$' <<<"$pe" || fail "export directory does not name KVL32.DLL"
 grep -qE '^Ordinal Base[[:space:]]+1$' <<<"$pe" || fail "ordinal base is not 1"
 name_table=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$pe" |
   sed -nE 's/^[[:space:]]*\[[[:space:]]*([0-9]+)\][[:space:]]+([^[:space:]]+)$/\2=\1/p')
 names=$(sed 's/=.*//' <<<"$name_table" | sort | tr '\n' ' ')
-[ "$names" = "FCDLGProc NP_GetEntryPoints NP_PluginInit NP_PluginShutdown SubClassProc " ] ||
+[ "$names" = "FCDLGProc NP_GetEntryPoints NP_Initialize NP_PluginInit NP_PluginShutdown NP_Shutdown SubClassProc " ] ||
   fail "export names are: $names"
-# Ordinals: five entries in the export address table; objdump lists each name with its index
+# Ordinals: seven entries in the export address table; objdump lists each name with its index
 # into that table, which is the ordinal less the base.
-count=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$pe" | grep -c 'Export RVA')
-[ "$count" = 5 ] || fail "export address table has $count entries"
-want_ordinals="NP_GetEntryPoints=1 NP_PluginInit=2 NP_PluginShutdown=3 SubClassProc=4 FCDLGProc=5"
+address_table=$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$pe" |
+  sed -nE 's/^[[:space:]]*\[[[:space:]]*([0-9]+)\].*[[:space:]]([0-9a-f]+) Export RVA$/\1=\2/p')
+count=$(grep -c . <<<"$address_table")
+[ "$count" = 7 ] || fail "export address table has $count entries"
+want_ordinals="NP_GetEntryPoints=1 NP_PluginInit=2 NP_PluginShutdown=3 SubClassProc=4 FCDLGProc=5
+  NP_Initialize=6 NP_Shutdown=7"
 for pair in $want_ordinals; do
   name=${pair%=*} ord=${pair#*=}
   grep -qxF "$name=$((ord - 1))" <<<"$name_table" || fail "$name is not ordinal $ord"
 done
+# The aliases are the same functions: ordinals 6 and 7 hold the addresses of 2 and 3.
+rva() { sed -n "s/^$1=//p" <<<"$address_table"; }
+[ -n "$(rva 1)" ] && [ "$(rva 5)" = "$(rva 1)" ] || fail "NP_Initialize is not at NP_PluginInit's address"
+[ -n "$(rva 2)" ] && [ "$(rva 6)" = "$(rva 2)" ] || fail "NP_Shutdown is not at NP_PluginShutdown's address"
 
-# Imports: only DLLs every Windows has.
+# Imports: loading maps only what loading needs, and no C runtime DLL. COMDLG32 and WINMM
+# are loaded when first used.
 imports=$(grep -oP '^\tDLL Name: \K.*' <<<"$pe" | tr 'A-Z' 'a-z' | sort -u)
 for lib in $imports; do
   case $lib in
-    kernel32.dll|user32.dll|advapi32.dll|comdlg32.dll|winmm.dll|msvcrt.dll) ;;
+    kernel32.dll|user32.dll|advapi32.dll) ;;
     *) fail "imports $lib" ;;
   esac
 done
+grep -qP '^\tDLL Name: ' <<<"$pe" || fail "no import table found"
+
+# Size: the shipped 32-bit module fits in 16 KiB.
+size=$(stat -c %s "$dll")
+if [ "$arch" = i686 ] && [ "$size" -gt 16384 ]; then fail "file is $size bytes, above 16384"; fi
+
+# The link map: only its memory map counts (what the linker kept; the discarded come before).
+kept=$(sed -n '/^Linker script and memory map/,$p' "$map")
+grep -q 'NP_GetEntryPoints' <<<"$kept" || fail "the map $map lists no NP_GetEntryPoints"
+test_only=$(grep -oiE '[^[:space:]]*fortests?[^[:space:]]*' <<<"$kept" | sort -u)
+[ -z "$test_only" ] || fail "test-only code in the module: $test_only"
+# Static constructors would never run: there is no C runtime to call them.
+ctors=$(grep -E '^ \.(ctors|init_array|CRT\$XC)[^[:space:]]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]*[1-9a-f]' <<<"$kept")
+[ -z "$ctors" ] || fail "static constructors in the module: $ctors"
 
 # Resources, decompiled by windres.
 out=$("$triple-windres" -i "$dll" -O rc 2>&1 | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//')
@@ -94,4 +120,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$dll: $failures check(s) failed"
   exit 1
 fi
-echo "$dll: machine, exports, imports, version resource and dialog as expected"
+echo "$dll ($size bytes; imports $(tr '\n' ' ' <<<"$imports")): machine, exports, imports, size, version resource, dialog and link map as expected"

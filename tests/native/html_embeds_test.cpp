@@ -1,6 +1,8 @@
-// pagerunner's pure parts: the HTML tokenizer and embed finder, src resolution, options.
+// pagerunner's pure parts: the HTML tokenizer and embed finder, src resolution, options,
+// the module file reader and the browsers' rules for picking a plug-in.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,8 @@
 #include "tools/pagerunner/html_embeds.h"
 #include "tools/pagerunner/page_source.h"
 #include "tools/pagerunner/pagerunner_options.h"
+#include "tools/pagerunner/pe_image.h"
+#include "tools/pagerunner/plugin_candidate.h"
 
 namespace {
 
@@ -19,6 +23,36 @@ std::string flat(const HtmlStartTag& tag) {
     out += a.name + "=" + a.value;
   }
   return out;
+}
+
+void put32(std::vector<char>* d, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) (*d)[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// A PE32+ file of 0x400 bytes: one section (RVA 0x1000, file offset 0x200) holding an export
+// directory with the names "NP_GetEntryPoints" and "NP_Initialize".
+std::vector<char> smallImage() {
+  std::vector<char> d(0x400, '\0');
+  d[0] = 'M';
+  d[1] = 'Z';
+  put32(&d, 0x3c, 0x80);
+  put32(&d, 0x80, 0x00004550);
+  put32(&d, 0x84, PE_MACHINE_AMD64 | 1u << 16);  // machine, one section
+  put32(&d, 0x94, 0xf0 | 0x2022u << 16);         // optional header size, DLL
+  put32(&d, 0x98, 0x20b);                        // PE32+
+  put32(&d, 0x98 + 108, 16);                     // data directories
+  put32(&d, 0x98 + 112, 0x1000);                 // export directory RVA
+  size_t section = 0x98 + 0xf0;
+  put32(&d, section + 12, 0x1000);  // RVA
+  put32(&d, section + 16, 0x200);   // raw size
+  put32(&d, section + 20, 0x200);   // raw offset
+  put32(&d, 0x200 + 24, 2);         // number of names
+  put32(&d, 0x200 + 32, 0x1040);    // name pointers
+  put32(&d, 0x240, 0x1080);
+  put32(&d, 0x244, 0x10a0);
+  memcpy(&d[0x280], "NP_GetEntryPoints", 18);
+  memcpy(&d[0x2a0], "NP_Initialize", 14);
+  return d;
 }
 
 }  // namespace
@@ -211,4 +245,47 @@ TEST(CallLog, QuotesTextAndNamesCodes) {
   EXPECT_EQ("5 (NPERR_OUT_OF_MEMORY_ERROR)", npErrorText(5));
   EXPECT_EQ("-1 (unknown)", npErrorText(-1));
   EXPECT_EQ("99 (unknown)", npErrorText(99));
+}
+
+TEST(PageRunnerOptions, DiscoverAndWhichTakeFewerOperands) {
+  PageRunnerOptions o;
+  std::string error;
+  ASSERT_TRUE(parsePageRunnerOptions({"--discover", "p.html"}, &o, &error)) << error;
+  EXPECT_TRUE(o.discover);
+  EXPECT_EQ("", o.modulePath);
+  EXPECT_EQ("p.html", o.pagePath);
+  EXPECT_EQ(BrowserFamily::Gecko, o.browser);
+  ASSERT_TRUE(parsePageRunnerOptions({"--browser=netscape", "--which", "a/b"}, &o, &error)) << error;
+  EXPECT_EQ("a/b", o.whichType);
+  EXPECT_EQ(BrowserFamily::Netscape, o.browser);
+  const std::vector<std::vector<std::string>> bad = {
+      {"--discover", "m.dll", "p.html"}, {"--discover"},        {"--which", "a/b", "p.html"},
+      {"--which=", "x"},                 {"--browser=opera", "m.dll", "p.html"},
+      {"--which", "a/b", "--discover", "p.html"}};
+  for (const auto& args : bad)
+    EXPECT_FALSE(parsePageRunnerOptions(args, &o, &error)) << args[0] << " " << args.back();
+}
+
+TEST(PeImage, ReadsMachineAndExportsAndRefusesEveryTruncation) {
+  std::vector<char> image = smallImage();
+  PeImageFacts facts;
+  std::string error;
+  ASSERT_TRUE(readPeImage(image, &facts, &error)) << error;
+  EXPECT_EQ(PE_MACHINE_AMD64, facts.machine);
+  EXPECT_EQ((std::vector<std::string>{"NP_GetEntryPoints", "NP_Initialize"}), facts.exportNames);
+  // Cut anywhere before the last name's NUL, the file is refused, never read past its end.
+  for (size_t size = 0; size < 0x2a0 + 14; ++size) {
+    std::vector<char> cut(image.begin(), image.begin() + size);
+    EXPECT_FALSE(readPeImage(cut, &facts, &error)) << size;
+  }
+  put32(&image, 0x244, 0x2000);  // a name outside every section
+  EXPECT_FALSE(readPeImage(image, &facts, &error));
+}
+
+TEST(PluginCandidate, VersionResourceListsPairTypesWithExtensions) {
+  EXPECT_TRUE(typeListHas("text/x-a|Application/X-KVLA", "application/x-kvla"));
+  EXPECT_FALSE(typeListHas("application/x-kvla2|x", "application/x-kvla"));
+  EXPECT_FALSE(typeListHas("", ""));
+  EXPECT_EQ("kvl", extensionsForType("text/x-a|application/x-kvla", "a,b|kvl", "application/x-kvla"));
+  EXPECT_EQ("", extensionsForType("text/x-a|application/x-kvla", "a", "application/x-kvla"));
 }

@@ -44,24 +44,35 @@ TEST(LaunchCommandFromDirectory, RejectsEmptyAndOverlongDirectories) {
   }
 }
 
-TEST(FormatCommandLine, AppendsTheLinkSwitchWithoutQuoting) {
+TEST(FormatCommandLine, AppendsTheLinkSwitchQuotingOnlyWhenAsked) {
   char line[240];
-  ASSERT_TRUE(formatCommandLine("C:\\APPS\\ORBIPLAY.EXE", line, sizeof line));
+  ASSERT_TRUE(formatCommandLine("C:\\APPS\\ORBIPLAY.EXE", false, line, sizeof line));
   EXPECT_STREQ("C:\\APPS\\ORBIPLAY.EXE /$l", line);
-  ASSERT_TRUE(formatCommandLine("C:\\Program Files\\ORBIPLAY.EXE", line, sizeof line));
+  ASSERT_TRUE(formatCommandLine("C:\\Program Files\\ORBIPLAY.EXE", false, line, sizeof line));
   EXPECT_STREQ("C:\\Program Files\\ORBIPLAY.EXE /$l", line);
-  ASSERT_TRUE(formatCommandLine("", line, sizeof line));
+  ASSERT_TRUE(formatCommandLine("C:\\Program Files\\ORBIPLAY.EXE", true, line, sizeof line));
+  EXPECT_STREQ("\"C:\\Program Files\\ORBIPLAY.EXE\" /$l", line);
+  ASSERT_TRUE(formatCommandLine("", false, line, sizeof line));
   EXPECT_STREQ(" /$l", line);
 
-  // The longest launch command always fits the 240-byte line.
+  // The longest launch command always fits the 240-byte line, quoted or not.
   std::string longest(159, 'c');
-  ASSERT_TRUE(formatCommandLine(longest.c_str(), line, sizeof line));
-  EXPECT_EQ(163u, strlen(line));
+  ASSERT_TRUE(formatCommandLine(longest.c_str(), true, line, sizeof line));
+  EXPECT_EQ(165u, strlen(line));
 
-  char small[8];
-  EXPECT_TRUE(formatCommandLine("abc", small, sizeof small));  // "abc /$l" + NUL = 8
-  EXPECT_FALSE(formatCommandLine("abcd", small, sizeof small));
+  char small[10];
+  EXPECT_TRUE(formatCommandLine("abc", true, small, sizeof small));  // "\"abc\" /$l" + NUL = 10
+  EXPECT_FALSE(formatCommandLine("abcd", true, small, sizeof small));
   EXPECT_STREQ("", small);
+  EXPECT_TRUE(formatCommandLine("abcde", false, small, sizeof small));
+}
+
+TEST(CouldBeSplitAtSpace, OnlyUnquotedCommandsWithASpace) {
+  EXPECT_TRUE(couldBeSplitAtSpace("C:\\Program Files\\Kelvora\\ORBIPLAY.EXE"));
+  EXPECT_TRUE(couldBeSplitAtSpace("C:\\APPS\\ORBIPLAY.EXE -x"));  // the caller checks the file
+  EXPECT_FALSE(couldBeSplitAtSpace("\"C:\\Program Files\\ORBIPLAY.EXE\" -x"));
+  EXPECT_FALSE(couldBeSplitAtSpace("C:\\APPS\\ORBIPLAY.EXE"));
+  EXPECT_FALSE(couldBeSplitAtSpace(""));
 }
 
 TEST(LaunchWaitOver, ComparesElapsedTimeAcrossTheWrap) {

@@ -54,25 +54,6 @@ void setClientDirectory(const char* directory) {  // null removes the entry
   WriteProfileStringA(CLIENT_DIRECTORY_SECTION, CLIENT_DIRECTORY_KEY, directory);
 }
 
-// --- linkmon, started by the launcher (so known only by the process ID in its log) ---
-
-std::vector<LinkmonLogEntry> startRecords(const std::string& logPath) {
-  std::vector<LinkmonLogEntry> starts;
-  for (const LinkmonLogEntry& e : readLinkmonLog(logPath))
-    if (e.event == "start") starts.push_back(e);
-  return starts;
-}
-
-// Ends one linkmon through its control window and waits for its process.
-void closeLinkmon(DWORD pid) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (!process) return;  // already gone
-  if (HWND control = findProcessWindow(pid, "KelvoraLinkMonitor"))
-    PostMessageA(control, WM_CLOSE, 0, 0);
-  WaitForSingleObject(process, 5000);
-  CloseHandle(process);
-}
-
 void makeFile(const char* path) {
   HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CloseHandle(f);
@@ -97,7 +78,7 @@ class ClientLocatorTest : public ::testing::Test {
     if (savedRegistry_ == ABSENT) deleteRegistryCommand();
     else setRegistryCommand(savedRegistry_);
     setClientDirectory(savedDirectory_ == ABSENT ? nullptr : savedDirectory_.c_str());
-    for (const LinkmonLogEntry& e : startRecords(logPath_)) closeLinkmon(e.pid);
+    for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
     DeleteFileA(logPath_.c_str());
   }
 
@@ -248,7 +229,7 @@ TEST_F(ClientLocatorTest, LaunchAppendsTheSwitchAndEndsWhenTheWindowAppears) {
   EXPECT_GE(elapsed, 1500u);
   EXPECT_LT(elapsed, LAUNCH_WAIT_MS);
   EXPECT_EQ(command + " /$l", std::string(commandLine));
-  std::vector<LinkmonLogEntry> started = startRecords(logPath_);
+  std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
   ASSERT_EQ(1u, started.size());
   EXPECT_EQ(command + " /$l", started[0].commandLine);
 }
@@ -262,7 +243,7 @@ TEST_F(ClientLocatorTest, LaunchGivesUpAfterTenSecondsWithoutAWindow) {
   EXPECT_EQ(nullptr, linkWindow());
   EXPECT_GE(elapsed, 9900u);
   EXPECT_LT(elapsed, 13000u);
-  EXPECT_EQ(1u, startRecords(logPath_).size());  // left running; TearDown ends it
+  EXPECT_EQ(1u, linkmonStarts(readLinkmonLog(logPath_)).size());  // left running; TearDown ends it
 }
 
 TEST_F(ClientLocatorTest, CommandThatCannotStartReturnsAtOnce) {
@@ -280,7 +261,7 @@ TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
   setRegistryCommand(command);
   launchClient();
   ASSERT_TRUE(linkWindow() != nullptr);
-  std::vector<LinkmonLogEntry> first = startRecords(logPath_);
+  std::vector<LinkmonLogEntry> first = linkmonStarts(readLinkmonLog(logPath_));
   ASSERT_EQ(1u, first.size());
   closeLinkmon(first[0].pid);
   ASSERT_EQ(nullptr, findLinkWindow());
@@ -291,10 +272,52 @@ TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
   launchClient();
   EXPECT_TRUE(linkWindow() != nullptr);
   EXPECT_EQ(command, std::string(launchCommand));
-  std::vector<LinkmonLogEntry> both = startRecords(logPath_);
+  std::vector<LinkmonLogEntry> both = linkmonStarts(readLinkmonLog(logPath_));
   ASSERT_EQ(2u, both.size());
   EXPECT_EQ(command + " /$l", both[1].commandLine);
   EXPECT_EQ("C:\\NOWHERE\\ORBIPLAY.EXE", registryCommand());
+}
+
+TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
+  // C:\...\zurov-launch\Kel App\linkmon.exe, and a look-alike at the first space: Kel.exe.
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  std::string folder = std::string(temp) + "zurov-launch\\";
+  std::string real = folder + "Kel App\\linkmon.exe", lookAlike = folder + "Kel.exe";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "Kel App").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), real.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), lookAlike.c_str(), FALSE));
+
+  // Named as a whole, and as WinExec would also find it, without ".exe".
+  for (std::string command : {real, real.substr(0, real.size() - 4)}) {
+    SCOPED_TRACE(command);
+    ASSERT_LT(command.size(), sizeof launchCommand);
+    strcpy(launchCommand, command.c_str());
+    ASSERT_EQ(nullptr, findLinkWindow());
+    launchClient();
+    EXPECT_TRUE(linkWindow() != nullptr);
+    EXPECT_EQ("\"" + command + "\" /$l", std::string(commandLine));
+    EXPECT_EQ(command, std::string(launchCommand));  // the stored command stays as it was
+    std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
+    ASSERT_EQ(1u, started.size());  // only the quoted program: the look-alike logs here too
+    EXPECT_EQ("\"" + command + "\" /$l", started[0].commandLine);
+    closeLinkmon(started[0].pid);
+    DeleteFileA(logPath_.c_str());
+  }
+
+  // A program followed by its own arguments goes to WinExec as it is.
+  std::string withArguments = folder + "Kel App\\linkmon.exe --quiet";
+  strcpy(launchCommand, withArguments.c_str());
+  ASSERT_EQ(nullptr, findLinkWindow());
+  launchClient();
+  EXPECT_EQ(withArguments + " /$l", std::string(commandLine));
+
+  for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
+  DeleteFileA(real.c_str());
+  DeleteFileA(lookAlike.c_str());
+  RemoveDirectoryA((folder + "Kel App").c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -23,6 +23,70 @@ void makeFile(const char* path) {
 
 unsigned lockCount(HGLOBAL block) { return GlobalFlags(block) & GMEM_LOCKCOUNT; }
 
+// The parameter block: OPENFILENAMEA up to lpTemplateName.
+const SIZE_T PARAMETER_BLOCK_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+
+// The cache as fileDialogCache shows it.
+struct FileDialogCacheView {
+  int highestIndex;
+  SIZE_T arrayBytes[FILE_DIALOG_BLOCK_KINDS];  // allocated size of each handle array, 0 when absent
+  int entries;                                 // indices whose parameter block exists
+};
+
+FileDialogCacheView inspectFileDialogCache() {
+  const FileDialogCache& cache = fileDialogCache;
+  FileDialogCacheView view = {};
+  view.highestIndex = cache.highestIndex;
+  for (int k = 0; k < FILE_DIALOG_BLOCK_KINDS; ++k)
+    view.arrayBytes[k] = cache.arrays[k] ? GlobalSize(cache.arrays[k]) : 0;
+  if (cache.highestIndex < 0) return view;
+  auto parameters = static_cast<HGLOBAL*>(GlobalLock(cache.arrays[FILE_DIALOG_PARAMETERS]));
+  for (int i = 0; parameters && i <= cache.highestIndex; ++i)
+    if (parameters[i]) ++view.entries;
+  if (parameters) GlobalUnlock(cache.arrays[FILE_DIALOG_PARAMETERS]);
+  return view;
+}
+
+// A copy of one entry; pointers inside `parameters` are those of the last call.
+struct FileDialogEntryView {
+  OPENFILENAMEA parameters;  // only the parameter block's bytes are copied
+  bool hasDefaultExtension;
+  char fileName[128];
+  char initialDir[128];
+  char filter[128];
+  HGLOBAL blocks[FILE_DIALOG_BLOCK_KINDS];  // parameter block, file name, initial directory, filter
+};
+
+// False when the entry does not exist or a block cannot be locked.
+bool inspectFileDialogEntry(int index, FileDialogEntryView* view) {
+  const FileDialogCache& cache = fileDialogCache;
+  if (index < 0 || index > cache.highestIndex) return false;
+  for (int k = 0; k < FILE_DIALOG_BLOCK_KINDS; ++k) {
+    auto list = static_cast<HGLOBAL*>(GlobalLock(cache.arrays[k]));
+    if (!list) return false;
+    view->blocks[k] = list[index];
+    GlobalUnlock(cache.arrays[k]);
+  }
+  if (!view->blocks[FILE_DIALOG_PARAMETERS]) return false;
+  void* p[FILE_DIALOG_BLOCK_KINDS];
+  bool locked = true;
+  for (int k = 0; k < FILE_DIALOG_BLOCK_KINDS; ++k) {
+    p[k] = GlobalLock(view->blocks[k]);
+    if (!p[k]) locked = false;
+  }
+  if (locked) {
+    memset(&view->parameters, 0, sizeof view->parameters);
+    memcpy(&view->parameters, p[FILE_DIALOG_PARAMETERS], PARAMETER_BLOCK_SIZE);
+    view->hasDefaultExtension = view->parameters.lpstrDefExt != nullptr;
+    memcpy(view->fileName, p[FILE_DIALOG_FILE_NAME], sizeof view->fileName);
+    memcpy(view->initialDir, p[FILE_DIALOG_INITIAL_DIR], sizeof view->initialDir);
+    memcpy(view->filter, p[FILE_DIALOG_FILTER], sizeof view->filter);
+  }
+  for (int k = 0; k < FILE_DIALOG_BLOCK_KINDS; ++k)
+    if (p[k]) GlobalUnlock(view->blocks[k]);
+  return locked;
+}
+
 std::string folderOf(HWND dialog) {
   char path[MAX_PATH] = {};
   SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof path, reinterpret_cast<LPARAM>(path));
@@ -64,7 +128,7 @@ TEST_F(FileDialogTest, FirstCallSetsUpTheEntryAndLaterCallsRestartFromTheChoice)
     SendMessageA(GetDlgItem(d, cmb1), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
     first.filterName = text;
     first.readOnlyBoxVisible = IsWindowVisible(GetDlgItem(d, chx1)) != FALSE;
-    first.entryFound = inspectFileDialogEntryForTests(0, &first.entry);
+    first.entryFound = inspectFileDialogEntry(0, &first.entry);
     chooseInFileDialog(d, "C:\\APPS\\ORBIPLAY.EXE");
   });
   const char* chosen = runFileDialog(nullptr, 0, FILTER, TITLE, false, "");
@@ -78,7 +142,7 @@ TEST_F(FileDialogTest, FirstCallSetsUpTheEntryAndLaterCallsRestartFromTheChoice)
   EXPECT_FALSE(first.readOnlyBoxVisible);
   ASSERT_TRUE(first.entryFound);
   const OPENFILENAMEA& p = first.entry.parameters;
-  EXPECT_EQ(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR), p.lStructSize);
+  EXPECT_EQ(PARAMETER_BLOCK_SIZE, p.lStructSize);
   EXPECT_EQ(static_cast<DWORD>(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST), p.Flags);
   EXPECT_EQ(1u, p.nFilterIndex);
   EXPECT_EQ(128u, p.nMaxFile);
@@ -89,7 +153,7 @@ TEST_F(FileDialogTest, FirstCallSetsUpTheEntryAndLaterCallsRestartFromTheChoice)
 
   // Nothing stays locked between calls.
   FileDialogEntryView after;
-  ASSERT_TRUE(inspectFileDialogEntryForTests(0, &after));
+  ASSERT_TRUE(inspectFileDialogEntry(0, &after));
   for (HGLOBAL block : after.blocks) EXPECT_EQ(0u, lockCount(block));
 
   // The second call starts in the last choice's directory with its extension's pattern;
@@ -98,7 +162,7 @@ TEST_F(FileDialogTest, FirstCallSetsUpTheEntryAndLaterCallsRestartFromTheChoice)
   FileDialogEntryView during2;
   DialogWatcher user2(TITLE, [&](HWND d) {
     folder2 = folderOf(d);
-    inspectFileDialogEntryForTests(0, &during2);
+    inspectFileDialogEntry(0, &during2);
     chooseInFileDialog(d, "C:\\APPS.V2\\ORBIPLAY");
   });
   chosen = runFileDialog(nullptr, 0, "other^*.*^^", "Find Kelvora Client APP (ORBIPLAY.EXE)",
@@ -117,12 +181,12 @@ TEST_F(FileDialogTest, FirstCallSetsUpTheEntryAndLaterCallsRestartFromTheChoice)
   user3.stop();
   EXPECT_TRUE(user3.seen());
   FileDialogEntryView kept;
-  ASSERT_TRUE(inspectFileDialogEntryForTests(0, &kept));
+  ASSERT_TRUE(inspectFileDialogEntry(0, &kept));
   EXPECT_EQ(0, memcmp("EXE Files\0*.EXE\0\0", kept.filter, 17));
 }
 
 TEST_F(FileDialogTest, IndexThreeOnAnEmptyCacheCreatesOnlyThatEntry) {
-  FileDialogCacheView empty = inspectFileDialogCacheForTests();
+  FileDialogCacheView empty = inspectFileDialogCache();
   EXPECT_EQ(-1, empty.highestIndex);
 
   DialogWatcher cancel(TITLE, [](HWND d) { pressDialogButton(d, IDCANCEL); });
@@ -130,13 +194,13 @@ TEST_F(FileDialogTest, IndexThreeOnAnEmptyCacheCreatesOnlyThatEntry) {
   cancel.stop();
   EXPECT_TRUE(cancel.seen());
 
-  FileDialogCacheView view = inspectFileDialogCacheForTests();
+  FileDialogCacheView view = inspectFileDialogCache();
   EXPECT_EQ(3, view.highestIndex);
   for (SIZE_T bytes : view.arrayBytes) EXPECT_EQ(4 * sizeof(HGLOBAL), bytes);
   EXPECT_EQ(1, view.entries);
   FileDialogEntryView entry;
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(inspectFileDialogEntryForTests(i, &entry)) << i;
-  ASSERT_TRUE(inspectFileDialogEntryForTests(3, &entry));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(inspectFileDialogEntry(i, &entry)) << i;
+  ASSERT_TRUE(inspectFileDialogEntry(3, &entry));
   EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST),
             entry.parameters.Flags);
   char current[MAX_PATH];
@@ -145,12 +209,12 @@ TEST_F(FileDialogTest, IndexThreeOnAnEmptyCacheCreatesOnlyThatEntry) {
 
   // Release frees everything; a second release finds nothing to do.
   EXPECT_EQ(nullptr, runFileDialog(nullptr, -1, nullptr, nullptr, false, nullptr));
-  FileDialogCacheView released = inspectFileDialogCacheForTests();
+  FileDialogCacheView released = inspectFileDialogCache();
   EXPECT_EQ(-1, released.highestIndex);
   for (SIZE_T bytes : released.arrayBytes) EXPECT_EQ(0u, bytes);
   EXPECT_EQ(0, released.entries);
   EXPECT_EQ(nullptr, runFileDialog(nullptr, -1, nullptr, nullptr, false, nullptr));
-  EXPECT_EQ(-1, inspectFileDialogCacheForTests().highestIndex);
+  EXPECT_EQ(-1, inspectFileDialogCache().highestIndex);
 }
 
 TEST_F(FileDialogTest, FilterThatDoesNotFitIsRefusedWithoutADialog) {
@@ -160,8 +224,8 @@ TEST_F(FileDialogTest, FilterThatDoesNotFitIsRefusedWithoutADialog) {
   guard.stop();
   EXPECT_FALSE(guard.seen());
   FileDialogEntryView entry;
-  EXPECT_FALSE(inspectFileDialogEntryForTests(1, &entry));
-  EXPECT_EQ(0, inspectFileDialogCacheForTests().entries);
+  EXPECT_FALSE(inspectFileDialogEntry(1, &entry));
+  EXPECT_EQ(0, inspectFileDialogCache().entries);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // ZUROV.DLL loaded by path, as a browser loads it: the library entry routine and the three
 // exported NP_ functions. Each test loads the module afresh, so its module-wide state starts
-// as at a browser's first load.
+// as at a browser's first load. The client check runs in NP_PluginInit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,6 +20,9 @@ const char CLIENT_MISSING[] =
     "running before a Kelvora Link is accessed!";
 
 std::string modulePath() { return programBesideTest("ZUROV.DLL"); }
+
+// Whether this process has the library loaded; the module reaches these two on demand.
+bool loaded(const char* library) { return GetModuleHandleA(library) != nullptr; }
 
 // Keeps the registry's launch command as it was before the test.
 class ModuleLoadTest : public ::testing::Test {
@@ -90,6 +93,8 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(nullptr));
   NPNetscapeFuncs browser = {sizeof browser, 0x0006};
   EXPECT_EQ(NPERR_NO_ERROR, pluginInit(&browser));
+  EXPECT_FALSE(loaded("comdlg32.dll"));
+  EXPECT_FALSE(loaded("winmm.dll"));
   EXPECT_EQ(NPERR_NO_ERROR, pluginShutdown());
   EXPECT_TRUE(FreeLibrary(module));
 
@@ -98,52 +103,83 @@ TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {
   EXPECT_EQ("Z:\\nonexistent\\never-started.exe", registryCommand());
 }
 
-TEST_F(ModuleLoadTest, LoadingLaunchesTheConfiguredClient) {
+// The module's three NP_ functions, looked up by name.
+struct LoadedModule {
+  HMODULE module = nullptr;
+  GetEntryPointsProc getEntryPoints = nullptr;
+  PluginInitProc pluginInit = nullptr;
+  PluginShutdownProc pluginShutdown = nullptr;
+};
+
+LoadedModule loadModule() {
+  LoadedModule m;
+  m.module = LoadLibraryA(modulePath().c_str());
+  if (m.module == nullptr) return m;
+  m.getEntryPoints = reinterpret_cast<GetEntryPointsProc>(
+      reinterpret_cast<void*>(GetProcAddress(m.module, "NP_GetEntryPoints")));
+  m.pluginInit = reinterpret_cast<PluginInitProc>(
+      reinterpret_cast<void*>(GetProcAddress(m.module, "NP_PluginInit")));
+  m.pluginShutdown = reinterpret_cast<PluginShutdownProc>(
+      reinterpret_cast<void*>(GetProcAddress(m.module, "NP_PluginShutdown")));
+  return m;
+}
+
+// The client application the module launched, found by its control window.
+void stopLaunchedLinkmon() {
+  HWND control = FindWindowA("KelvoraLinkMonitor", nullptr);
+  DWORD pid = 0;
+  if (control) GetWindowThreadProcessId(control, &pid);
+  if (pid) closeLinkmon(pid);
+}
+
+TEST_F(ModuleLoadTest, InitLaunchesTheConfiguredClientAndLoadingDoesNot) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  ASSERT_FALSE(loaded("winmm.dll"));
   std::string log = newLinkmonLogPath("module-launch");
   std::string command = programBesideTest("linkmon.exe") + " --quiet --lifetime 30000 --log " + log;
   setRegistryCommand(command);
 
-  HMODULE module = LoadLibraryA(modulePath().c_str());
-  ASSERT_TRUE(module != nullptr) << GetLastError();
-  // The load returned only once the client's link window existed.
-  HWND linkWindow = FindWindowA("KelvoraLink", nullptr);
-  EXPECT_TRUE(linkWindow != nullptr);
-  EXPECT_TRUE(FreeLibrary(module));
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr) << GetLastError();
+  ASSERT_TRUE(m.pluginInit != nullptr);
+  // The entry routine runs under the loader lock: it starts and waits for nothing.
+  EXPECT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  EXPECT_TRUE(readLinkmonLog(log).empty());
+
+  // NP_PluginInit returns only once the client's link window exists.
+  NPNetscapeFuncs browser = {sizeof browser, 0x0006};
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(&browser));
+  EXPECT_TRUE(FindWindowA("KelvoraLink", nullptr) != nullptr);
+  // The wait's timer came with the launch and goes at shutdown.
+  EXPECT_TRUE(loaded("winmm.dll"));
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_FALSE(loaded("winmm.dll"));
+  EXPECT_TRUE(FreeLibrary(m.module));
 
   std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
   ASSERT_FALSE(entries.empty());
   EXPECT_EQ("start", entries[0].event);
   EXPECT_EQ(command + " /$l", entries[0].commandLine);
   EXPECT_EQ(command, registryCommand());
-
-  // The launched client is stopped like any other linkmon.
-  HWND control = FindWindowA("KelvoraLinkMonitor", nullptr);
-  ASSERT_TRUE(control != nullptr);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(control, &pid);
-  LinkmonProcess launched;
-  launched.pid = pid;
-  launched.process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
-                                 FALSE, pid);
-  EXPECT_EQ(0u, stopLinkmon(&launched));
+  stopLaunchedLinkmon();
 }
 
-TEST_F(ModuleLoadTest, LoadIsRefusedWithAWarningWhenNoClientCanBeReached) {
+TEST_F(ModuleLoadTest, InitIsRefusedWithAWarningWhenNoClientCanBeReached) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
   setRegistryCommand("Z:\\nonexistent\\never-started.exe");
 
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr) << GetLastError();
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);
   DWORD start = GetTickCount();
-  HMODULE module = LoadLibraryA(modulePath().c_str());
-  DWORD error = GetLastError();
+  NPError result = m.pluginInit(nullptr);
   DWORD elapsed = GetTickCount() - start;
   watcher.join();
+  EXPECT_FALSE(loaded("winmm.dll"));  // released: no NP_Shutdown follows a failed init
+  EXPECT_TRUE(FreeLibrary(m.module));
 
-  EXPECT_TRUE(module == nullptr);
-  if (module) FreeLibrary(module);
-  EXPECT_EQ(static_cast<DWORD>(ERROR_DLL_INIT_FAILED), error);
+  EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, result);
   EXPECT_LT(elapsed, 8000u);  // a command that cannot start is not waited for
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(nullptr, seen.owner);
@@ -152,6 +188,46 @@ TEST_F(ModuleLoadTest, LoadIsRefusedWithAWarningWhenNoClientCanBeReached) {
   EXPECT_TRUE(seen.icon != nullptr);
   EXPECT_EQ(LoadIconA(nullptr, IDI_WARNING), seen.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, seen.buttonIds);
+}
+
+TEST_F(ModuleLoadTest, BrowseWorksInTheDialogShownByInit) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  deleteRegistryCommand();
+  char directory[MAX_PATH] = "";
+  GetProfileStringA("Belcor", "VUVE", "", directory, sizeof directory);
+  ASSERT_STREQ("", directory);
+  std::string program = programBesideTest("linkmon.exe");
+  // Inherited by the linkmon that the module starts: silent, and gone after 30 s at the most.
+  SetEnvironmentVariableA("LINKMON_QUIET", "1");
+  SetEnvironmentVariableA("LINKMON_LIFETIME", "30000");
+
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr) << GetLastError();
+  std::string fieldAfterBrowse;
+  DialogWatcher user("Finding Kelvora Client Application", [&](HWND d) {
+    pressDialogButton(d, 1010);  // Browse
+    HWND open = waitForDialog("Find Kelvora Client APP (ORBIPLAY.EXE)", 30000);
+    if (open) {
+      chooseInFileDialog(open, program.c_str());
+      waitForWindowGone(open, 30000);
+    }
+    for (int i = 0; i < 100 && dialogItemText(d, 1000) == "ORBIPLAY"; ++i) Sleep(10);
+    fieldAfterBrowse = dialogItemText(d, 1000);
+    pressDialogButton(d, IDOK);
+  });
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
+  user.stop();
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_FALSE(loaded("comdlg32.dll"));
+  EXPECT_TRUE(FreeLibrary(m.module));
+
+  EXPECT_TRUE(user.seen());
+  EXPECT_EQ(program, fieldAfterBrowse);
+  EXPECT_EQ(program, registryCommand());
+  EXPECT_TRUE(FindWindowA("KelvoraLink", nullptr) != nullptr);
+  stopLaunchedLinkmon();
+  SetEnvironmentVariableA("LINKMON_QUIET", nullptr);
+  SetEnvironmentVariableA("LINKMON_LIFETIME", nullptr);
 }
 
 }  // namespace

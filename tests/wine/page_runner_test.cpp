@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/link_records.h"
@@ -320,7 +321,7 @@ TEST_F(PageRunnerTest, UnicodeAndAnsiPluginWindowsPassPaintsOnToThePage) {
       EXPECT_EQ(1u, countOf(messages_, "LINKMSG_DESTROY", static_cast<uint64_t>(id)));
     }
     EXPECT_NE(std::string::npos, run_.output.find(mode.kind));
-    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));
+    EXPECT_NE(std::string::npos, run_.output.find("NP_Shutdown() = 0"));
   }
 }
 
@@ -337,7 +338,7 @@ TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
     EXPECT_NE(std::string::npos, run_.output.find("= 5 (NPERR_OUT_OF_MEMORY_ERROR)"));
     EXPECT_EQ(habit.destroyCalled, run_.output.find("[1] NPP_Destroy(npp1") != std::string::npos);
     EXPECT_EQ(habit.destroyCalled, run_.output.find("[2] NPP_Destroy(npp2") != std::string::npos);
-    EXPECT_NE(std::string::npos, run_.output.find("NP_PluginShutdown() = 0"));  // ran to the end
+    EXPECT_NE(std::string::npos, run_.output.find("NP_Shutdown() = 0"));  // ran to the end
     ASSERT_EQ(2u, messages_.size()) << run_.output;
     for (const LinkmonLogEntry& m : messages_) {
       EXPECT_EQ("LINKMSG_NEW", m.name);
@@ -357,6 +358,29 @@ TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
   RunResult noPage = runPageRunner(folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
   EXPECT_EQ(2u, noPage.exitCode);
   EXPECT_NE(std::string::npos, noPage.output.find("load error: cannot read page"));
+}
+
+// A browser unloads a plug-in whose initialization fails and uses none of its objects.
+TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  std::string saved = registryCommand();
+  setRegistryCommand("Z:\\nonexistent\\never-started.exe");
+  writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
+  MessageBoxSeen seen;
+  std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);  // the module's warning
+  RunResult r = runPageRunner(
+      folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
+  watcher.join();
+  if (saved == "<absent>")
+    deleteRegistryCommand();
+  else
+    setRegistryCommand(saved);
+  EXPECT_TRUE(seen.found);
+  EXPECT_EQ(2u, r.exitCode) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("= 4 (NPERR_MODULE_LOAD_FAILED_ERROR)")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("load error: NP_Initialize failed"));
+  EXPECT_NE(std::string::npos, r.output.find("FreeLibrary("));
+  EXPECT_EQ(std::string::npos, r.output.find("NPP_New"));
 }
 
 }  // namespace

@@ -265,6 +265,22 @@ std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
   return entries;
 }
 
+std::vector<LinkmonLogEntry> linkmonStarts(const std::vector<LinkmonLogEntry>& log) {
+  std::vector<LinkmonLogEntry> starts;
+  for (const LinkmonLogEntry& e : log)
+    if (e.event == "start") starts.push_back(e);
+  return starts;
+}
+
+void closeLinkmon(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return;  // already gone
+  if (HWND control = findProcessWindow(pid, "KelvoraLinkMonitor"))
+    PostMessageA(control, WM_CLOSE, 0, 0);
+  WaitForSingleObject(process, 5000);
+  CloseHandle(process);
+}
+
 std::vector<LinkmonLogEntry> linkmonMessages(const std::vector<LinkmonLogEntry>& log) {
   std::vector<LinkmonLogEntry> messages;
   for (const LinkmonLogEntry& e : log)

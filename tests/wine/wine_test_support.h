@@ -107,6 +107,10 @@ DWORD waitForLinkmonExit(const LinkmonProcess& p, DWORD timeoutMs);
 const DWORD LINKMON_TERMINATED = 0xDEAD;
 DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs = 5000);
 
+// Ends one linkmon known only by its process ID (one the module launched): WM_CLOSE to its
+// control window, then a wait of up to 5 s for the process.
+void closeLinkmon(DWORD pid);
+
 // One line of linkmon's JSON log; fields a line does not have keep their defaults.
 struct LinkmonLogEntry {
   std::string event;  // "start", "window", "message" or "exit"
@@ -125,6 +129,9 @@ struct LinkmonLogEntry {
 
 // Reads linkmon's log; an unfinished last line is left out.
 std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path);
+
+// Only the "start" entries of a log: one per linkmon process that logged there.
+std::vector<LinkmonLogEntry> linkmonStarts(const std::vector<LinkmonLogEntry>& log);
 
 // Only the "message" entries of a log.
 std::vector<LinkmonLogEntry> linkmonMessages(const std::vector<LinkmonLogEntry>& log);

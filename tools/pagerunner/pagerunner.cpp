@@ -15,12 +15,13 @@
 #include "tools/pagerunner/html_embeds.h"
 #include "tools/pagerunner/page_source.h"
 #include "tools/pagerunner/pagerunner_options.h"
+#include "tools/pagerunner/plugin_discovery.h"
 
 namespace {
 
 typedef NPError(NP_OSCALL* GetEntryPointsFunc)(NPPluginFuncs*);
-typedef NPError(NP_OSCALL* PluginInitFunc)(NPNetscapeFuncs*);
-typedef NPError(NP_OSCALL* PluginShutdownFunc)();
+typedef NPError(NP_OSCALL* InitializeFunc)(NPNetscapeFuncs*);
+typedef NPError(NP_OSCALL* ShutdownFunc)();
 
 // Stream types and reasons beyond those the module's header declares.
 const uint16_t STREAM_AS_FILE = 3;
@@ -33,6 +34,7 @@ const NPReason REASON_USER_BREAK = 2;
 const int EXIT_ALL_OK = 0;
 const int EXIT_CALL_FAILED = 1;
 const int EXIT_LOAD_ERROR = 2;
+const int EXIT_NO_PLUGIN = 3;
 
 const int MARGIN = 8;
 const int DEFAULT_WIDTH = 320;
@@ -80,12 +82,24 @@ std::string systemErrorText(DWORD error) {
 }
 
 template <typename F>
-F exportedFunction(HMODULE module, const char* name) {
-  FARPROC p = GetProcAddress(module, name);
+F asFunction(FARPROC p) {
   F f;
   static_assert(sizeof f == sizeof p, "function pointers of one size");
   memcpy(&f, &p, sizeof f);
   return f;
+}
+
+// Looks an entry point up as the browser family does; `used` gets the name that was found.
+FARPROC lookUp(HMODULE module, const EntryPointLookup& lookup, const char** used) {
+  const char* names[] = {lookup.first, lookup.second};
+  for (const char* name : names) {
+    FARPROC p = name ? GetProcAddress(module, name) : nullptr;
+    if (p) {
+      *used = name;
+      return p;
+    }
+  }
+  return nullptr;
 }
 
 bool readFile(const std::string& path, std::vector<char>* data, size_t limit) {
@@ -390,6 +404,37 @@ void closeWindowsOfClass(const std::string& className) {
   }
 }
 
+// ---- Finding the plug-in ------------------------------------------------------------------
+
+// What a browser would pick for `type`, and why each other candidate was passed over.
+void reportDiscovery(const PluginDiscovery& found, const std::string& type, BrowserFamily family) {
+  say("plug-ins for %s (%s lookup, %s browser), HKCU then HKLM:", type.c_str(),
+      browserFamilyName(family), peMachineName(ownMachine()).c_str());
+  for (size_t i = 0; i < found.candidates.size(); ++i) {
+    const PluginCandidate& c = found.candidates[i];
+    std::string path = c.path.empty() ? "(no Path)" : c.path;
+    if (static_cast<int>(i) == found.picked) {
+      say("  picked    %s: %s (%s from %s%s%s)", c.key.c_str(), path.c_str(), type.c_str(),
+          c.typeSources.c_str(), c.extensions.empty() ? "" : ", suffixes ", c.extensions.c_str());
+    } else if (c.skipReason.empty()) {
+      say("  not used  %s: %s (the picked one comes first)", c.key.c_str(), path.c_str());
+    } else {
+      say("  skipped   %s: %s: %s", c.key.c_str(), path.c_str(), c.skipReason.c_str());
+    }
+  }
+  if (found.picked >= 0)
+    say("%s: %s", type.c_str(), found.candidates[found.picked].path.c_str());
+  else
+    say("%s: no plug-in handles this type (%u candidate(s) passed over)", type.c_str(),
+        static_cast<unsigned>(found.candidates.size()));
+}
+
+int which(const PageRunnerOptions& opt) {
+  PluginDiscovery found = discoverPlugins(opt.whichType, opt.browser);
+  reportDiscovery(found, opt.whichType, opt.browser);
+  return found.picked >= 0 ? EXIT_ALL_OK : EXIT_NO_PLUGIN;
+}
+
 int run(const PageRunnerOptions& opt) {
   std::string pagePath = fullPath(opt.pagePath);
   std::vector<char> page;
@@ -408,7 +453,20 @@ int run(const PageRunnerOptions& opt) {
     }
   }
 
-  std::string modulePath = fullPath(opt.modulePath);
+  std::string modulePath;
+  if (opt.discover) {
+    PluginDiscovery found = discoverPlugins(mimeType, opt.browser);
+    reportDiscovery(found, mimeType, opt.browser);
+    if (found.picked < 0) {
+      for (size_t i = 0; i < embeds.size(); ++i)
+        say("[%u] no plug-in for %s: the object is shown as missing", static_cast<unsigned>(i + 1),
+            mimeType);
+      return EXIT_NO_PLUGIN;
+    }
+    modulePath = found.candidates[found.picked].path;
+  } else {
+    modulePath = fullPath(opt.modulePath);
+  }
   HMODULE module = LoadLibraryA(modulePath.c_str());
   DWORD loadError = GetLastError();
   say("LoadLibraryA(%s) = %s", quotedText(modulePath).c_str(),
@@ -417,15 +475,21 @@ int run(const PageRunnerOptions& opt) {
     complain("load error: the module did not load (" + systemErrorText(loadError) + ")");
     return EXIT_LOAD_ERROR;
   }
-  GetEntryPointsFunc getEntryPoints = exportedFunction<GetEntryPointsFunc>(module, "NP_GetEntryPoints");
-  PluginInitFunc pluginInit = exportedFunction<PluginInitFunc>(module, "NP_PluginInit");
-  PluginShutdownFunc pluginShutdown = exportedFunction<PluginShutdownFunc>(module, "NP_PluginShutdown");
-  if (!getEntryPoints || !pluginInit || !pluginShutdown) {
-    complain(std::string("load error: the module does not export ") +
-             (!getEntryPoints ? "NP_GetEntryPoints" : !pluginInit ? "NP_PluginInit" : "NP_PluginShutdown"));
-    FreeLibrary(module);
-    return EXIT_LOAD_ERROR;
+  const EntryPointLookup* lookups = entryPointLookups(opt.browser);
+  const char* names[ENTRY_POINT_COUNT] = {};
+  FARPROC procs[ENTRY_POINT_COUNT] = {};
+  for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
+    procs[i] = lookUp(module, lookups[i], &names[i]);
+    if (!procs[i]) {
+      complain("load error: the module does not export " + lookupText(lookups[i]) + ", which " +
+               browserFamilyName(opt.browser) + " browsers look up");
+      FreeLibrary(module);
+      return EXIT_LOAD_ERROR;
+    }
   }
+  GetEntryPointsFunc getEntryPoints = asFunction<GetEntryPointsFunc>(procs[0]);
+  InitializeFunc initialize = asFunction<InitializeFunc>(procs[1]);
+  ShutdownFunc shutdown = asFunction<ShutdownFunc>(procs[2]);
 
   NPPluginFuncs funcs = {};  // size 0: the module fills in its own size
   NPError rc = getEntryPoints(&funcs);
@@ -446,10 +510,11 @@ int run(const PageRunnerOptions& opt) {
   for (const auto& e : table) entries += std::string(" ") + e.name + (e.present ? "" : "=null");
   say("NP_GetEntryPoints({size=0}) = %s; size=%u version=%u entries:%s", npErrorText(rc).c_str(),
       funcs.size, funcs.version, entries.c_str());
+  // Browsers refuse a plug-in whose NP_GetEntryPoints or initialization fails, and unload it.
   if (rc != NPERR_NO_ERROR) {
-    noteOutcome(EXIT_CALL_FAILED);
+    complain("load error: NP_GetEntryPoints failed; the plug-in is not used");
     FreeLibrary(module);
-    return exitCode;
+    return EXIT_LOAD_ERROR;
   }
   if (!funcs.newp || !funcs.destroy) {
     complain("load error: the module's table lacks NPP_New or NPP_Destroy");
@@ -459,13 +524,15 @@ int run(const PageRunnerOptions& opt) {
 
   // The browser's table: the module keeps its address and calls none of its entries.
   static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
-  rc = pluginInit(&browserFuncs);
-  say("NP_PluginInit({size=%u, version=%u}) = %s", browserFuncs.size, browserFuncs.version,
+  rc = initialize(&browserFuncs);
+  say("%s({size=%u, version=%u}) = %s", names[1], browserFuncs.size, browserFuncs.version,
       npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) {
-    noteOutcome(EXIT_CALL_FAILED);
-    FreeLibrary(module);
-    return exitCode;
+    complain(std::string("load error: ") + names[1] + " failed; the plug-in is not used");
+    BOOL freed = FreeLibrary(module);
+    say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
+        freed ? "TRUE" : "FALSE");
+    return EXIT_LOAD_ERROR;
   }
 
   // The page: one window, one hidden child per object, stacked top to bottom.
@@ -519,8 +586,8 @@ int run(const PageRunnerOptions& opt) {
   if (pageWindow) DestroyWindow(pageWindow);
   pumpMessages(0);
 
-  rc = pluginShutdown();
-  say("NP_PluginShutdown() = %s", npErrorText(rc).c_str());
+  rc = shutdown();
+  say("%s() = %s", names[2], npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   BOOL freed = FreeLibrary(module);
   say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
@@ -543,10 +610,13 @@ int main(int argc, char** argv) {
     fputs(pageRunnerUsage(), stdout);
     return EXIT_ALL_OK;
   }
+  if (!opt.whichType.empty()) return which(opt);
   int code = run(opt);
   if (!opt.closeWindowClass.empty()) closeWindowsOfClass(opt.closeWindowClass);
   say("pagerunner: exit code %d (%s)", code,
-      code == EXIT_ALL_OK ? "all calls succeeded"
-                          : code == EXIT_CALL_FAILED ? "some NPAPI call failed" : "usage or load error");
+      code == EXIT_ALL_OK        ? "all calls succeeded"
+      : code == EXIT_CALL_FAILED ? "some NPAPI call failed"
+      : code == EXIT_NO_PLUGIN   ? "no plug-in handles the page's objects"
+                                 : "usage or load error");
   return code;
 }

@@ -19,8 +19,20 @@ bool parseMilliseconds(const std::string& text, uint32_t* out) {
 
 const char* pageRunnerUsage() {
   return "usage: pagerunner [options] MODULE.DLL PAGE.html\n"
-         "Loads MODULE.DLL as a browser would and plays the page's application/x-kvla\n"
+         "       pagerunner [options] --discover PAGE.html\n"
+         "       pagerunner [--browser FAMILY] --which MIME/TYPE\n"
+         "Loads the module as a browser would and plays the page's application/x-kvla\n"
          "embeds (and their .kvl link files) through it, printing every call.\n"
+         "  --discover                  find the module as browsers do: the first key under\n"
+         "                              Software\\MozillaPlugins (HKCU, then HKLM, in this\n"
+         "                              program's registry view) whose module handles\n"
+         "                              application/x-kvla and can be loaded\n"
+         "  --browser gecko|netscape    how the entry points are looked up: gecko (default)\n"
+         "                              NP_GetEntryPoints, NP_Initialize, NP_Shutdown;\n"
+         "                              netscape also NP_PluginInit, NP_PluginShutdown\n"
+         "  --which MIME/TYPE           print the plug-in a browser would pick for the type\n"
+         "                              and why each other candidate was passed over;\n"
+         "                              reads the registry and files, loads nothing\n"
          "  --ansi-windows              plug-in windows of an ANSI window class\n"
          "                              (default: Unicode, as browsers use)\n"
          "  --destroy-after-failed-new  call NPP_Destroy also when NPP_New failed\n"
@@ -28,7 +40,9 @@ const char* pageRunnerUsage() {
          "  --close-window CLASS        at the end, close the top-level windows of CLASS\n"
          "                              and wait for their programs to exit\n"
          "  --help                      this text\n"
-         "Exit code: 0 all calls succeeded, 1 some NPAPI call failed, 2 usage or load error.\n";
+         "Exit code: 0 all calls succeeded (--which: a plug-in was found), 1 some NPAPI\n"
+         "call failed, 2 usage or load error (a failed NP_GetEntryPoints or NP_Initialize\n"
+         "is a failed load), 3 no plug-in handles the type (--discover, --which).\n";
 }
 
 bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOptions* out,
@@ -50,7 +64,8 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       value = a.substr(eq + 1);
       inlineValue = true;
     }
-    bool valued = name == "--keep-open" || name == "--close-window";
+    bool valued = name == "--keep-open" || name == "--close-window" || name == "--browser" ||
+                  name == "--which";
     if (valued && !inlineValue) {
       if (i + 1 >= args.size()) {
         *error = "missing value for " + name;
@@ -67,6 +82,19 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       o.ansiWindows = true;
     } else if (name == "--destroy-after-failed-new") {
       o.destroyAfterFailedNew = true;
+    } else if (name == "--discover") {
+      o.discover = true;
+    } else if (name == "--browser") {
+      if (!parseBrowserFamily(value, &o.browser)) {
+        *error = "bad value for --browser: \"" + value + "\" (gecko or netscape)";
+        return false;
+      }
+    } else if (name == "--which") {
+      if (value.empty()) {
+        *error = "empty value for --which";
+        return false;
+      }
+      o.whichType = value;
     } else if (name == "--help") {
       o.help = true;
     } else if (name == "--keep-open") {
@@ -86,13 +114,20 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
     }
   }
   if (!o.help) {
-    if (operands.size() != 2) {
-      *error = operands.size() < 2 ? "MODULE.DLL and PAGE.html are needed"
-                                   : "too many arguments: " + operands[2];
+    // --which takes no operands, --discover the page only, otherwise the module and the page.
+    size_t wanted = !o.whichType.empty() ? 0 : o.discover ? 1 : 2;
+    if (!o.whichType.empty() && o.discover) {
+      *error = "--which and --discover exclude each other";
       return false;
     }
-    o.modulePath = operands[0];
-    o.pagePath = operands[1];
+    if (operands.size() != wanted) {
+      *error = operands.size() > wanted ? "too many arguments: " + operands[wanted]
+               : o.discover              ? "PAGE.html is needed"
+                                         : "MODULE.DLL and PAGE.html are needed";
+      return false;
+    }
+    if (wanted == 2) o.modulePath = operands[0];
+    if (wanted > 0) o.pagePath = operands[wanted - 1];
   }
   *out = o;
   return true;

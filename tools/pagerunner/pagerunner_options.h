@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/pagerunner/plugin_candidate.h"
+
 struct PageRunnerOptions {
-  std::string modulePath;
-  std::string pagePath;
+  std::string modulePath;  // empty with --discover and --which
+  std::string pagePath;    // empty with --which
+  bool discover = false;   // find the module through the registry, as browsers do
+  std::string whichType;   // --which: report the plug-in for this MIME type, load nothing
+  BrowserFamily browser = BrowserFamily::Gecko;  // how the entry points are looked up
   bool ansiWindows = false;            // plug-in windows of an ANSI class (default: Unicode)
   bool destroyAfterFailedNew = false;  // NPP_Destroy also for objects whose NPP_New failed
   uint32_t keepOpenMs = 0;             // pump messages this long before tearing down

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# build-packages.sh OUTDIR MODULE32 MODULE64 [VERSION]: builds OUTDIR/ZUROV-x86.msi (MODULE32,
+# the i686 module) and OUTDIR/ZUROV-x64.msi (MODULE32 and MODULE64, the x86_64 module) from
+# installer/zurov.wxs with wixl. VERSION defaults to the module's FILEVERSION.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+out=${1:?output folder}
+# wixl takes Source paths relative to the .wxs file.
+module32=$(realpath --relative-to="$here" "${2:?i686 module}")
+module64=$(realpath --relative-to="$here" "${3:?x86_64 module}")
+version=${4:-$(sed -nE 's/^[[:space:]]*FILEVERSION[[:space:]]+([0-9]+),([0-9]+),([0-9]+),([0-9]+).*/\1.\2.\3.\4/p' \
+  "$here/../resources/version.rc")}
+[[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]] ||
+  { echo "build-packages.sh: bad version \"$version\"" >&2; exit 1; }
+# The first version a package does not replace (see the Upgrade element).
+next_version=${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+for arch in x86 x64; do
+  msi=$out/ZUROV-$arch.msi
+  tmp=$msi.tmp
+  rm -f "$tmp"
+  (cd "$here" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D NextVersion="$next_version" \
+    -D Module32="$module32" -D Module64="$module64" -o "$tmp" zurov.wxs)
+  [ -s "$tmp" ] || { echo "build-packages.sh: wixl wrote no $tmp" >&2; exit 1; }
+  # wixl has no component conditions: the launch command is written only when given.
+  msibuild "$tmp" -q "UPDATE \`Component\` SET \`Condition\` = 'CLIENTCOMMAND' WHERE \`Component\` = 'ClientCommand'"
+  mv -f "$tmp" "$msi"
+done

@@ -1,0 +1,65 @@
+#include "link/on_demand_imports.h"
+
+OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES] = {
+    {"COMDLG32.DLL", nullptr, 0},
+    {"WINMM.DLL", nullptr, 0},
+};
+
+namespace {
+
+enum { GET_OPEN_FILE_NAME, GET_SAVE_FILE_NAME, TIME_GET_TIME, ON_DEMAND_FUNCTIONS };
+
+struct OnDemandFunction {
+  int library;
+  const char* name;
+  FARPROC address;  // null until found, and after a release
+};
+OnDemandFunction functions[ON_DEMAND_FUNCTIONS] = {
+    {COMMON_DIALOGS, "GetOpenFileNameA", nullptr},
+    {COMMON_DIALOGS, "GetSaveFileNameA", nullptr},
+    {MULTIMEDIA_TIMER, "timeGetTime", nullptr},
+};
+
+// The function's address, loading its library first if need be; null when either fails.
+// A failure is not remembered: the next use tries again.
+FARPROC reach(int function) {
+  OnDemandFunction& f = functions[function];
+  if (f.address) return f.address;
+  OnDemandLibrary& library = onDemandLibraries[f.library];
+  if (!library.module) library.module = LoadLibraryA(library.fileName);
+  if (library.module) f.address = GetProcAddress(library.module, f.name);
+  return f.address;
+}
+
+typedef BOOL(WINAPI* FileDialogCall)(OPENFILENAMEA*);
+typedef DWORD(WINAPI* TimerCall)();
+
+}  // namespace
+
+BOOL runCommonFileDialog(OPENFILENAMEA* parameters, bool save) {
+  FARPROC address = reach(save ? GET_SAVE_FILE_NAME : GET_OPEN_FILE_NAME);
+  if (!address) return FALSE;
+  // The dialog runs a message loop: browser calls, a shutdown included, may arrive during it;
+  // the running count keeps the library loaded until the dialog returns.
+  OnDemandLibrary& library = onDemandLibraries[COMMON_DIALOGS];
+  ++library.callsRunning;
+  BOOL chosen = reinterpret_cast<FileDialogCall>(reinterpret_cast<void*>(address))(parameters);
+  --library.callsRunning;
+  return chosen;
+}
+
+DWORD millisecondTime() {
+  FARPROC address = reach(TIME_GET_TIME);
+  if (!address) return GetTickCount();
+  return reinterpret_cast<TimerCall>(reinterpret_cast<void*>(address))();
+}
+
+void releaseOnDemandImports() {
+  for (OnDemandFunction& f : functions)
+    if (onDemandLibraries[f.library].callsRunning == 0) f.address = nullptr;
+  for (OnDemandLibrary& library : onDemandLibraries) {
+    if (!library.module || library.callsRunning > 0) continue;
+    FreeLibrary(library.module);
+    library.module = nullptr;
+  }
+}

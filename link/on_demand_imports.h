@@ -1,0 +1,30 @@
+// The Windows calls the module makes only now and then, reached on first use instead of
+// imported: loading the module then maps only KERNEL32, USER32 and ADVAPI32. A library stays
+// loaded from its first use until releaseOnDemandImports.
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+// GetSaveFileNameA (save) or GetOpenFileNameA from COMDLG32. FALSE, as for a failed dialog,
+// when the library or the function cannot be reached.
+BOOL runCommonFileDialog(OPENFILENAMEA* parameters, bool save);
+
+// timeGetTime from WINMM; when that cannot be reached, GetTickCount, KERNEL32's millisecond
+// counter, so that a wait measured with it still ends on time.
+DWORD millisecondTime();
+
+// Frees the libraries loaded so far; the next use loads them again. A library whose call is
+// still running (a file dialog whose message loop led here) stays until the next release.
+void releaseOnDemandImports();
+
+// The libraries reached on demand. Module-wide so that tests can see what is loaded and
+// point an entry at a library that does not exist.
+struct OnDemandLibrary {
+  const char* fileName;
+  HMODULE module;    // null until first use and after a release
+  int callsRunning;  // calls into the library under way
+};
+enum { COMMON_DIALOGS, MULTIMEDIA_TIMER, ON_DEMAND_LIBRARIES };
+extern OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES];
