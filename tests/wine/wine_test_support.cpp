@@ -112,9 +112,14 @@ LinkmonProcess startLinkmon(const std::string& args,
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   LinkmonProcess p;
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, &block[0], nullptr,
-                      &si, &pi))
-    return p;
+  // Tried three times: on a loaded machine Wine has been seen to refuse one start.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) Sleep(500);
+    started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, &block[0],
+                             nullptr, &si, &pi);
+  }
+  if (!started) return p;
   CloseHandle(pi.hThread);
   p.pid = pi.dwProcessId;
   p.process = pi.hProcess;
