@@ -1,5 +1,7 @@
 #include "tools/pagerunner/page_source.h"
 
+#include <cstdio>
+
 namespace {
 
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -101,4 +103,23 @@ std::string fileUrlForPath(const std::string& path) {
     }
   }
   return url;
+}
+
+bool readFile(const std::string& path, std::vector<char>* data, size_t limit) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  data->clear();
+  char buf[65536];
+  size_t n;
+  bool ok = true;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+    if (data->size() + n > limit) {
+      ok = false;
+      break;
+    }
+    data->insert(data->end(), buf, buf + n);
+  }
+  if (ferror(f)) ok = false;
+  fclose(f);
+  return ok;
 }

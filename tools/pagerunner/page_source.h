@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Resolves `src` against the page at `pagePath` (a Windows path, '\' or '/'). A relative
 // reference is taken from the page's folder; "file:" URLs and absolute paths ("C:\x",
@@ -13,3 +14,7 @@ bool localFileForSrc(const std::string& pagePath, const std::string& src, std::s
 
 // The file: URL of a Windows path, as a browser reports it in NPStream::url.
 std::string fileUrlForPath(const std::string& path);
+
+// Reads the whole file at `path` into `data`; false when it cannot be read or holds more than
+// `limit` bytes.
+bool readFile(const std::string& path, std::vector<char>* data, size_t limit);

@@ -102,25 +102,6 @@ FARPROC lookUp(HMODULE module, const EntryPointLookup& lookup, const char** used
   return nullptr;
 }
 
-bool readFile(const std::string& path, std::vector<char>* data, size_t limit) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  data->clear();
-  char buf[4096];
-  size_t n;
-  bool ok = true;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
-    if (data->size() + n > limit) {
-      ok = false;
-      break;
-    }
-    data->insert(data->end(), buf, buf + n);
-  }
-  if (ferror(f)) ok = false;
-  fclose(f);
-  return ok;
-}
-
 std::string fullPath(const std::string& path) {
   char buf[MAX_PATH * 4];
   DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);

@@ -1,4 +1,5 @@
 #include "tools/pagerunner/plugin_discovery.h"
+#include "tools/pagerunner/page_source.h"
 
 #include <windows.h>
 
@@ -35,25 +36,6 @@ bool readText(HKEY key, const char* name, std::string* out) {
   if (text.empty()) return false;
   *out = text;
   return true;
-}
-
-bool readWholeFile(const std::string& path, std::vector<char>* data) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  data->clear();
-  char buf[65536];
-  size_t n;
-  bool ok = true;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
-    if (data->size() + n > MAX_MODULE_BYTES) {
-      ok = false;
-      break;
-    }
-    data->insert(data->end(), buf, buf + n);
-  }
-  if (ferror(f)) ok = false;
-  fclose(f);
-  return ok;
 }
 
 // MIMEType and FileExtents of the module's version resource, from the block of its first
@@ -95,7 +77,7 @@ PluginCandidate examine(HKEY plugin, const std::string& keyText, const std::stri
   }
   if (facts.fileFound) {
     std::vector<char> data;
-    facts.readable = readWholeFile(c.path, &data);
+    facts.readable = readFile(c.path, &data, MAX_MODULE_BYTES);
     if (facts.readable) facts.isImage = readPeImage(data, &facts.image, &facts.imageError);
   }
   HKEY typeKey;
