@@ -11,6 +11,8 @@ HINSTANCE moduleInstance;
 namespace {
 HWND cachedLinkWindow = nullptr;
 bool launching = false;  // a launch (configuration, start or wait) is under way
+// The longest sleep between two looks for the link window while a launch waits.
+const DWORD LAUNCH_LOOK_INTERVAL_MS = 15;
 
 // Dispatches every message waiting on this thread. A WM_QUIT taken out here is not the
 // module's to act on: it is reported through `quit`/`quitCode` and posted again later.
@@ -27,7 +29,8 @@ void drainMessages(bool* quit, int* quitCode) {
   }
 }
 
-// Polls for the link window for up to 10 s, without pausing.
+// Looks for the link window for up to 10 s: a lookup and a drain of this thread's messages,
+// then a sleep that ends early as soon as any message arrives for this thread.
 // Re-entry: the drain runs window procedures and so any NPP_ call, for any instance; the
 // module's state is consistent at every pass.
 void waitForLinkWindow() {
@@ -37,6 +40,10 @@ void waitForLinkWindow() {
   while (cachedLinkWindow == nullptr && !launchWaitOver(start, millisecondTime())) {
     findLinkWindow();
     drainMessages(&quit, &quitCode);
+    if (cachedLinkWindow != nullptr) break;
+    // The drain left the queue empty, so any message that arrives now wakes the sleep: the
+    // browser's messages flow as before, and the client gets the CPU while it starts.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, LAUNCH_LOOK_INTERVAL_MS, QS_ALLINPUT);
   }
   // The browser's own loop still has to see the quit it asked for.
   if (quit) PostQuitMessage(quitCode);

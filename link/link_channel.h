@@ -1,13 +1,23 @@
-// The link channel: every message to the client application is one synchronous
-// WM_COPYDATA sent to its link window (the handle cached by findLinkWindow).
+// The link channel: every message to the client application is one WM_COPYDATA sent to its
+// link window (the handle cached by findLinkWindow), and waited for no longer than
+// LINK_SEND_TIMEOUT_MS.
 #pragma once
 
 #include <windows.h>
 
 #include "link/link_records.h"
 
+// How long one send waits for the client application's reply. Just above the 5 s after which
+// the system counts a thread that reads no messages as hung: a client that let one send time
+// out is hung by then, and every later send (SMTO_ABORTIFHUNG) fails at once instead of
+// waiting again.
+const UINT LINK_SEND_TIMEOUT_MS = 5500;
+
 // Sends `length` bytes at `payload` (null when length is 0) with code `code` in wParam and
-// `linkId` in COPYDATASTRUCT.dwData, to the cached link window. Returns SendMessageA's
-// 32-bit result; a stale or null window gives 0. The payload is only borrowed for the call.
-uint32_t sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
-                         LinkIdentifier linkId);
+// `linkId` in COPYDATASTRUCT.dwData, to the cached link window. Returns whether the client
+// application's window procedure handled it and replied in time; then `*reply` (when not
+// null) holds its 32-bit reply. A stale or null window, a client that does not reply within
+// LINK_SEND_TIMEOUT_MS or counts as hung, and a message the system refuses to deliver all
+// give false. The payload is only borrowed for the call.
+bool sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
+                     LinkIdentifier linkId, uint32_t* reply = nullptr);

@@ -61,13 +61,20 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
 
   // Re-entry: a synchronous send to another process can deliver messages sent to this
   // thread; the slot is checked again before the answer is kept.
-  uint32_t reply = sendLinkMessage(LINKMSG_NEW, &slot.link, sizeof slot.link, 0);
+  uint32_t reply = 0;
+  bool delivered = sendLinkMessage(LINKMSG_NEW, &slot.link, sizeof slot.link, 0, &reply);
   NewLinkReplyKind kind = newLinkReplyKind(reply);
   if (!stillCreating(instance, index, block)) {
     // Destroyed during the send: the client application must not keep an orphan link.
-    if (kind == NEW_LINK_ACCEPTED)
+    if (delivered && kind == NEW_LINK_ACCEPTED)
       sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, newLinkReplyIdentifier(reply));
     return NPERR_INVALID_INSTANCE_ERROR;
+  }
+  // Nothing answered (window gone, client hung or too slow, message refused): no reply to
+  // read an identifier from, so the creation fails as it does without a client application.
+  if (!delivered) {
+    undoCreation(instance, index, block);
+    return NPERR_MODULE_LOAD_FAILED_ERROR;
   }
   if (kind == NEW_LINK_REFUSED) {
     undoCreation(instance, index, block);

@@ -39,7 +39,9 @@ int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
   unsigned char* bytes = static_cast<unsigned char*>(buffer);
   if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) return 0;
 
-  // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot.
+  // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot. The
+  // data counts as consumed whether or not the client application took it: the browser
+  // would only send it again into the same client.
   LinkIdentifier linkId = slot.linkId;
   sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
   sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), linkId);

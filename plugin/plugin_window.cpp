@@ -23,7 +23,8 @@ void releaseSlotWindow(InstanceSlot& slot) {
 }
 
 void announceWindow(const InstanceSlot& slot) {
-  // Handles are 32 bits on the wire.
+  // Handles are 32 bits on the wire. Delivered or not, the slot stays as it is: a client
+  // that missed it cannot be told again, and the browser call must not fail for it.
   WindowRecord record = {};
   record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot.hwnd));
   sendLinkMessage(LINKMSG_SET_WINDOW, &record, sizeof record, slot.linkId);
@@ -68,6 +69,7 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
   // Copied first: the notice is a send, during which the slot may change.
   WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(instanceTable.slots[index].oldWndProc);
   const InstanceSlot& slot = instanceTable.slots[index];
+  // An undelivered notice still lets the page paint its window.
   if (message == WM_PAINT && isCreated(slot))
     sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot.linkId);
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
@@ -97,7 +99,8 @@ NPError NPP_Destroy(NPP instance, NPSavedData**) {
   freePrivateBlock(block);
   releaseSlot(instanceTable, instance);
 
-  // Only the notice needs the client application; the local teardown is done regardless.
+  // Only the notice needs the client application; the local teardown is done regardless,
+  // and stays done when the notice is not delivered.
   if (announced && findLinkWindow() != nullptr) sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, linkId);
   return NPERR_NO_ERROR;
 }

@@ -68,6 +68,22 @@ TEST(LinkmonOptions, CommandLineOverridesEnvironment) {
   EXPECT_EQ(1, o.firstId);
 }
 
+TEST(LinkmonOptions, HangExitAndStartCpu) {
+  LinkmonOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--hang-on", "1060:250", "--exit-on=1010", "--start-cpu", "900"}, {}, &o,
+                    &error))
+      << error;
+  EXPECT_EQ(1060u, o.hangCode);
+  EXPECT_EQ(250u, o.hangMs);
+  EXPECT_EQ(1010u, o.exitCode);
+  EXPECT_EQ(900u, o.startCpuMs);
+  ASSERT_TRUE(parse({}, {{"LINKMON_HANG_ON", "1000"}}, &o, &error)) << error;
+  EXPECT_EQ(1000u, o.hangCode);
+  EXPECT_EQ(30000u, o.hangMs);  // the default hang
+  EXPECT_EQ(0u, o.exitCode);
+}
+
 TEST(LinkmonOptions, RejectsWhatDoesNotParse) {
   struct Case {
     std::vector<std::string> args;
@@ -84,6 +100,10 @@ TEST(LinkmonOptions, RejectsWhatDoesNotParse) {
       {{"--window-delay", "10ms"}, {}},
       {{"--lifetime", "99999999999"}, {}},
       {{"--quiet=1"}, {}},
+      {{"--hang-on", "0"}, {}},
+      {{"--hang-on", "1000:"}, {}},
+      {{"--hang-on", "1000:5s"}, {}},
+      {{"--exit-on", "0"}, {}},
       {{}, {{"LINKMON_FIRST_ID", "x"}}},
       {{}, {{"LINKMON_QUIET", "yes"}}},
   };

@@ -2,10 +2,8 @@
 // (a browser runs its work from messages, which the wait dispatches), twice, or out of turn.
 // After each: a valid heap, window procedures restored, all slots free, and every identifier
 // the client application handed out told LINKMSG_DESTROY exactly once.
-#include <cstring>
 #include <deque>
 #include <functional>
-#include <map>
 
 #include "link/client_locator.h"
 #include "npp_test_fixture.h"
@@ -39,42 +37,6 @@ void runFromBrowserLoop(std::function<void()> work) {
   }
   browserWork.push_back(work);
   PostMessageA(window, RUN_BROWSER_WORK, 0, 0);
-}
-
-// A client application the module has to launch: linkmon, configured as the launch command.
-class LaunchedClient {
- public:
-  explicit LaunchedClient(const char* options) : log_(newLinkmonLogPath("order")) {
-    std::string command = "\"" + programBesideTest("linkmon.exe") +
-                          "\" --quiet --lifetime 30000 --log " + log_ + " " + options;
-    strcpy(launchCommand, command.c_str());
-  }
-  ~LaunchedClient() {
-    for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log_))) closeLinkmon(e.pid);
-    launchCommand[0] = '\0';
-    findLinkWindow();
-  }
-  std::vector<LinkmonLogEntry> log() const { return readLinkmonLog(log_); }
-
- private:
-  std::string log_;
-};
-
-// The state every order must leave behind.
-void expectConsistent(const std::vector<ReceivedMessage>& sent) {
-  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
-  for (const InstanceSlot& slot : instanceTable.slots) EXPECT_EQ(0, slot.inUse);
-  std::map<uint64_t, int> handedOut, destroyed;
-  for (const ReceivedMessage& m : sent) {
-    if (m.code == LINKMSG_NEW && (m.reply & 0xFFFF) == 0) ++handedOut[m.reply >> 16];
-    if (m.code == LINKMSG_DESTROY) ++destroyed[m.linkId];
-  }
-  EXPECT_EQ(handedOut, destroyed);
-  for (const auto& id : handedOut) EXPECT_EQ(1, id.second) << "identifier " << id.first;
-}
-
-bool restored(HWND hwnd) {
-  return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ansiHostProc());
 }
 
 struct WaitCase {

@@ -17,6 +17,13 @@ std::vector<unsigned char> bytesOf(const void* p, size_t n) {
   return std::vector<unsigned char>(b, b + n);
 }
 
+// The reply to a message that must be delivered.
+uint32_t replyTo(LinkMessageCode code, const void* payload, uint32_t length, LinkIdentifier id) {
+  uint32_t reply = 0xBADBAD;
+  EXPECT_TRUE(sendLinkMessage(code, payload, length, id, &reply)) << code;
+  return reply;
+}
+
 // A linkmon process with its own log, stopped at the end of each test.
 class LinkChannel : public ::testing::Test {
  protected:
@@ -56,14 +63,14 @@ TEST_F(LinkChannel, EveryMessageArrivesAsSent) {
   unsigned char stream[1000];
   for (size_t i = 0; i < sizeof stream; ++i) stream[i] = static_cast<unsigned char>(i * 7);
 
-  EXPECT_EQ(1u << 16, sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0));
-  EXPECT_EQ(2u << 16, sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0));
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_SET_WINDOW, &window, sizeof window, 1));
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1));
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_STREAM_INFO, &record, sizeof record, 0xFFFE));
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_STREAM_DATA, stream, sizeof stream, 2));
+  EXPECT_EQ(1u << 16, replyTo(LINKMSG_NEW, &record, sizeof record, 0));
+  EXPECT_EQ(2u << 16, replyTo(LINKMSG_NEW, &record, sizeof record, 0));
+  EXPECT_EQ(0u, replyTo(LINKMSG_SET_WINDOW, &window, sizeof window, 1));
+  EXPECT_EQ(0u, replyTo(LINKMSG_PAINT, nullptr, 0, 1));
+  EXPECT_EQ(0u, replyTo(LINKMSG_STREAM_INFO, &record, sizeof record, 0xFFFE));
+  EXPECT_EQ(0u, replyTo(LINKMSG_STREAM_DATA, stream, sizeof stream, 2));
   // A length of 0 sends no data even when the caller passes a pointer.
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_DESTROY, stream, 0, 2));
+  EXPECT_EQ(0u, replyTo(LINKMSG_DESTROY, stream, 0, 2));
   EXPECT_EQ(0u, stop());
 
   struct Expected {
@@ -102,19 +109,21 @@ TEST_F(LinkChannel, EveryMessageArrivesAsSent) {
   EXPECT_EQ("exit", all.back().event);
 }
 
-TEST_F(LinkChannel, GoneWindowIsForgottenAndSendsReturnZero) {
+TEST_F(LinkChannel, GoneWindowIsForgottenAndSendsFail) {
   HWND w = startWithWindow("");
   ASSERT_EQ(w, findLinkWindow());
   EXPECT_EQ(0u, stop());
 
-  // The cache still holds the dead handle: the send reaches nobody and reports 0.
+  // The cache still holds the dead handle: the send reaches nobody and says so.
   EXPECT_EQ(w, linkWindow());
   LinkRecord record = {};
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0));
-  // A lookup overwrites the cache with null, and a send then also gives 0.
+  uint32_t reply = 0x1234;
+  EXPECT_FALSE(sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0, &reply));
+  EXPECT_EQ(0x1234u, reply);  // no reply is invented
+  // A lookup overwrites the cache with null, and a send then also fails.
   EXPECT_EQ(nullptr, findLinkWindow());
   EXPECT_EQ(nullptr, linkWindow());
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1));
+  EXPECT_FALSE(sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1, &reply));
   EXPECT_TRUE(linkmonMessages(log()).empty());
 }
 
@@ -123,7 +132,7 @@ TEST_F(LinkChannel, ClientWithoutWindowIsNotFound) {
   // The monitor runs (its control window exists) but offers no link window.
   ASSERT_TRUE(pumpUntil([&] { return findProcessWindow(monitor_.pid, "KelvoraLinkMonitor"); }, 10000));
   EXPECT_EQ(nullptr, findLinkWindow());
-  EXPECT_EQ(0u, sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1));
+  EXPECT_FALSE(sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1));
   EXPECT_EQ(0u, stop());
   std::vector<LinkmonLogEntry> all = log();
   for (const LinkmonLogEntry& e : all) EXPECT_NE("window", e.event);
@@ -151,9 +160,9 @@ TEST_F(LinkChannel, ReplyModes) {
     startWithWindow(c.args, c.env);
     ASSERT_TRUE(findLinkWindow() != nullptr);
     LinkRecord record = {};
-    EXPECT_EQ(c.firstReply, sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0));
-    EXPECT_EQ(c.secondReply, sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0));
-    EXPECT_EQ(0u, sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, 1));
+    EXPECT_EQ(c.firstReply, replyTo(LINKMSG_NEW, &record, sizeof record, 0));
+    EXPECT_EQ(c.secondReply, replyTo(LINKMSG_NEW, &record, sizeof record, 0));
+    EXPECT_EQ(0u, replyTo(LINKMSG_DESTROY, nullptr, 0, 1));
     EXPECT_EQ(0u, stop());
     std::vector<LinkmonLogEntry> got = linkmonMessages(log());
     ASSERT_EQ(3u, got.size());

@@ -1,6 +1,7 @@
 #include "npp_test_fixture.h"
 
 #include <cstring>
+#include <map>
 
 #include "link/client_locator.h"
 #include "plugin/instance_table.h"
@@ -91,24 +92,56 @@ size_t hostCallCount(HWND hwnd, UINT message) {
   return n;
 }
 
-bool ClientSession::start(const char* reply, uint16_t firstId) {
+bool restored(HWND hwnd) {
+  return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ansiHostProc());
+}
+
+bool ClientSession::start(const char* reply, uint16_t firstId, const std::string& options) {
   logPath_ = newLinkmonLogPath("npp");
   std::string args = "--quiet --log \"" + logPath_ + "\" --reply " + reply + " --first-id " +
-                     std::to_string(firstId);
+                     std::to_string(firstId) + " " + options;
   process_ = startLinkmon(args);
   if (process_.process == nullptr) return false;
   if (waitForLinkmonWindow(process_, 10000) == nullptr) return false;
   return findLinkWindow() != nullptr;
 }
 
-void ClientSession::stop() {
-  if (process_.process != nullptr) stopLinkmon(&process_);
+void ClientSession::stop(DWORD timeoutMs) {
+  if (process_.process != nullptr) stopLinkmon(&process_, timeoutMs);
   process_ = LinkmonProcess();
   findLinkWindow();
 }
 
 std::vector<ReceivedMessage> ClientSession::messages() const {
   return linkmonMessages(readLinkmonLog(logPath_));
+}
+
+LaunchedClient::LaunchedClient(const char* options) : log_(newLinkmonLogPath("launched")) {
+  std::string command = "\"" + programBesideTest("linkmon.exe") +
+                        "\" --quiet --lifetime 30000 --log " + log_ + " " + options;
+  strcpy(launchCommand, command.c_str());
+}
+
+LaunchedClient::~LaunchedClient() {
+  for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log_))) closeLinkmon(e.pid);
+  launchCommand[0] = '\0';
+  findLinkWindow();
+}
+
+void expectNothingLeft() {
+  EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+  for (const InstanceSlot& slot : instanceTable.slots) EXPECT_EQ(0, slot.inUse);
+}
+
+void expectConsistent(const std::vector<ReceivedMessage>& sent) {
+  expectNothingLeft();
+  std::map<uint64_t, int> handedOut, destroyed;
+  for (const ReceivedMessage& m : sent) {
+    if (m.code == LINKMSG_NEW && (m.reply & 0xFFFF) == 0) ++handedOut[m.reply >> 16];
+    if (m.code == LINKMSG_DESTROY) ++destroyed[m.linkId];
+  }
+  EXPECT_EQ(handedOut, destroyed);
+  for (const auto& id : handedOut) EXPECT_EQ(1, id.second) << "identifier " << id.first;
 }
 
 std::vector<uint32_t> codesOf(const std::vector<ReceivedMessage>& messages) {

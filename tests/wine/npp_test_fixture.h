@@ -22,11 +22,12 @@ typedef LinkmonLogEntry ReceivedMessage;
 class ClientSession {
  public:
   ~ClientSession() { stop(); }
-  // Starts linkmon with `reply` (accept, refuse, noid) and identifiers from `firstId`, waits
-  // for its link window and lets the module find it.
-  bool start(const char* reply, uint16_t firstId = 1);
-  // Ends linkmon; the module's cached link window handle is refreshed (to null).
-  void stop();
+  // Starts linkmon with `reply` (accept, refuse, noid), identifiers from `firstId` and any
+  // further `options`, waits for its link window and lets the module find it.
+  bool start(const char* reply, uint16_t firstId = 1, const std::string& options = "");
+  // Ends linkmon (terminated when it has not ended `timeoutMs` after being asked); the
+  // module's cached link window handle is refreshed (to null).
+  void stop(DWORD timeoutMs = 5000);
   // The link messages received so far, in order.
   std::vector<ReceivedMessage> messages() const;
 
@@ -34,6 +35,23 @@ class ClientSession {
   std::string logPath_;
   LinkmonProcess process_;
 };
+
+// A client application the module has to launch: linkmon with `options`, configured as the
+// launch command; every linkmon it started is closed at the end.
+class LaunchedClient {
+ public:
+  explicit LaunchedClient(const char* options);
+  ~LaunchedClient();
+  std::vector<LinkmonLogEntry> log() const { return readLinkmonLog(log_); }
+
+ private:
+  std::string log_;
+};
+
+// The state every test leaves behind: a valid heap and all slots free...
+void expectNothingLeft();
+// ...and every identifier the client application handed out told LINKMSG_DESTROY once.
+void expectConsistent(const std::vector<ReceivedMessage>& sent);
 
 std::vector<uint32_t> codesOf(const std::vector<ReceivedMessage>& messages);
 
@@ -52,6 +70,8 @@ HWND createUnicodeHostWindow();
 WNDPROC ansiHostProc();
 WNDPROC unicodeHostProc();
 size_t hostCallCount(HWND hwnd, UINT message);
+// Whether an ANSI host window has its own procedure back.
+bool restored(HWND hwnd);
 
 // An NPAPI instance as a browser would own it.
 struct TestInstance {

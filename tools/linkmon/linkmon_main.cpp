@@ -56,7 +56,30 @@ LRESULT onCopyData(WPARAM wParam, const COPYDATASTRUCT* cds) {
   m.reply = replyTo(&g.policy, m.code);
   for (const std::string& line : describeLinkMessage(m)) say(line);
   logLine(messageJson(m));
+  // A client that leaves, or one that hangs: the sender gets no reply, or a late one.
+  if (g.options.exitCode != 0 && m.code == g.options.exitCode) {
+    say("linkmon: exit without a reply (--exit-on)");
+    ExitProcess(3);
+  }
+  if (g.options.hangCode != 0 && m.code == g.options.hangCode) Sleep(g.options.hangMs);
   return static_cast<LRESULT>(m.reply);
+}
+
+// Thread CPU time in milliseconds.
+uint64_t cpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+  return (k.QuadPart + u.QuadPart) / 10000;
+}
+
+// A client that computes before it opens its window.
+void useCpu(uint32_t ms) {
+  uint64_t until = cpuMs() + ms;
+  volatile uint32_t sink = 0;
+  while (cpuMs() < until)
+    for (uint32_t i = 0; i < 200000; ++i) sink = sink * 33 + i;
 }
 
 void createLinkWindow() {
@@ -158,6 +181,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (g.options.lifetimeMs != 0) SetTimer(g.control, kLifetimeTimer, g.options.lifetimeMs, nullptr);
+  if (g.options.startCpuMs != 0) useCpu(g.options.startCpuMs);
   if (g.options.noWindow) {
     say("linkmon: no link window (--no-window)");
   } else if (g.options.windowDelayMs != 0) {

@@ -23,6 +23,14 @@ bool parseReply(const std::string& text, ReplyMode* out) {
   return true;
 }
 
+// "CODE" or "CODE:MS", a hang of 30 s when no time is given.
+bool parseHang(const std::string& text, uint32_t* code, uint32_t* ms) {
+  size_t colon = text.find(':');
+  *ms = 30000;
+  return parseNumber(text.substr(0, colon), 0xFFFFFFFFu, code) && *code != 0 &&
+         (colon == std::string::npos || parseNumber(text.substr(colon + 1), 0x7FFFFFFF, ms));
+}
+
 // Environment switches: "1" turns on, "0" or empty leaves off.
 bool parseSwitch(const std::string& text, bool* out) {
   if (text == "1") *out = true;
@@ -50,12 +58,26 @@ bool applyValue(const std::string& name, const std::string& value, const std::st
   } else if (name == "lifetime") {
     ok = parseNumber(value, 0x7FFFFFFF, &n);
     if (ok) o->lifetimeMs = n;
+  } else if (name == "hang-on") {
+    uint32_t code = 0, ms = 0;
+    ok = parseHang(value, &code, &ms);
+    if (ok) {
+      o->hangCode = code;
+      o->hangMs = ms;
+    }
+  } else if (name == "exit-on") {
+    ok = parseNumber(value, 0xFFFFFFFFu, &n) && n != 0;
+    if (ok) o->exitCode = n;
+  } else if (name == "start-cpu") {
+    ok = parseNumber(value, 0x7FFFFFFF, &n);
+    if (ok) o->startCpuMs = n;
   }
   if (!ok) *error = "bad value for " + what + ": \"" + value + "\"";
   return ok;
 }
 
-const char* const kValued[] = {"log", "reply", "first-id", "window-delay", "lifetime"};
+const char* const kValued[] = {"log",     "reply",   "first-id", "window-delay", "lifetime",
+                               "hang-on", "exit-on", "start-cpu"};
 
 bool isValued(const std::string& name) {
   for (const char* v : kValued)
@@ -76,7 +98,10 @@ bool parseLinkmonOptions(const std::vector<std::string>& args, const EnvLookup& 
                                        {"LINKMON_REPLY", "reply"},
                                        {"LINKMON_FIRST_ID", "first-id"},
                                        {"LINKMON_WINDOW_DELAY", "window-delay"},
-                                       {"LINKMON_LIFETIME", "lifetime"}};
+                                       {"LINKMON_LIFETIME", "lifetime"},
+                                       {"LINKMON_HANG_ON", "hang-on"},
+                                       {"LINKMON_EXIT_ON", "exit-on"},
+                                       {"LINKMON_START_CPU", "start-cpu"}};
   std::string value;
   for (const EnvName& e : kEnvValued) {
     // An empty variable counts as unset, so `set LINKMON_LOG=` clears it.
@@ -142,6 +167,10 @@ const char* linkmonUsage() {
          "  --window-delay MS   create the link window after MS          (LINKMON_WINDOW_DELAY)\n"
          "  --no-window         never create the link window             (LINKMON_NO_WINDOW=1)\n"
          "  --lifetime MS       exit by itself after MS                  (LINKMON_LIFETIME)\n"
+         "  --hang-on CODE[:MS] on message CODE stop answering for MS,    (LINKMON_HANG_ON)\n"
+         "                      default 30000, then reply late\n"
+         "  --exit-on CODE      on message CODE exit without replying    (LINKMON_EXIT_ON)\n"
+         "  --start-cpu MS      use MS of CPU time before the window     (LINKMON_START_CPU)\n"
          "  --quiet             no console output                        (LINKMON_QUIET=1)\n"
          "  --help              this text\n"
          "Options override the environment. WM_CLOSE to the \"KelvoraLink\" or the\n"

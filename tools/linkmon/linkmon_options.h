@@ -15,6 +15,10 @@ struct LinkmonOptions {
   uint32_t windowDelayMs = 0;        // delay before the link window is created
   bool noWindow = false;             // never create the link window
   uint32_t lifetimeMs = 0;           // 0: run until closed
+  uint32_t hangCode = 0;             // 0: never; else stop answering on this code...
+  uint32_t hangMs = 0;               // ...for this long, each time it arrives
+  uint32_t exitCode = 0;             // 0: never; else exit, unanswered, on this code
+  uint32_t startCpuMs = 0;           // CPU time spent before the link window is created
   bool quiet = false;                // no console output
   bool help = false;                 // print the usage text and exit 0
 };
