@@ -2,7 +2,10 @@
 // client: loading it as a browser does against loading a DLL whose entry routine only makes
 // the same window lookup (LOADFLOOR.DLL); and instance creation and destruction,
 // NPP_SetWindow and 32 KB link-file chunks against the same FindWindowA and WM_COPYDATA calls
-// made directly to the same client. Run with `make bench`.
+// made directly to the same client. Then, with no client running, what NPP_New's launch wait
+// costs: the browser thread's CPU time while a client takes 3 s to show its window, and the
+// time to NPP_New's return when the client needs 1 s of CPU first and shares one CPU with the
+// browser, each beside a wait that polls without pausing. Run with `make bench`.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "link/link_channel.h"
 #include "link/link_records.h"
 #include "plugin/npapi.h"
 #include "wine_test_support.h"
@@ -79,9 +83,65 @@ Pair medianOfEach(int iterations, Module module, Direct direct) {
   return {median(moduleRounds), median(directRounds)};
 }
 
+// A link message sent directly, bounded as the module bounds its own.
 LRESULT sendRaw(HWND window, uint32_t code, const void* data, DWORD length, ULONG_PTR id) {
   COPYDATASTRUCT cds = {id, length, length ? const_cast<void*>(data) : nullptr};
-  return SendMessageA(window, WM_COPYDATA, code, reinterpret_cast<LPARAM>(&cds));
+  DWORD_PTR reply = 0;
+  SendMessageTimeoutA(window, WM_COPYDATA, code, reinterpret_cast<LPARAM>(&cds),
+                      SMTO_NORMAL | SMTO_ABORTIFHUNG, LINK_SEND_TIMEOUT_MS, &reply);
+  return static_cast<LRESULT>(reply);
+}
+
+// --- The launch wait ---
+
+const int LAUNCH_ROUNDS = 3;   // each side's 3 s waits
+const int STARTUP_ROUNDS = 5;  // each side's 1 s start-ups
+
+double threadCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+  ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+  return static_cast<double>(k.QuadPart + u.QuadPart) * 1e-7;
+}
+
+// The wait as it was before it slept: a lookup and a full drain of this thread's messages,
+// back to back, for up to 10 s.
+HWND spinningWait() {
+  DWORD start = GetTickCount();
+  HWND found = nullptr;
+  while (found == nullptr && GetTickCount() - start < 10000) {
+    found = FindWindowA("KelvoraLink", nullptr);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  return found;
+}
+
+// Ends the client that owns the link window, so that the next round starts without one.
+void closeLaunchedClient() {
+  DWORD pid = 0;
+  if (HWND w = FindWindowA("KelvoraLink", nullptr)) GetWindowThreadProcessId(w, &pid);
+  if (pid != 0) closeLinkmon(pid);
+}
+
+struct LaunchSides {
+  std::vector<double> module, spinning, alone;  // per round: CPU share or seconds
+};
+
+void reportShares(const char* what, const LaunchSides& s) {
+  std::printf("%-28s module %7.1f %%    spinning %6.1f %%   of the wait's wall time\n", what,
+              median(s.module) * 100, median(s.spinning) * 100);
+}
+
+void reportStartup(const char* what, const LaunchSides& s) {
+  double alone = median(s.alone);
+  std::printf("%-28s module %7.3f s    spinning %6.3f s   client alone %.3f s   ratios %.3f, %.3f\n",
+              what, median(s.module), median(s.spinning), alone, median(s.module) / alone,
+              median(s.spinning) / alone);
 }
 
 void report(const char* what, const char* against, const Pair& p) {
@@ -211,9 +271,85 @@ int main() {
   report("NPP_New + NPP_Destroy", "direct", creation);
   report("NPP_SetWindow", "direct", setWindow);
   report("NPP_Write of a 32 KB chunk", "direct", write);
+  std::fflush(stdout);
+
+  // The launch wait: no client runs, NPP_New starts the one the registry names. The spinning
+  // side starts the same command and sends the same LINKMSG_NEW and LINKMSG_DESTROY.
+  stopLinkmon(&client);
+  std::string savedCommand = registryCommand();
+  std::string command = "\"" + programBesideTest("linkmon.exe") + "\" --quiet --lifetime 60000";
+  setRegistryCommand(command);
+  std::string commandLine = command + " /$l";
+  auto moduleLaunch = [&] {
+    NPError result = np.newp(mime, &instance, NP_EMBED, 3, argn, argv, nullptr);
+    double end = nowSeconds();
+    if (result == NPERR_NO_ERROR) np.destroy(&instance, nullptr);
+    return result == NPERR_NO_ERROR ? end : 0.0;
+  };
+  auto spinningLaunch = [&] {
+    if (WinExec(commandLine.c_str(), SW_SHOWMINNOACTIVE) < 32) return 0.0;
+    HWND found = spinningWait();
+    if (found == nullptr) return 0.0;
+    LRESULT reply = sendRaw(found, LINKMSG_NEW, &record, sizeof record, 0);
+    double end = nowSeconds();
+    sendRaw(found, LINKMSG_DESTROY, nullptr, 0, static_cast<uint32_t>(reply) >> 16);
+    return end;
+  };
+  bool launchFailed = false;
+
+  // The browser thread's CPU time while the client takes 3 s to show its window.
+  SetEnvironmentVariableA("LINKMON_WINDOW_DELAY", "3000");
+  LaunchSides shares;
+  for (int r = 0; r < 2 * LAUNCH_ROUNDS; ++r) {
+    bool moduleSide = r % 2 == 0;
+    double cpu = threadCpuSeconds(), start = nowSeconds();
+    double end = moduleSide ? moduleLaunch() : spinningLaunch();
+    double share = (threadCpuSeconds() - cpu) / (end - start);
+    launchFailed |= end == 0.0;
+    (moduleSide ? shares.module : shares.spinning).push_back(share);
+    closeLaunchedClient();
+  }
+  SetEnvironmentVariableA("LINKMON_WINDOW_DELAY", nullptr);
+
+  // Start to NPP_New's return when the client computes for 1 s before its window, with this
+  // process and the client (which inherits the mask) on one CPU; against the client alone,
+  // waited for with a lookup every 2 ms.
+  DWORD_PTR processMask = 0, systemMask = 0;
+  GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
+  SetProcessAffinityMask(GetCurrentProcess(), 1);
+  SetEnvironmentVariableA("LINKMON_START_CPU", "1000");
+  LaunchSides startup;
+  for (int r = 0; r < 3 * STARTUP_ROUNDS; ++r) {
+    double start = nowSeconds(), end = 0.0;
+    switch (r % 3) {
+      case 0: end = moduleLaunch(); break;
+      case 1: end = spinningLaunch(); break;
+      case 2:
+        if (WinExec(commandLine.c_str(), SW_SHOWMINNOACTIVE) < 32) break;
+        while (FindWindowA("KelvoraLink", nullptr) == nullptr && nowSeconds() - start < 10) Sleep(2);
+        end = nowSeconds();
+        break;
+    }
+    launchFailed |= end == 0.0;
+    std::vector<double>* side[] = {&startup.module, &startup.spinning, &startup.alone};
+    side[r % 3]->push_back(end - start);
+    closeLaunchedClient();
+  }
+  SetEnvironmentVariableA("LINKMON_START_CPU", nullptr);
+  SetProcessAffinityMask(GetCurrentProcess(), processMask);
+  if (savedCommand == "<absent>") deleteRegistryCommand();
+  else setRegistryCommand(savedCommand);
+
+  std::printf("launch waits, medians of alternating rounds (%d and %d of each side):\n",
+              LAUNCH_ROUNDS, STARTUP_ROUNDS);
+  reportShares("launch wait CPU, 3 s client", shares);
+  reportStartup("launch to NPP_New, 1 CPU", startup);
 
   exported<PluginShutdownProc>(module, "NP_PluginShutdown")();
   FreeLibrary(module);
-  stopLinkmon(&client);
+  if (launchFailed) {
+    std::fprintf(stderr, "a launch did not find its client\n");
+    return 1;
+  }
   return 0;
 }
