@@ -25,16 +25,7 @@ LRESULT CALLBACK browserWorkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }
 
 void runFromBrowserLoop(std::function<void()> work) {
-  static HWND window = nullptr;
-  if (window == nullptr) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = browserWorkProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BrowserWork";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, "BrowserWork", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
-  }
+  static HWND window = createMessageWindow("BrowserWork", browserWorkProc);
   browserWork.push_back(work);
   PostMessageA(window, RUN_BROWSER_WORK, 0, 0);
 }

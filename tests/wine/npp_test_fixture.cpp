@@ -92,6 +92,16 @@ size_t hostCallCount(HWND hwnd, UINT message) {
   return n;
 }
 
+HWND createMessageWindow(const char* className, WNDPROC proc) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                         nullptr);
+}
+
 bool restored(HWND hwnd) {
   return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ansiHostProc());
 }

@@ -70,6 +70,8 @@ HWND createUnicodeHostWindow();
 WNDPROC ansiHostProc();
 WNDPROC unicodeHostProc();
 size_t hostCallCount(HWND hwnd, UINT message);
+// A message-only window of this thread, of a class `className` registered with `proc`.
+HWND createMessageWindow(const char* className, WNDPROC proc);
 // Whether an ANSI host window has its own procedure back.
 bool restored(HWND hwnd);
 

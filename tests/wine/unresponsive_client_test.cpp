@@ -37,16 +37,7 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 HWND probeWindow() {
-  static HWND window = nullptr;
-  if (window == nullptr) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = probeProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "PageProbe";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, "PageProbe", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
-  }
+  static HWND window = createMessageWindow("PageProbe", probeProc);
   probeHandledAt = 0;
   onProbe = nullptr;
   return window;
