@@ -1,0 +1,24 @@
+#include "plugin/ansi_code_page.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "plugin/embed_attributes.h"
+
+bool utf8ToAnsiCodePage(char* out, size_t capacity, const char* utf8) {
+  if (capacity > CONVERTED_VALUE_CAPACITY) capacity = CONVERTED_VALUE_CAPACITY;
+  const int room = static_cast<int>(capacity);
+  wchar_t wide[CONVERTED_VALUE_CAPACITY];
+  int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, room);
+  if (wideLength == 0) return false;
+  BOOL usedDefault = FALSE;
+  int ansiLength = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, wideLength, out, room,
+                                       nullptr, &usedDefault);
+  if (ansiLength == 0 || usedDefault) return false;
+  // The text must read back as the very same characters: nothing stood in for any of them.
+  wchar_t back[CONVERTED_VALUE_CAPACITY];
+  int backLength = MultiByteToWideChar(CP_ACP, 0, out, ansiLength, back, room);
+  return backLength == wideLength &&
+         std::memcmp(back, wide, static_cast<size_t>(wideLength) * sizeof(wchar_t)) == 0;
+}
