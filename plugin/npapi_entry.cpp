@@ -1,8 +1,10 @@
 #include "plugin/npapi_entry.h"
 
+#include "link/client_locator.h"
 #include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
 #include "plugin/npp_functions.h"
+#include "plugin/plugin_window.h"
 
 NPNetscapeFuncs* browserFunctions = nullptr;
 
@@ -37,8 +39,15 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
 }
 
 // The browser calls this before it unloads the module: the libraries loaded on demand are
-// released here, as the library entry routine must not.
+// released here, as the library entry routine must not, and no window may keep a procedure
+// of the module. One that still has SubClassProc under a browser's procedure keeps the module
+// loaded for good (a reference of its own), so its messages never reach unmapped code.
 NPError NP_OSCALL NP_PluginShutdown() {
+  static bool pinned = false;
+  char path[MAX_PATH];
+  if (releaseWindowsForUnload() && !pinned &&
+      GetModuleFileNameA(moduleInstance, path, sizeof path) != 0)
+    pinned = LoadLibraryA(path) != nullptr;
   releaseOnDemandImports();
   return NPERR_NO_ERROR;
 }
