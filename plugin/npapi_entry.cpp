@@ -44,10 +44,12 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
 // loaded for good (a reference of its own), so its messages never reach unmapped code.
 NPError NP_OSCALL NP_PluginShutdown() {
   static bool pinned = false;
-  char path[MAX_PATH];
-  if (releaseWindowsForUnload() && !pinned &&
-      GetModuleFileNameA(moduleInstance, path, sizeof path) != 0)
-    pinned = LoadLibraryA(path) != nullptr;
+  if (releaseWindowsForUnload() && !pinned) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(moduleInstance, path, sizeof path);
+    // A cut path (length == size) could name another file.
+    if (length != 0 && length < sizeof path) pinned = LoadLibraryA(path) != nullptr;
+  }
   releaseOnDemandImports();
   return NPERR_NO_ERROR;
 }
