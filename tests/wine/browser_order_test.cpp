@@ -11,7 +11,6 @@
 #include "npp_test_fixture.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
-#include "plugin/plugin_window.h"
 
 namespace {
 
@@ -271,36 +270,21 @@ TEST_F(NppTest, BrowserProcedureAboveTheModuleStaysInTheChainThroughTeardown) {
   expectConsistent(sent);
 }
 
-TEST_F(NppTest, UnloadGivesBackEveryWindowItCanAndDestroyedWindowsLeaveTheirSlot) {
+// The browser destroys its window before NPP_Destroy: the slot is left without a window.
+TEST_F(NppTest, WindowDestroyedBeforeNppDestroyLeavesItsSlot) {
   ClientSession client;
   ASSERT_TRUE(client.start("accept", 31));
-  TestInstance first, second;
-  ASSERT_EQ(NPERR_NO_ERROR, createInstance(first));
-  ASSERT_EQ(NPERR_NO_ERROR, createInstance(second));
-  HWND kept = createAnsiHostWindow();
-  HWND destroyed = createAnsiHostWindow();
-  ASSERT_EQ(NPERR_NO_ERROR, setWindow(first, kept));
-  browserHooks(kept);
-  ASSERT_EQ(NPERR_NO_ERROR, setWindow(second, destroyed));
-
-  // The browser destroys a window before NPP_Destroy: its slot is left without a window.
-  DestroyWindow(destroyed);
-  uint16_t index = findSlotForInstance(instanceTable, second.handle());
-  EXPECT_EQ(nullptr, instanceTable.slots[index].hwnd);
-  EXPECT_EQ(0, instanceTable.slots[index].oldWndProc);
-  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(second.handle(), nullptr));
-
-  // NP_Shutdown's sweep while the browser's procedure is still above SubClassProc: it has to
-  // stay (and NP_Shutdown keeps the module loaded).
-  ASSERT_EQ(NPERR_NO_ERROR, NPP_Destroy(first.handle(), nullptr));
-  EXPECT_TRUE(releaseWindowsForUnload());
-  EXPECT_FALSE(noForwards());
-  EXPECT_EQ(HOST_RESULT, SendMessageA(kept, WM_APP, 1, 2));
-  // Once the browser has stepped out, a shutdown gives the window back at once.
-  browserUnhooks(kept);
-  EXPECT_FALSE(releaseWindowsForUnload());
+  TestInstance inst;
+  ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
+  HWND hwnd = createAnsiHostWindow();
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  browserHooks(hwnd);
+  DestroyWindow(hwnd);
+  const InstanceSlot& slot = instanceTable.slots[findSlotForInstance(instanceTable, inst.handle())];
+  EXPECT_EQ(nullptr, slot.hwnd);
+  EXPECT_EQ(0, slot.oldWndProc);
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
   EXPECT_TRUE(noForwards());
-  EXPECT_TRUE(restored(kept));
   expectConsistent(client.messages());
 }
 
