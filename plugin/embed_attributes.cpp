@@ -4,6 +4,7 @@
 
 #include "url/ansi_text.h"
 #include "url/link_url.h"
+#include "url/utf8_text.h"
 
 namespace {
 
@@ -140,14 +141,22 @@ void resetLinkRecord(LinkRecord& link) {
 }  // namespace
 
 int32_t buildLinkRecord(LinkRecord& link, int16_t argc, const char* const* argn,
-                        const char* const* argv, uint32_t threadHandle) {
+                        const char* const* argv, uint32_t threadHandle, AnsiConverter toAnsi) {
   resetLinkRecord(link);
   int32_t linkSpecified = 0;
   if (argn != nullptr && argv != nullptr) {
     for (int16_t i = 0; i < argc; ++i) {
       const char* name = argn[i];
       const char* value = argv[i];
+      // A null value also marks where Gecko and Opera start the <param> entries ("PARAM").
       if (name == nullptr || value == nullptr) continue;
+      // Browsers pass UTF-8; the client application reads its own 8-bit code page. A value
+      // that code page cannot hold exactly is rejected, never replaced by a different text.
+      char converted[CONVERTED_VALUE_CAPACITY];
+      if (toAnsi != nullptr && isUtf8BeyondAscii(value)) {
+        if (!toAnsi(converted, sizeof converted, value)) continue;
+        value = converted;
+      }
       // Every rule is tried: no first-match rule.
       for (const AttributeRule& rule : attributeRules) {
         if (equalsIgnoringCase(name, rule.name)) applyRule(link, rule, value, linkSpecified);

@@ -1,5 +1,6 @@
 // NPP_New: one embedded object becomes a slot, a LinkRecord and a LINKMSG_NEW.
 #include "link/link_channel.h"
+#include "plugin/ansi_code_page.h"
 #include "plugin/client_presence.h"
 #include "plugin/embed_attributes.h"
 #include "plugin/instance_private_block.h"
@@ -57,7 +58,8 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
   InstanceSlot& slot = instanceTable.slots[index];
   // The record carries the creating thread's pseudo-handle, 32 bits wide on every build.
   uint32_t thread = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
-  slot.linkSpecified = buildLinkRecord(slot.link, argc, argn, argv, thread);
+  slot.linkSpecified =
+      buildLinkRecord(slot.link, argc, argn, argv, thread, utf8ToAnsiCodePage);
 
   // Re-entry: a synchronous send to another process can deliver messages sent to this
   // thread; the slot is checked again before the answer is kept.

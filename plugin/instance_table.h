@@ -26,8 +26,17 @@ struct InstanceSlot {
 // known to the client application, so only it gets messages.
 inline bool isCreated(const InstanceSlot& slot) { return slot.inUse != 0 && slot.created != 0; }
 
+// A window let go of while a browser's procedure sat above SubClassProc: SubClassProc stays in
+// its chain and passes every message on to oldWndProc, until it is on top again or the window
+// is destroyed. Free when hwnd is null.
+struct WindowForward {
+  void* hwnd;
+  intptr_t oldWndProc;
+};
+
 struct InstanceTable {
   InstanceSlot slots[INSTANCE_SLOT_COUNT];
+  WindowForward forwards[INSTANCE_SLOT_COUNT];
 };
 
 // The module-wide table; static storage, so all zero at load.

@@ -76,3 +76,15 @@ bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length)
   }
   return true;
 }
+
+bool linkFileHeaderCutShort(const unsigned char* buffer, size_t length) {
+  if (buffer == nullptr || length == 0 || buffer[LINK_FILE_MAGIC_OFFSET] != LINK_FILE_MAGIC)
+    return false;
+  if (length < LINK_FILE_FIXED_SIZE) return true;
+  if (bigEndian16(buffer + LINK_FILE_SELECTION_OFFSET) != 0) return false;
+  if (length <= LINK_FILE_NAME_OFFSET) return true;
+  // The name so far runs to the chunk's end: unterminated, and its NUL would still fit.
+  size_t nameSoFar = length - LINK_FILE_NAME_OFFSET;
+  return nameSoFar < sizeof(LinkRecord::streamName) &&
+         std::memchr(buffer + LINK_FILE_NAME_OFFSET, '\0', nameSoFar) == nullptr;
+}

@@ -23,3 +23,9 @@ const uint16_t LINK_FILE_OPTION_NO_CONTROL = 0x0080;
 // the chunk, or a name that does not fit streamName), in which case neither `link` nor
 // `buffer` changed. Never reads past `length`.
 bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length);
+
+// Whether a chunk is the start of a link-file header cut short: it begins with the magic "K"
+// and the same bytes with more behind them could still be applied (fewer than 16 bytes, or
+// selection 0 with no NUL after 34 yet and a name so far short enough to fit streamName).
+// False for a header that applies and for data that never can. Never reads past `length`.
+bool linkFileHeaderCutShort(const unsigned char* buffer, size_t length);

@@ -24,7 +24,7 @@ void NPP_StreamAsFile(NPP, NPStream*, const char*) {}
 
 int32_t NPP_WriteReady(NPP, NPStream*) { return WRITE_READY_BYTES; }
 
-int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
+int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, void* buffer) {
   if (instance == nullptr) return -1;  // negative: the browser ends the stream
   if (buffer == nullptr || len <= 0) return 0;
 
@@ -33,11 +33,22 @@ int32_t NPP_Write(NPP instance, NPStream*, int32_t, int32_t len, void* buffer) {
   uint16_t index = findSlotForInstance(instanceTable, instance);
   if (index == NO_SLOT || !isCreated(instanceTable.slots[index])) return len;
 
-  // Every chunk is taken as the start of a link file. The header's option word is swapped
-  // in the browser's own buffer, which is then forwarded as it stands.
+  // Every chunk is taken as the start of a link file, as the client application has always
+  // been sent it. The header's option word is swapped in the browser's own buffer, which is
+  // then forwarded as it stands.
   InstanceSlot& slot = instanceTable.slots[index];
   unsigned char* bytes = static_cast<unsigned char*>(buffer);
-  if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) return 0;
+  if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) {
+    // 0 makes the browser deliver the same bytes again, with whatever arrived behind them, for
+    // as long as the page is open. Only a header cut short at the stream's start can gain
+    // from that; a later chunk is not where a header begins, and a stream whose end is here
+    // brings nothing more. Anything else is consumed.
+    bool moreCanFollow =
+        stream == nullptr || stream->end == 0 || static_cast<uint32_t>(len) < stream->end;
+    bool deliverAgain = offset == 0 && moreCanFollow &&
+                        linkFileHeaderCutShort(bytes, static_cast<size_t>(len));
+    return deliverAgain ? 0 : len;
+  }
 
   // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot. The
   // data counts as consumed whether or not the client application took it: the browser

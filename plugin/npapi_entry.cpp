@@ -1,8 +1,10 @@
 #include "plugin/npapi_entry.h"
 
+#include "link/client_locator.h"
 #include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
 #include "plugin/npp_functions.h"
+#include "plugin/plugin_window.h"
 
 NPNetscapeFuncs* browserFunctions = nullptr;
 
@@ -37,8 +39,17 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
 }
 
 // The browser calls this before it unloads the module: the libraries loaded on demand are
-// released here, as the library entry routine must not.
+// released here, as the library entry routine must not, and no window may keep a procedure
+// of the module. One that still has SubClassProc under a browser's procedure keeps the module
+// loaded for good (a reference of its own), so its messages never reach unmapped code.
 NPError NP_OSCALL NP_PluginShutdown() {
+  static bool pinned = false;
+  if (releaseWindowsForUnload() && !pinned) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(moduleInstance, path, sizeof path);
+    // A cut path (length == size) could name another file.
+    if (length != 0 && length < sizeof path) pinned = LoadLibraryA(path) != nullptr;
+  }
   releaseOnDemandImports();
   return NPERR_NO_ERROR;
 }

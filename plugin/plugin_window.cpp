@@ -14,12 +14,59 @@ void restoreWindowProc(void* hwnd, intptr_t oldWndProc) {
   SetWindowLongPtrA(static_cast<HWND>(hwnd), GWLP_WNDPROC, static_cast<LONG_PTR>(oldWndProc));
 }
 
+LONG_PTR currentProc(void* hwnd) {
+  return GetWindowLongPtrA(static_cast<HWND>(hwnd), GWLP_WNDPROC);
+}
+
+// A function, not a constant: the module runs no static initializers.
+LONG_PTR ourProc() { return reinterpret_cast<LONG_PTR>(&SubClassProc); }
+
+// The forwarding record of `hwnd`; a free one for null.
+WindowForward* forwardFor(const void* hwnd) {
+  for (WindowForward& forward : instanceTable.forwards)
+    if (forward.hwnd == hwnd) return &forward;
+  return nullptr;
+}
+
+// Takes SubClassProc out of the window's chain. Browsers put their own procedure above it
+// after each NPP_SetWindow and, at teardown, restore what they replaced only while they are
+// still on top: setting oldWndProc under them would cut their procedure out of the chain. So
+// only a SubClassProc on top is replaced; below a browser's procedure it keeps forwarding.
+// A full forwarding table falls back to restoring; a window already gone needs nothing.
+void letGoOfWindow(void* hwnd, intptr_t oldWndProc) {
+  LONG_PTR current = currentProc(hwnd);
+  if (current == 0) return;
+  WindowForward* forward = current != ourProc() ? forwardFor(nullptr) : nullptr;
+  if (forward != nullptr) {
+    forward->hwnd = hwnd;
+    forward->oldWndProc = oldWndProc;
+    return;
+  }
+  restoreWindowProc(hwnd, oldWndProc);
+}
+
 }  // namespace
 
 void releaseSlotWindow(InstanceSlot& slot) {
-  if (slot.hwnd != nullptr) restoreWindowProc(slot.hwnd, slot.oldWndProc);
+  if (slot.hwnd != nullptr) letGoOfWindow(slot.hwnd, slot.oldWndProc);
   slot.hwnd = nullptr;
   slot.oldWndProc = 0;
+}
+
+bool releaseWindowsForUnload() {
+  for (InstanceSlot& slot : instanceTable.slots) releaseSlotWindow(slot);
+  bool stillHooked = false;
+  for (WindowForward& forward : instanceTable.forwards) {
+    if (forward.hwnd == nullptr) continue;
+    LONG_PTR current = currentProc(forward.hwnd);
+    if (current != 0 && current != ourProc()) {
+      stillHooked = true;
+      continue;
+    }
+    if (current == ourProc()) restoreWindowProc(forward.hwnd, forward.oldWndProc);
+    forward = WindowForward();
+  }
+  return stillHooked;
 }
 
 void announceWindow(const InstanceSlot& slot) {
@@ -46,10 +93,16 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   void* newWindow = window->window;
   if (slot.hwnd != newWindow) {
     releaseSlotWindow(slot);
-    if (newWindow != nullptr) {
+    WindowForward* forward = newWindow != nullptr ? forwardFor(newWindow) : nullptr;
+    if (forward != nullptr) {
+      // SubClassProc is still in this window's chain, under a browser's procedure: it is
+      // taken up again where it stands, not stacked a second time (which would loop).
+      slot.oldWndProc = forward->oldWndProc;
+      *forward = WindowForward();
+    } else if (newWindow != nullptr) {
       HWND hwnd = static_cast<HWND>(newWindow);
       slot.oldWndProc = static_cast<intptr_t>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubClassProc));
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, ourProc());
     }
     slot.hwnd = newWindow;
   }
@@ -61,17 +114,40 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
 
 extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
                                          LPARAM lParam) {
-  // A null window would match a slot without a window.
-  uint16_t index = hwnd != nullptr ? slotForWindow(instanceTable, hwnd) : NO_WINDOW_SLOT;
-  if (index == NO_WINDOW_SLOT || instanceTable.slots[index].oldWndProc == 0)
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+  // A null window would match a slot without a window, and a free forwarding record.
+  InstanceSlot* slot = nullptr;
+  WindowForward* forward = nullptr;
+  intptr_t old = 0;
+  if (hwnd != nullptr) {
+    uint16_t index = slotForWindow(instanceTable, hwnd);
+    if (index != NO_WINDOW_SLOT) {
+      slot = &instanceTable.slots[index];
+      old = slot->oldWndProc;
+    } else if ((forward = forwardFor(hwnd)) != nullptr) {
+      old = forward->oldWndProc;
+    }
+  }
+  if (old == 0) return DefWindowProcA(hwnd, message, wParam, lParam);
 
   // Copied first: the notice is a send, during which the slot may change.
-  WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(instanceTable.slots[index].oldWndProc);
-  const InstanceSlot& slot = instanceTable.slots[index];
-  // An undelivered notice still lets the page paint its window.
-  if (message == WM_PAINT && isCreated(slot))
-    sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot.linkId);
+  WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(old);
+  if (message == WM_NCDESTROY) {
+    // The window goes (the browser may destroy it before NPP_Destroy), and its handle may
+    // soon name another: whatever held it lets go.
+    if (slot != nullptr) {
+      slot->hwnd = nullptr;
+      slot->oldWndProc = 0;
+    } else {
+      *forward = WindowForward();
+    }
+  } else if (forward != nullptr && currentProc(hwnd) == ourProc()) {
+    // The browser's procedure above has stepped out: on top again, SubClassProc steps out too.
+    restoreWindowProc(hwnd, old);
+    *forward = WindowForward();
+  } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot)) {
+    // An undelivered notice still lets the page paint its window.
+    sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot->linkId);
+  }
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
   return CallWindowProcA(oldWndProc, hwnd, message, wParam, lParam);
 }

@@ -12,6 +12,7 @@
 
 #include "plugin/embed_attributes.h"
 #include "plugin/link_file_header.h"
+#include "url/ansi_text.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -25,6 +26,12 @@ char* heapText(const uint8_t* begin, size_t length) {
   if (length != 0) std::memcpy(text, begin, length);
   text[length] = '\0';
   return text;
+}
+
+// Stands in for the code-page conversion: takes the text as it is when it fits.
+bool keepIfFits(char* out, size_t capacity, const char* utf8) {
+  FUZZ_CHECK(capacity == CONVERTED_VALUE_CAPACITY);
+  return copyTextIfFits(out, capacity, utf8);
 }
 
 bool terminatedWithin(const char* field, size_t size) {
@@ -65,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LinkRecord link;
   std::memset(&link, 'x', sizeof link);  // a reused slot: junk everywhere, no terminators
   int32_t linkSpecified = buildLinkRecord(link, static_cast<int16_t>(names.size()), names.data(),
-                                          values.data(), THREAD);
+                                          values.data(), THREAD, keepIfFits);
   FUZZ_CHECK(linkSpecified == 0 || linkSpecified == 1);
   if (linkSpecified == 0) FUZZ_CHECK((link.flags & LF_DEFAULT_CONTROLS) == LF_DEFAULT_CONTROLS);
   checkRecord(link);
@@ -81,7 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* original = data + attributeLength;
     FUZZ_CHECK(chunk[14] == original[15] && chunk[15] == original[14]);
     FUZZ_CHECK(std::memcmp(chunk + 16, original + 16, chunkLength - 16) == 0);
+    FUZZ_CHECK(!linkFileHeaderCutShort(original, chunkLength));  // nothing to wait for
   } else {
+    // Worth delivering again only while the header may still complete.
+    if (linkFileHeaderCutShort(chunk, chunkLength))
+      FUZZ_CHECK(chunk[0] == 'K' && chunkLength < LINK_FILE_NAME_OFFSET + 80);
     FUZZ_CHECK(std::memcmp(&before, &link, sizeof link) == 0);
     FUZZ_CHECK(chunkLength == 0 || std::memcmp(chunk, data + attributeLength, chunkLength) == 0);
   }

@@ -157,6 +157,26 @@ TEST(BuildLinkRecord, NullArraysAndEntriesAreSkipped) {
   EXPECT_EQ(2000, +link.port);
 }
 
+// Only UTF-8 beyond ASCII goes through the converter; what it refuses is skipped whole.
+TEST(BuildLinkRecord, Utf8ValuesAreConvertedOrRejected) {
+  static std::vector<std::string> asked;
+  asked.clear();
+  AnsiConverter toAnsi = [](char* out, size_t capacity, const char* utf8) {
+    asked.push_back(utf8);
+    if (std::string(utf8) != "caf\xC3\xA9" || capacity < 5) return false;
+    std::memcpy(out, "caf\xE9", 5);
+    return true;
+  };
+  const char* argn[] = {"Name", "Server", "Server", "Name", "Port"};
+  const char* argv[] = {"caf\xC3\xA9", "\xE4\xB8\xAD", "m\xFCnchen", "\xC4\x81", "80"};
+  LinkRecord link;
+  EXPECT_EQ(1, buildLinkRecord(link, 5, argn, argv, THREAD, toAnsi));
+  EXPECT_STREQ("caf\xE9", link.streamName);  // the refused second Name left it as it was
+  EXPECT_STREQ("m\xFCnchen", link.server);   // not UTF-8: unchanged, never converted
+  EXPECT_EQ(80, +link.port);
+  EXPECT_EQ((std::vector<std::string>{"caf\xC3\xA9", "\xE4\xB8\xAD", "\xC4\x81"}), asked);
+}
+
 TEST(BuildLinkRecord, OverlongNameAndServerAreRejected) {
   const std::string name79(79, 'n'), name80(80, 'n');
   const std::string server119(119, 's'), server120(120, 's');

@@ -159,4 +159,40 @@ TEST(LinkFileHeader, IgnoredChunksChangeNeitherRecordNorBuffer) {
   EXPECT_FALSE(applyLinkFileHeader(link, nullptr, 100));
 }
 
+Bytes prefix(Bytes b, size_t n) {
+  b.resize(n);
+  return b;
+}
+
+// Only a header cut short, which more bytes behind it can complete, is worth delivering again.
+TEST(LinkFileHeader, CutShortOnlyWhereMoreBytesCanCompleteTheHeader) {
+  Bytes name79 = namedHeader(std::string(79, 'n'));
+  name79.pop_back();  // 79 name bytes, no NUL yet: the NUL would still fit
+  Bytes name80 = namedHeader(std::string(80, 'n'));
+  name80.pop_back();  // 80 name bytes without NUL: can never fit
+  Bytes wrongMagic = exampleHeader();
+  wrongMagic[0] = 'k';
+  wrongMagic.resize(10);
+  Bytes numbered = exampleHeader();  // selection 7: applies, nothing to wait for
+  struct Case { const char* label; Bytes bytes; bool cutShort; };
+  const Case cases[] = {
+      {"magic only", Bytes{'K'}, true},
+      {"15 bytes", prefix(exampleHeader(), 15), true},
+      {"selection 0, ends before the name", prefix(namedHeader("ab"), 20), true},
+      {"selection 0, ends at 34", prefix(namedHeader("ab"), 34), true},
+      {"unterminated name of 79", name79, true},
+      {"unterminated name of 80", name80, false},
+      {"terminated name", namedHeader("news"), false},
+      {"selection not 0", numbered, false},
+      {"wrong magic", wrongMagic, false},
+      {"empty", Bytes(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<unsigned char> buffer(c.bytes);  // exact size, for ASan
+    EXPECT_EQ(c.cutShort, linkFileHeaderCutShort(buffer.data(), buffer.size()));
+  }
+  EXPECT_FALSE(linkFileHeaderCutShort(nullptr, 5));
+}
+
 }  // namespace

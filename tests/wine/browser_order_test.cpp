@@ -147,4 +147,116 @@ TEST_F(NppTest, CallsBeforeNewClaimNothingAndSendNothing) {
   expectConsistent(sent);
 }
 
+// A browser's own procedure on the plug-in window: after each NPP_SetWindow it goes above
+// whatever is on top unless it is there already, and at teardown it gives back what it
+// replaced only while it is still on top (Gecko, Chromium and WebKit alike).
+WNDPROC belowBrowser = nullptr;
+int browserProcCalls = 0;
+
+LRESULT CALLBACK browserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  ++browserProcCalls;
+  return CallWindowProcA(belowBrowser, hwnd, message, wParam, lParam);
+}
+
+LONG_PTR procOf(HWND hwnd) { return GetWindowLongPtrA(hwnd, GWLP_WNDPROC); }
+
+void browserHooks(HWND hwnd) {
+  if (procOf(hwnd) != reinterpret_cast<LONG_PTR>(browserProc))
+    belowBrowser = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProc)));
+}
+
+void browserUnhooks(HWND hwnd) {
+  if (procOf(hwnd) == reinterpret_cast<LONG_PTR>(browserProc))
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
+}
+
+bool noForwards() {
+  for (const WindowForward& f : instanceTable.forwards)
+    if (f.hwnd != nullptr) return false;
+  return true;
+}
+
+TEST_F(NppTest, BrowserProcedureAboveTheModuleStaysInTheChainThroughTeardown) {
+  ClientSession client;
+  ASSERT_TRUE(client.start("accept", 21));
+  TestInstance inst;
+  ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
+  HWND hwnd = createAnsiHostWindow();
+  // Gecko after every reflow, WebKit on every move: the same window again and again.
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+    browserHooks(hwnd);
+  }
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(&SubClassProc), reinterpret_cast<LONG_PTR>(belowBrowser));
+  browserProcCalls = 0;
+  hostCalls.clear();
+  SendMessageA(hwnd, WM_PAINT, 0, 0);
+  EXPECT_EQ(1, browserProcCalls);
+  EXPECT_EQ(1u, hostCallCount(hwnd, WM_PAINT));
+
+  // Chromium and WebKit: a null window before NPP_Destroy. The browser's procedure stays
+  // on top and messages still pass the whole chain, with no more notices.
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, nullptr));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(browserProc), procOf(hwnd));
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 1, 2));
+  // The same window once more: taken up where SubClassProc still stands, not stacked twice.
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  browserHooks(hwnd);
+  SendMessageA(hwnd, WM_PAINT, 0, 0);
+  EXPECT_EQ(2u, hostCallCount(hwnd, WM_PAINT));
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, nullptr));
+  ASSERT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));  // save == NULL (Gecko)
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 1, 2));
+
+  // The browser steps out; the next message finds SubClassProc on top, which steps out too.
+  browserUnhooks(hwnd);
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 1, 2));
+  EXPECT_TRUE(restored(hwnd));
+  EXPECT_TRUE(noForwards());
+  std::vector<ReceivedMessage> sent = client.messages();
+  EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_SET_WINDOW,
+                                   LINKMSG_SET_WINDOW, LINKMSG_PAINT, LINKMSG_SET_WINDOW,
+                                   LINKMSG_SET_WINDOW, LINKMSG_PAINT, LINKMSG_SET_WINDOW,
+                                   LINKMSG_DESTROY}),
+            codesOf(sent));
+  expectConsistent(sent);
+}
+
+// The browser destroys its window before NPP_Destroy: the slot is left without a window.
+TEST_F(NppTest, WindowDestroyedBeforeNppDestroyLeavesItsSlot) {
+  ClientSession client;
+  ASSERT_TRUE(client.start("accept", 31));
+  TestInstance inst;
+  ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
+  HWND hwnd = createAnsiHostWindow();
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  browserHooks(hwnd);
+  DestroyWindow(hwnd);
+  const InstanceSlot& slot = instanceTable.slots[findSlotForInstance(instanceTable, inst.handle())];
+  EXPECT_EQ(nullptr, slot.hwnd);
+  EXPECT_EQ(0, slot.oldWndProc);
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+  EXPECT_TRUE(noForwards());
+  expectConsistent(client.messages());
+}
+
+// Chromium, and Gecko out of process: after a failed NPP_New come the null window and
+// NPP_Destroy with save == NULL; Opera passes an empty saved-data block to NPP_New.
+TEST_F(NppTest, NullWindowAndDestroyAfterAFailedNewLeaveNothing) {
+  ClientSession client;
+  ASSERT_TRUE(client.start("refuse", 1));
+  TestInstance inst;
+  char mimeType[] = "application/x-kvla";
+  NPSavedData empty = {0, nullptr};
+  EXPECT_EQ(NPERR_OUT_OF_MEMORY_ERROR,
+            NPP_New(mimeType, inst.handle(), NP_EMBED, 0, nullptr, nullptr, &empty));
+  EXPECT_EQ(NPERR_NO_ERROR, setWindow(inst, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+  EXPECT_EQ(nullptr, inst.npp.pdata);
+  std::vector<ReceivedMessage> sent = client.messages();
+  EXPECT_EQ(std::vector<uint32_t>{LINKMSG_NEW}, codesOf(sent));
+  expectConsistent(sent);
+}
+
 }  // namespace

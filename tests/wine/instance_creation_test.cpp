@@ -148,6 +148,34 @@ TEST_F(NppTest, TwentyInstancesFillTheTableAndTheTwentyFirstIsRefused) {
   for (const InstanceSlot& slot : instanceTable.slots) EXPECT_EQ(0, slot.inUse);
 }
 
+// Attributes as Gecko and Opera pass them for <object> with <param> children: lower-case
+// element attributes, "PARAM" with a null value, then the params; values in UTF-8, and an
+// empty saved-data block (Opera). Characters of the ANSI code page (1252 here) are converted;
+// a value with one it lacks (even one with a best-fit stand-in) is rejected whole.
+TEST_F(NppTest, Utf8ValuesReachTheClientInItsCodePageOrNotAtAll) {
+  ASSERT_EQ(1252u, GetACP());
+  ClientSession client;
+  ASSERT_TRUE(client.start("accept", 5));
+  char* argn[] = {const_cast<char*>("type"), const_cast<char*>("PARAM"),
+                  const_cast<char*>("Server"), const_cast<char*>("Name"),
+                  const_cast<char*>("Name"), nullptr, const_cast<char*>("Server")};
+  char* argv[] = {const_cast<char*>("application/x-kvla"), nullptr,
+                  const_cast<char*>("m\xC3\xBCnchen"), const_cast<char*>("caf\xC3\xA9"),
+                  const_cast<char*>("\xC4\x81"),  // U+0101: 1252 has only the best fit "a"
+                  const_cast<char*>("orphan"), const_cast<char*>("\xE4\xB8\xAD")};
+  NPSavedData empty = {0, nullptr};
+  char mimeType[] = "application/x-kvla";
+  TestInstance inst;
+  ASSERT_EQ(NPERR_NO_ERROR, NPP_New(mimeType, inst.handle(), NP_EMBED, 7, argn, argv, &empty));
+  std::vector<ReceivedMessage> sent = client.messages();
+  ASSERT_EQ(1u, sent.size());
+  LinkRecord announced = recordOf(sent[0]);
+  EXPECT_STREQ("m\xFCnchen", announced.server);
+  EXPECT_STREQ("caf\xE9", announced.streamName);
+
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+}
+
 TEST_F(NppTest, NullInstanceIsRejectedEverywhere) {
   NPWindow window = {};
   uint16_t stype = NP_NORMAL;

@@ -1,4 +1,5 @@
 // Link-file streams into a live instance: what the client application receives, byte by byte.
+#include <algorithm>
 #include <cstring>
 
 #include "npp_test_fixture.h"
@@ -82,22 +83,36 @@ TEST_F(LinkFileStream, HeaderUpdatesTheRecordAndTheBytesGoOnSwapped) {
   EXPECT_EQ(3u, client.messages().size());
 }
 
-TEST_F(LinkFileStream, DataThatIsNoUsableLinkFileIsRefusedSilently) {
+// 0 ("deliver again") only for a header cut short at the stream's start that more bytes can
+// complete; everything else is consumed whole. Nothing is sent and nothing changes either way.
+TEST_F(LinkFileStream, OnlyAHeaderCutShortAtTheStartIsAskedForAgain) {
   std::vector<unsigned char> notLink = linkFile();
   notLink[0] = 'k';
   std::vector<unsigned char> shortHeader = linkFile();
   shortHeader.resize(15);
   std::vector<unsigned char> unterminated = linkFile();
   unterminated.resize(36);  // selection 0, the name runs to the end
+  std::vector<unsigned char> hopelessName = linkFile();
+  hopelessName.resize(34 + 80);
+  std::fill(hopelessName.begin() + 34, hopelessName.end(), 'n');  // no room left for its NUL
+  NPStream sized = {};
+  sized.end = 15;  // the whole stream is these 15 bytes
   struct {
     const char* what;
     std::vector<unsigned char> bytes;
-  } cases[] = {{"not K", notLink}, {"shorter than the header", shortHeader},
-               {"unterminated name", unterminated}};
+    int32_t offset;
+    NPStream* stream;
+    bool again;
+  } cases[] = {{"shorter than the header", shortHeader, 0, nullptr, true},
+               {"unterminated name", unterminated, 0, nullptr, true},
+               {"not K", notLink, 0, nullptr, false},
+               {"name that cannot fit", hopelessName, 0, nullptr, false},
+               {"cut short at offset 300", shortHeader, 300, nullptr, false},
+               {"cut short, stream ends here", shortHeader, 0, &sized, false}};
   for (auto& c : cases) {
     std::vector<unsigned char> before = c.bytes;
-    EXPECT_EQ(0, NPP_Write(inst.handle(), nullptr, 0, static_cast<int32_t>(c.bytes.size()),
-                           c.bytes.data()))
+    int32_t len = static_cast<int32_t>(c.bytes.size());
+    EXPECT_EQ(c.again ? 0 : len, NPP_Write(inst.handle(), c.stream, c.offset, len, c.bytes.data()))
         << c.what;
     EXPECT_EQ(before, c.bytes) << c.what;
   }
@@ -108,6 +123,13 @@ TEST_F(LinkFileStream, DataThatIsNoUsableLinkFileIsRefusedSilently) {
   EXPECT_EQ(1u, client.messages().size());
   const InstanceSlot& slot = instanceTable.slots[findSlotForInstance(instanceTable, inst.handle())];
   EXPECT_EQ(0, memcmp(&announced, &slot.link, sizeof announced));
+
+  // Delivered again with the rest behind it, the header applies and the whole file goes on.
+  std::vector<unsigned char> whole = linkFile();
+  int32_t len = static_cast<int32_t>(whole.size());
+  EXPECT_EQ(len, NPP_Write(inst.handle(), nullptr, 0, len, whole.data()));
+  EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_STREAM_INFO, LINKMSG_STREAM_DATA}),
+            codesOf(client.messages()));
 }
 
 }  // namespace
