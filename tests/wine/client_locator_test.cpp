@@ -325,24 +325,6 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
 
 // --- A standard user: the default user's key read-only or impossible to create ---
 
-// The launch command under the current user's key; ABSENT when the sub-key is missing.
-std::string userCommand() {
-  HKEY key = nullptr;
-  char text[1024] = {};
-  LONG size = sizeof text;
-  LONG status = RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key);
-  if (status == ERROR_SUCCESS) status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, text, &size);
-  if (key) RegCloseKey(key);
-  return status == ERROR_SUCCESS ? std::string(text) : std::string(ABSENT);
-}
-
-void deleteUserCommand() {
-  HKEY key = nullptr;
-  if (RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key) != ERROR_SUCCESS) return;
-  RegDeleteKeyA(key, LAUNCH_COMMAND_SUBKEY);
-  RegCloseKey(key);
-}
-
 // Deletes `name` under `parent` with all its sub-keys.
 bool deleteKeyTree(HKEY parent, const char* name) {
   HKEY key;
@@ -364,8 +346,8 @@ class StandardUserTest : public ClientLocatorTest {
  protected:
   void SetUp() override {
     ClientLocatorTest::SetUp();
-    savedUser_ = userCommand();
-    deleteUserCommand();
+    savedUser_ = userRegistryCommand();
+    deleteUserRegistryCommand();
     setClientDirectory(nullptr);
   }
   void TearDown() override {
@@ -373,14 +355,8 @@ class StandardUserTest : public ClientLocatorTest {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     for (HKEY k : opened_) RegCloseKey(k);
     deleteKeyTree(HKEY_CURRENT_USER, "Software\\ZurovTest");
-    if (savedUser_ == ABSENT) deleteUserCommand();
-    else {
-      HKEY key;
-      RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key);
-      RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, savedUser_.c_str(),
-                   static_cast<DWORD>(savedUser_.size()));
-      RegCloseKey(key);
-    }
+    if (savedUser_ == ABSENT) deleteUserRegistryCommand();
+    else setUserRegistryCommand(savedUser_);
     ClientLocatorTest::TearDown();
   }
 
@@ -444,7 +420,7 @@ TEST_F(StandardUserTest, ReadOnlyDefaultKeyKeepsTheAnswerInTheUsersOwnKey) {
   EXPECT_EQ("", configureAnswering("C:\\USER\\ORBIPLAY.EXE", &asked));
   EXPECT_TRUE(asked);
   EXPECT_STREQ("C:\\USER\\ORBIPLAY.EXE", launchCommand);
-  EXPECT_EQ("C:\\USER\\ORBIPLAY.EXE", userCommand());
+  EXPECT_EQ("C:\\USER\\ORBIPLAY.EXE", userRegistryCommand());
   EXPECT_EQ("", registryCommand()) << "written to the read-only key";
 
   // The next load takes it from the user's key and asks nothing.
@@ -458,7 +434,7 @@ TEST_F(StandardUserTest, DefaultKeyThatCannotBeCreatedFallsBackAndOnlyNeitherKey
   bool asked = false;
   EXPECT_EQ("", configureAnswering("C:\\OWN\\ORBIPLAY.EXE", &asked));
   EXPECT_TRUE(asked);
-  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", userCommand());
+  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", userRegistryCommand());
 
   // Without the user's key either, nothing can be kept: the warning, and no dialog.
   redirect(HKEY_CURRENT_USER, "volatile-own", false);
