@@ -30,6 +30,8 @@ TEST_CERT :=
 SIGN_KEY_FILE := $(abspath $(SIGN_KEY))
 SIGN_CERT_FILE := $(abspath $(SIGN_CERT))
 endif
+# SIGN_TIMESTAMP: an RFC 3161 time-stamping URL for real certificates (cmake/sign-file.sh).
+export SIGN_TIMESTAMP
 SIGNING := -DZUROV_SIGN_KEY=$(SIGN_KEY_FILE) -DZUROV_SIGN_CERT=$(SIGN_CERT_FILE)
 
 NATIVE := $(BUILD)/native
