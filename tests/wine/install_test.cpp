@@ -328,11 +328,18 @@ TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchC
   EXPECT_EQ(std::string::npos, play.output.find("LoadLibraryA"));
 }
 
-TEST_F(InstallTest, UserPackageInstallsForTheCurrentUserOnlyAndRemovesCleanly) {
+TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAndRemovesCleanly) {
   std::string folder = environment("LOCALAPPDATA") + "\\Kelvora";
   std::string module = folder + "\\ZUROV.DLL", gecko = folder + "\\npzurov.dll";
   const char* const command = "C:\\Users\\Me\\Kelvora\\ORBIPLAY.EXE";
+  ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\ZUROV-user.msi\" /qn"));
+  EXPECT_EQ("0.9.0", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
   ASSERT_EQ(0u, msiexec("/i \"" + user_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
+  EXPECT_EQ("1.0.0.1", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
+  char product[39];
+  EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 0, product));
+  EXPECT_NE(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 1, product))
+      << "the older per-user package is still installed";
 
   // The i686 module twice (the name the key names, the name Gecko scans for), registered in
   // the current user's key, which both registry views share.
