@@ -1,8 +1,8 @@
 # One entry point for building and testing; CMake does the work underneath.
 #   make          install missing Debian packages, build native, win32 and win64;
 #                 the modules land in dist/win32/ZUROV.DLL and dist/win64/ZUROV.DLL
-#   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi and
-#                 dist/ZUROV-x64.msi (installer/, wixl)
+#   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi,
+#                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl)
 #   make demo     build, then play examples/demo.html through the module under Wine
 #   make test     build and package, then run the native tests, the fuzz smoke runs and the
 #                 Wine-side tests (the install tests use the packages in dist/)
@@ -13,10 +13,26 @@
 #   make bench    time loading the module and its calls against direct platform calls, under Wine
 #   make clean    remove build/ and dist/
 # BUILD names the build folder (default build), so that several checkouts or people can
-# build side by side.
+# build side by side. SIGN_KEY and SIGN_CERT (PEM files) sign both modules and the packages
+# with Authenticode; without them a throwaway self-signed certificate made in
+# $(BUILD)/signing/ signs them, so the signing path always runs (docs/security.md).
 BUILD ?= build
 FUZZ_SECONDS ?= 600
 CMAKE_FLAGS ?=
+SIGN_KEY ?=
+SIGN_CERT ?=
+ifeq ($(strip $(SIGN_KEY)$(SIGN_CERT)),)
+TEST_CERT := $(abspath $(BUILD))/signing
+SIGN_KEY_FILE := $(TEST_CERT)/test-key.pem
+SIGN_CERT_FILE := $(TEST_CERT)/test-cert.pem
+else
+TEST_CERT :=
+SIGN_KEY_FILE := $(abspath $(SIGN_KEY))
+SIGN_CERT_FILE := $(abspath $(SIGN_CERT))
+endif
+# SIGN_TIMESTAMP: an RFC 3161 time-stamping URL for real certificates (cmake/sign-file.sh).
+export SIGN_TIMESTAMP
+SIGNING := -DZUROV_SIGN_KEY=$(SIGN_KEY_FILE) -DZUROV_SIGN_CERT=$(SIGN_CERT_FILE)
 
 NATIVE := $(BUILD)/native
 WIN32  := $(BUILD)/win32
@@ -29,6 +45,7 @@ all: native win32 win64
 
 deps:
 	@bash cmake/install-packages.sh
+	@$(if $(TEST_CERT),bash cmake/test-certificate.sh $(TEST_CERT))
 
 native: deps
 	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -37,19 +54,20 @@ native: deps
 
 win32: deps
 	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS) >/dev/null
+	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN32)
 	@mkdir -p dist/win32 && cp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
 
 win64: deps
 	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
+	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN64)
 	@mkdir -p dist/win64 && cp $(WIN64)/bin/ZUROV.DLL dist/win64/ZUROV.DLL
 
-# Both packages need both modules.
+# The packages need both modules (signed as they are linked); each package is signed too.
 dist: win32 win64
-	@bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
+	@SIGN_KEY=$(SIGN_KEY_FILE) SIGN_CERT=$(SIGN_CERT_FILE) \
+	  bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
 
 test: all dist
 	@$(MAKE) --no-print-directory test-native test-win32 test-wine

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # build-packages.sh OUTDIR MODULE32 MODULE64 [VERSION]: builds OUTDIR/ZUROV-x86.msi (MODULE32,
 # the i686 module) and OUTDIR/ZUROV-x64.msi (MODULE32 and MODULE64, the x86_64 module) from
-# installer/zurov.wxs with wixl. VERSION defaults to the module's FILEVERSION.
+# installer/zurov.wxs, and OUTDIR/ZUROV-user.msi (MODULE32, for the current user) from
+# installer/zurov-user.wxs, with wixl. VERSION defaults to the module's FILEVERSION. With
+# SIGN_KEY and SIGN_CERT in the environment, each package is signed (cmake/sign-file.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:?output folder}
@@ -16,14 +18,19 @@ version=${4:-$(sed -nE 's/^[[:space:]]*FILEVERSION[[:space:]]+([0-9]+),([0-9]+),
 next_version=${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1))
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-for arch in x86 x64; do
-  msi=$out/ZUROV-$arch.msi
+# name arch source: the per-user package is a 32-bit one, for the i686 module it carries.
+for package in "x86 x86 zurov.wxs" "x64 x64 zurov.wxs" "user x86 zurov-user.wxs"; do
+  read -r name arch source <<<"$package"
+  msi=$out/ZUROV-$name.msi
   tmp=$msi.tmp
   rm -f "$tmp"
   (cd "$here" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D NextVersion="$next_version" \
-    -D Module32="$module32" -D Module64="$module64" -o "$tmp" zurov.wxs)
+    -D Module32="$module32" -D Module64="$module64" -o "$tmp" "$source")
   [ -s "$tmp" ] || { echo "build-packages.sh: wixl wrote no $tmp" >&2; exit 1; }
   # wixl has no component conditions: the launch command is written only when given.
   msibuild "$tmp" -q "UPDATE \`Component\` SET \`Condition\` = 'CLIENTCOMMAND' WHERE \`Component\` = 'ClientCommand'"
+  if [ -n "${SIGN_KEY:-}" ] && [ -n "${SIGN_CERT:-}" ]; then
+    bash "$here/../cmake/sign-file.sh" "$SIGN_KEY" "$SIGN_CERT" "$tmp"
+  fi
   mv -f "$tmp" "$msi"
 done

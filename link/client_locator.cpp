@@ -65,6 +65,22 @@ bool namesExistingFile(const char* command) {
   return false;
 }
 
+// Reads the launch command stored under `key` into launchCommand; a null key, a value that
+// did not fit (or any failed read, which leaves the buffer undefined) gives no command.
+void readStoredCommand(HKEY key) {
+  LONG size = sizeof launchCommand;
+  if (key == nullptr ||
+      RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, launchCommand, &size) != ERROR_SUCCESS ||
+      !keepIfTerminated(launchCommand, sizeof launchCommand))
+    launchCommand[0] = '\0';
+}
+
+// Stores launchCommand under `key`; false for a null key or a refused write.
+bool writeStoredCommand(HKEY key) {
+  return key != nullptr && RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, launchCommand,
+                                        lstrlenA(launchCommand)) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 HWND findLinkWindow() {
@@ -94,17 +110,23 @@ void launchClient() {
 }
 
 void configureLaunchCommand() {
-  HKEY key;
-  if (RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &key) != ERROR_SUCCESS) {
-    MessageBoxA(nullptr, "Unable to Create Key!", MODULE_CAPTION, MB_ICONWARNING | MB_OK);
-    return;
+  // A standard user may only read the default user's key (or not create it at all): the
+  // current user's key then keeps the answer. Only with neither key is nothing kept.
+  HKEY shared = nullptr, own = nullptr;
+  if (RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &shared) != ERROR_SUCCESS) {
+    shared = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS) {
+      MessageBoxA(nullptr, "Unable to Create Key!", MODULE_CAPTION, MB_ICONWARNING | MB_OK);
+      return;
+    }
   }
 
-  // A value that did not fit (or any failed read) leaves the buffer undefined: no command.
-  LONG size = sizeof launchCommand;
-  LONG status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, launchCommand, &size);
-  if (status != ERROR_SUCCESS || !keepIfTerminated(launchCommand, sizeof launchCommand))
-    launchCommand[0] = '\0';
+  readStoredCommand(shared);
+  if (launchCommand[0] == '\0') {
+    if (own == nullptr && RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS)
+      own = nullptr;
+    readStoredCommand(own);
+  }
 
   if (launchCommand[0] == '\0') {
     char directory[sizeof launchCommand];
@@ -119,7 +141,13 @@ void configureLaunchCommand() {
   if (launchCommand[0] == '\0')
     DialogBoxParamA(moduleInstance, FIND_CLIENT_DIALOG, nullptr, FCDLGProc, 0);
 
-  // Written on every path, an empty command included, so the registry always holds it.
-  RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, launchCommand, lstrlenA(launchCommand));
-  RegCloseKey(key);
+  // Written on every path, an empty command included, so the registry always holds it: to
+  // the default user's key, else (a read-only key refuses the write) to the user's own.
+  if (!writeStoredCommand(shared)) {
+    if (own == nullptr && RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS)
+      own = nullptr;
+    writeStoredCommand(own);
+  }
+  if (shared) RegCloseKey(shared);
+  if (own) RegCloseKey(own);
 }

@@ -10,8 +10,10 @@
 #define LINK_WINDOW_CLASS "KelvoraLink"
 
 // Where the launch command is kept: the default value of LAUNCH_COMMAND_SUBKEY under
-// HKEY_USERS\LAUNCH_COMMAND_KEY (the default user's profile).
+// HKEY_USERS\LAUNCH_COMMAND_KEY (the default user's profile, which only administrators may
+// change), else under HKEY_CURRENT_USER\LAUNCH_COMMAND_USER_KEY (the user's own).
 #define LAUNCH_COMMAND_KEY ".Default\\Software\\Belcor\\Netscape Plugin"
+#define LAUNCH_COMMAND_USER_KEY "Software\\Belcor\\Netscape Plugin"
 #define LAUNCH_COMMAND_SUBKEY "LaunchOrbiplayCommand"
 // WIN.INI entry naming the client application's directory, read when the registry is empty.
 #define CLIENT_DIRECTORY_SECTION "Belcor"
@@ -38,6 +40,7 @@ HWND linkWindow();
 // messages meanwhile. Success shows only in linkWindow(). Callers run findLinkWindow first.
 void launchClient();
 
-// Fills launchCommand from the registry, else from the WIN.INI directory, else by asking
-// the user in the FINDCLIENT dialog, and writes it back to the registry.
+// Fills launchCommand from the default user's key, else the current user's key, else the
+// WIN.INI directory, else by asking the user in the FINDCLIENT dialog, and writes it back
+// to the default user's key, or to the current user's key where that write is refused.
 void configureLaunchCommand();

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# check-module.sh DLL i686|x86_64 MAP: inspects the built plug-in module as a file, with
-# binutils: machine, DLL flag, required Windows version, exports, imports, size, version
-# resource and the FINDCLIENT dialog template; and, in the linker's map of the module, that
-# nothing test-only and no static constructor went into it.
+# check-module.sh DLL i686|x86_64 MAP [CERT]: inspects the built plug-in module as a file, with
+# binutils: machine, DLL flag, required Windows version, hardening flags, exports, imports,
+# size, version resource and the FINDCLIENT dialog template; in the linker's map of the
+# module, that nothing test-only, no static constructor and no exception handler table went
+# into it; and, given the signing certificate CERT, that its Authenticode signature is intact
+# and made with CERT (a self-signed test certificate is its own root: -CAfile).
 set -u
 dll=${1:?module path}
 arch=${2:?i686 or x86_64}
 map=${3:?link map of the module}
+cert=${4:-}
 triple=$arch-w64-mingw32
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -27,6 +30,16 @@ chars=$(awk '/^Characteristics/ {print $2; exit}' <<<"$pe")
 (( (chars & 0x2000) != 0 )) || fail "Characteristics $chars lacks the DLL flag"
 grep -qP '^MajorSubsystemVersion\t4$' <<<"$pe" || fail "subsystem version is not 4.x"
 grep -qP '^MinorSubsystemVersion\t0$' <<<"$pe" || fail "subsystem version is not 4.0"
+
+# Hardening: DYNAMIC_BASE (0x40) and NX_COMPAT (0x100) on both; HIGH_ENTROPY_VA (0x20) on
+# x86-64; NO_SEH (0x400) on i686, true only while the link map holds no handler table.
+dllchars=$((0x$(awk '/^DllCharacteristics/ {print $2; exit}' <<<"$pe")))
+want=$((0x40 | 0x100))
+case $arch in
+  i686) want=$((want | 0x400)) ;;
+  x86_64) want=$((want | 0x20)) ;;
+esac
+(( (dllchars & want) == want )) || fail "DllCharacteristics $(printf %#x "$dllchars") lacks $(printf %#x $((want & ~dllchars)))"
 
 # Exports: the directory names the module KVL32.DLL and holds exactly seven names: the five
 # of ordinals 1..5, then NP_Initialize and NP_Shutdown (6, 7) as aliases of NP_PluginInit and
@@ -66,9 +79,18 @@ for lib in $imports; do
 done
 grep -qP '^\tDLL Name: ' <<<"$pe" || fail "no import table found"
 
-# Size: the shipped 32-bit module fits in 16 KiB.
+# Size: the shipped 32-bit module's image fits in 16 KiB. The Authenticode certificate table
+# is appended past the image and the loader never maps it, so it does not count (its size
+# is the signer's: a certificate chain runs from about 1.5 to 6 KiB).
 size=$(stat -c %s "$dll")
-if [ "$arch" = i686 ] && [ "$size" -gt 16384 ]; then fail "file is $size bytes, above 16384"; fi
+read -r cert_offset cert_size < <(awk '/Security Directory$/ {print $3, $4; exit}' <<<"$pe")
+cert_size=$((0x${cert_size:-0}))
+image_size=$size
+if (( cert_size != 0 )); then
+  (( 0x$cert_offset + cert_size == size )) || fail "the certificate table does not end the file"
+  image_size=$((0x$cert_offset))
+fi
+if [ "$arch" = i686 ] && [ "$image_size" -gt 16384 ]; then fail "image is $image_size bytes, above 16384"; fi
 
 # The link map: only its memory map counts (what the linker kept; the discarded come before).
 kept=$(sed -n '/^Linker script and memory map/,$p' "$map")
@@ -78,6 +100,15 @@ test_only=$(grep -oiE '[^[:space:]]*fortests?[^[:space:]]*' <<<"$kept" | sort -u
 # Static constructors would never run: there is no C runtime to call them.
 ctors=$(grep -E '^ \.(ctors|init_array|CRT\$XC)[^[:space:]]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]*[1-9a-f]' <<<"$kept")
 [ -z "$ctors" ] || fail "static constructors in the module: $ctors"
+# NO_SEH holds only without a safe exception handler table.
+! grep -qE '^ ?\.sxdata|__safe_se_handler' <<<"$kept" || fail "the module has an exception handler table (.sxdata)"
+
+# The signature.
+if [ -n "$cert" ]; then
+  (( cert_size != 0 )) || fail "the module is not signed"
+  verified=$(osslsigncode verify -CAfile "$cert" -in "$dll" 2>&1) ||
+    fail "signature does not verify against $cert: $(tail -3 <<<"$verified")"
+fi
 
 # Resources, decompiled by windres.
 out=$("$triple-windres" -i "$dll" -O rc 2>&1 | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//')
@@ -120,4 +151,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$dll: $failures check(s) failed"
   exit 1
 fi
-echo "$dll ($size bytes; imports $(tr '\n' ' ' <<<"$imports")): machine, exports, imports, size, version resource, dialog and link map as expected"
+echo "$dll ($size bytes, image $image_size; imports $(tr '\n' ' ' <<<"$imports")): machine, hardening, exports, imports, size, version resource, dialog, link map${cert:+ and signature} as expected"

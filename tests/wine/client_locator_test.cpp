@@ -2,6 +2,9 @@
 // WIN.INI, real processes (linkmon as the client) and the real FINDCLIENT dialog.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -318,6 +321,127 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   DeleteFileA(lookAlike.c_str());
   RemoveDirectoryA((folder + "Kel App").c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// --- A standard user: the default user's key read-only or impossible to create ---
+
+// Deletes `name` under `parent` with all its sub-keys.
+bool deleteKeyTree(HKEY parent, const char* name) {
+  HKEY key;
+  if (RegOpenKeyA(parent, name, &key) != ERROR_SUCCESS) return false;
+  char child[256];
+  while (RegEnumKeyA(key, 0, child, sizeof child) == ERROR_SUCCESS && deleteKeyTree(key, child)) {
+  }
+  RegCloseKey(key);
+  return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
+}
+
+const char STAND_IN_ROOT[] = "Software\\ZurovTest\\Users";
+
+// The module's HKEY_USERS (and, for `ownToo`, HKEY_CURRENT_USER) redirected, for this process,
+// to keys of the test that a standard user would meet: `readOnly` holds the default user's key
+// with only read access granted; otherwise the stand-in is volatile, so no (non-volatile) key
+// can be created under it.
+class StandardUserTest : public ClientLocatorTest {
+ protected:
+  void SetUp() override {
+    ClientLocatorTest::SetUp();
+    savedUser_ = userRegistryCommand();
+    deleteUserRegistryCommand();
+    setClientDirectory(nullptr);
+  }
+  void TearDown() override {
+    RegOverridePredefKey(HKEY_USERS, nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    for (HKEY k : opened_) RegCloseKey(k);
+    deleteKeyTree(HKEY_CURRENT_USER, "Software\\ZurovTest");
+    if (savedUser_ == ABSENT) deleteUserRegistryCommand();
+    else setUserRegistryCommand(savedUser_);
+    ClientLocatorTest::TearDown();
+  }
+
+  void redirect(HKEY predefined, const char* name, bool readOnly) {
+    HKEY root;
+    std::string path = std::string(STAND_IN_ROOT) + "\\" + name;
+    deleteKeyTree(HKEY_CURRENT_USER, path.c_str());  // a leftover would keep its access
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                             readOnly ? 0 : REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                             nullptr, &root, nullptr));
+    opened_.push_back(root);
+    if (readOnly) {
+      // The key and the command's sub-key, both read-only (everyone may read and delete, so
+      // that the test can clean up; nobody may write), as an administrator leaves them.
+      PSECURITY_DESCRIPTOR sd = nullptr;
+      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          "D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+      std::string command = std::string(LAUNCH_COMMAND_KEY) + "\\" + LAUNCH_COMMAND_SUBKEY;
+      LONG status = ERROR_SUCCESS;
+      for (const std::string& k : {command, std::string(LAUNCH_COMMAND_KEY)}) {
+        HKEY key;
+        if (status == ERROR_SUCCESS) status = RegCreateKeyA(root, k.c_str(), &key);
+        if (status == ERROR_SUCCESS) {
+          status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+          RegCloseKey(key);
+        }
+      }
+      LocalFree(sd);
+      ASSERT_EQ(ERROR_SUCCESS, status);
+      HKEY key;
+      ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, LAUNCH_COMMAND_KEY, &key));
+      EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, "x", 1));
+      RegCloseKey(key);
+    }
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(predefined, root));
+  }
+
+  // configureLaunchCommand answering the dialog with OK and `typed`; returns what a message
+  // box with the module's caption said ("" when none came).
+  std::string configureAnswering(const char* typed, bool* dialogSeen) {
+    MessageBoxSeen box;
+    std::thread boxWatcher = startMessageBoxWatcher(MODULE_CAPTION, &box);
+    DialogWatcher user(FIND_CLIENT_CAPTION, [typed](HWND d) {
+      SetDlgItemTextA(d, IDC_CLIENT_COMMAND, typed);
+      pressDialogButton(d, IDOK);
+    });
+    configureLaunchCommand();
+    user.stop();
+    boxWatcher.join();
+    *dialogSeen = user.seen();
+    return box.text;
+  }
+
+  std::string savedUser_;
+  std::vector<HKEY> opened_;
+};
+
+TEST_F(StandardUserTest, ReadOnlyDefaultKeyKeepsTheAnswerInTheUsersOwnKey) {
+  redirect(HKEY_USERS, "readonly", true);
+  bool asked = false;
+  EXPECT_EQ("", configureAnswering("C:\\USER\\ORBIPLAY.EXE", &asked));
+  EXPECT_TRUE(asked);
+  EXPECT_STREQ("C:\\USER\\ORBIPLAY.EXE", launchCommand);
+  EXPECT_EQ("C:\\USER\\ORBIPLAY.EXE", userRegistryCommand());
+  EXPECT_EQ("", registryCommand()) << "written to the read-only key";
+
+  // The next load takes it from the user's key and asks nothing.
+  launchCommand[0] = '\0';
+  configureWithoutDialog();
+  EXPECT_STREQ("C:\\USER\\ORBIPLAY.EXE", launchCommand);
+}
+
+TEST_F(StandardUserTest, DefaultKeyThatCannotBeCreatedFallsBackAndOnlyNeitherKeyWarns) {
+  redirect(HKEY_USERS, "volatile", false);
+  bool asked = false;
+  EXPECT_EQ("", configureAnswering("C:\\OWN\\ORBIPLAY.EXE", &asked));
+  EXPECT_TRUE(asked);
+  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", userRegistryCommand());
+
+  // Without the user's key either, nothing can be kept: the warning, and no dialog.
+  redirect(HKEY_CURRENT_USER, "volatile-own", false);
+  launchCommand[0] = '\0';
+  EXPECT_EQ("Unable to Create Key!", configureAnswering("C:\\LOST\\ORBIPLAY.EXE", &asked));
+  EXPECT_FALSE(asked);
+  EXPECT_STREQ("", launchCommand);
 }
 
 }  // namespace

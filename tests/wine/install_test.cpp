@@ -1,7 +1,7 @@
 // The Windows Installer packages of dist/ under Wine's msiexec: files and browser
 // registration in each registry view, the launch command of CLIENTCOMMAND, the upgrade of an
-// older version, removal; and pagerunner finding, explaining and playing through the
-// installed module as browsers do.
+// older version, removal; the per-user package, which writes nothing machine-wide; and
+// pagerunner finding, explaining and playing through the installed module as browsers do.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,7 +17,10 @@
 namespace {
 
 const char* const UPGRADE_CODES[] = {"{486C6355-2CCB-4A5E-B572-3B9EC0E617B6}",   // x64
-                                     "{1506DCF3-014F-40A9-B566-5793C3C7A1ED}"};  // x86
+                                     "{1506DCF3-014F-40A9-B566-5793C3C7A1ED}",   // x86
+                                     "{C51A3B84-6F0E-4C7B-9E5D-2A8F13D7B640}"};  // user
+// The browser families pagerunner plays (--browser=...): each must find an installed module.
+const char* const FAMILIES[] = {"gecko", "netscape"};
 const char* const PLUGINS = "Software\\MozillaPlugins";
 const char* const PLUGIN_KEY = "Software\\MozillaPlugins\\@kelvora.com/ZUROV";
 const char* const TYPE_KEY = "Software\\MozillaPlugins\\@kelvora.com/ZUROV\\MimeTypes\\application/x-kvla";
@@ -178,6 +181,7 @@ class InstallTest : public testing::Test {
     demoPage_ = pathFromEnvironment("ZUROV_EXAMPLES_DIR") + "\\demo.html";
     x64_ = dist + "\\ZUROV-x64.msi";
     x86_ = dist + "\\ZUROV-x86.msi";
+    user_ = dist + "\\ZUROV-user.msi";
     built64_ = readFile(dist + "\\win64\\ZUROV.DLL");
     built32_ = readFile(dist + "\\win32\\ZUROV.DLL");
     ASSERT_TRUE(exists(x64_) && exists(x86_) && !built64_.empty() && !built32_.empty())
@@ -185,7 +189,9 @@ class InstallTest : public testing::Test {
     installed64_ = environment("ProgramW6432") + "\\Kelvora\\ZUROV.DLL";
     installed32_ = environment("ProgramFiles(x86)") + "\\Kelvora\\ZUROV.DLL";
     savedCommand_ = registryCommand();
+    savedUserCommand_ = userRegistryCommand();
     deleteRegistryCommand();
+    deleteUserRegistryCommand();
     uninstallEverything();
   }
 
@@ -196,6 +202,10 @@ class InstallTest : public testing::Test {
       deleteRegistryCommand();
     else
       setRegistryCommand(savedCommand_);
+    if (savedUserCommand_ == ABSENT)
+      deleteUserRegistryCommand();
+    else
+      setUserRegistryCommand(savedUserCommand_);
   }
 
   // The module's file and browser registration in one view, as the package installs them.
@@ -211,8 +221,8 @@ class InstallTest : public testing::Test {
     EXPECT_EQ("kvl", registryText(HKEY_LOCAL_MACHINE, TYPE_KEY, "Suffixes", view));
   }
 
-  std::string old_, demoPage_, x64_, x86_, built64_, built32_, installed64_, installed32_;
-  std::string savedCommand_;
+  std::string old_, demoPage_, x64_, x86_, user_, built64_, built32_, installed64_, installed32_;
+  std::string savedCommand_, savedUserCommand_;
 };
 
 TEST_F(InstallTest, X64PackageReplacesAnOlderOneRegistersBothViewsAndPlaysThroughDiscovery) {
@@ -316,6 +326,55 @@ TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchC
   EXPECT_TRUE(hasLine(play.output, "[7] no plug-in for application/x-kvla: the object is shown as missing"))
       << play.output;
   EXPECT_EQ(std::string::npos, play.output.find("LoadLibraryA"));
+}
+
+TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAndRemovesCleanly) {
+  std::string folder = environment("LOCALAPPDATA") + "\\Kelvora";
+  std::string module = folder + "\\ZUROV.DLL", gecko = folder + "\\npzurov.dll";
+  const char* const command = "C:\\Users\\Me\\Kelvora\\ORBIPLAY.EXE";
+  ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\ZUROV-user.msi\" /qn"));
+  EXPECT_EQ("0.9.0", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
+  ASSERT_EQ(0u, msiexec("/i \"" + user_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
+  EXPECT_EQ("1.0.0.1", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
+  char product[39];
+  EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 0, product));
+  EXPECT_NE(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 1, product))
+      << "the older per-user package is still installed";
+
+  // The i686 module twice (the name the key names, the name Gecko scans for), registered in
+  // the current user's key, which both registry views share.
+  for (const std::string& file : {module, gecko})
+    EXPECT_TRUE(readFile(file) == built32_) << file << " is not the built i686 module";
+  for (REGSAM view : {VIEW64, VIEW32}) {
+    EXPECT_EQ(module, registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Path", view));
+    EXPECT_EQ("Kelvora Plugin", registryText(HKEY_CURRENT_USER, TYPE_KEY, "Description", view));
+    EXPECT_EQ("kvl", registryText(HKEY_CURRENT_USER, TYPE_KEY, "Suffixes", view));
+    // (The Add/Remove Programs entry is Windows Installer's own record: Wine's keeps it
+    // under HKLM for per-user products too.)
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PLUGIN_KEY, view)) << "written machine-wide";
+  }
+  EXPECT_EQ(command, userRegistryCommand());
+  EXPECT_EQ(ABSENT, registryCommand()) << "the default user's key is not the user's to write";
+
+  // Every family finds it; a browser of the other bitness passes it over.
+  std::string hkcu = std::string("HKCU\\") + PLUGIN_KEY + ": " + module;
+  for (const char* family : FAMILIES) {
+    RunResult which = pagerunner(std::string("--browser=") + family + " --which application/x-kvla");
+    if (sizeof(void*) == 4) {
+      EXPECT_EQ(0u, which.exitCode) << family << ": " << which.output;
+      EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + module)) << which.output;
+    } else {
+      EXPECT_EQ(3u, which.exitCode) << family << ": " << which.output;
+      EXPECT_NE(std::string::npos,
+                which.output.find("  skipped   " + hkcu + ": wrong bitness: i386 module, x86-64 browser"))
+          << family << ": " << which.output;
+    }
+  }
+
+  ASSERT_EQ(0u, msiexec("/x \"" + user_ + "\" /qn"));
+  for (const std::string& path : {module, gecko, folder}) EXPECT_FALSE(exists(path)) << path;
+  for (REGSAM view : {VIEW64, VIEW32}) EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, PLUGIN_KEY, view));
+  EXPECT_EQ(command, userRegistryCommand());  // the user's setting stays
 }
 
 }  // namespace

@@ -353,6 +353,31 @@ void deleteRegistryCommand() {
   RegCloseKey(key);
 }
 
+std::string userRegistryCommand() {
+  HKEY key = nullptr;
+  char text[1024] = {};
+  LONG size = sizeof text;
+  LONG status = RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key);
+  if (status == ERROR_SUCCESS) status = RegQueryValueA(key, LAUNCH_COMMAND_SUBKEY, text, &size);
+  if (key) RegCloseKey(key);
+  return status == ERROR_SUCCESS ? std::string(text) : std::string("<absent>");
+}
+
+void setUserRegistryCommand(const std::string& command) {
+  HKEY key = nullptr;
+  RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key);
+  RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, command.c_str(),
+               static_cast<DWORD>(command.size()));
+  RegCloseKey(key);
+}
+
+void deleteUserRegistryCommand() {
+  HKEY key = nullptr;
+  if (RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &key) != ERROR_SUCCESS) return;
+  RegDeleteKeyA(key, LAUNCH_COMMAND_SUBKEY);
+  RegCloseKey(key);
+}
+
 // --- Message boxes ---
 
 namespace {

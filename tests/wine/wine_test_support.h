@@ -145,6 +145,10 @@ HKEY openLaunchKey();           // the caller closes it
 std::string registryCommand();  // "<absent>" when the sub-key is missing
 void setRegistryCommand(const std::string& command);
 void deleteRegistryCommand();
+// The same under HKEY_CURRENT_USER "Software\Belcor\Netscape Plugin", the user's own key.
+std::string userRegistryCommand();  // "<absent>" when the key or sub-key is missing
+void setUserRegistryCommand(const std::string& command);
+void deleteUserRegistryCommand();
 
 // What a watcher saw of a message box.
 struct MessageBoxSeen {
