@@ -260,7 +260,7 @@ TEST(PageRunnerOptions, DiscoverAndWhichTakeFewerOperands) {
   EXPECT_EQ(BrowserFamily::Netscape, o.browser);
   const std::vector<std::vector<std::string>> bad = {
       {"--discover", "m.dll", "p.html"}, {"--discover"},        {"--which", "a/b", "p.html"},
-      {"--which=", "x"},                 {"--browser=opera", "m.dll", "p.html"},
+      {"--which=", "x"},                 {"--browser=mosaic", "m.dll", "p.html"},
       {"--which", "a/b", "--discover", "p.html"}};
   for (const auto& args : bad)
     EXPECT_FALSE(parsePageRunnerOptions(args, &o, &error)) << args[0] << " " << args.back();
