@@ -282,7 +282,7 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   }
   for (const HtmlAttribute& p : element.params) {
     if (!rules->paramSeparator && findAttribute(o->embed, p.name.c_str())) continue;
-    o->args.push_back({rules->paramSeparator ? p.name : lowerCase(p.name), p.value});
+    o->args.push_back({p.name, p.value});  // a param's name as written
     o->nullValue.push_back(false);
   }
   for (size_t i = 0; i < o->args.size(); ++i) {
