@@ -62,22 +62,23 @@ std::string skipReason(const CandidateFacts& facts, const BrowserFamilyRules& ru
   if (facts.image.machine != ownMachine)
     return "wrong bitness: " + peMachineName(facts.image.machine) + " module, " +
            peMachineName(ownMachine) + " browser";
+  std::string strings;  // what the version resource lacks, for the type
   if (!facts.versionBlockFound)
-    return rules.versionBlock == VersionBlock::FirstTranslation
-               ? "no version resource with a \\VarFileInfo\\Translation entry"
-               : "no version block 040904E4";
-  if (rules.needsProductAndDescription && !facts.hasProductName) return "no ProductName in the version resource";
-  if (rules.needsProductAndDescription && !facts.hasFileDescription)
-    return "no FileDescription in the version resource";
-  if (!facts.hasMimeType || facts.mimeTypes.empty()) {
-    return facts.keyListsType ? "MIME type absent: " + type +
-                                    " only in the key's MimeTypes, which no browser reads; the module has no MIMEType"
-                              : "no MIMEType in the version resource";
-  }
-  if (!typeListHas(facts.mimeTypes, type))
-    return facts.keyListsType ? "MIME type absent: " + type +
-                                    " only in the key's MimeTypes, which no browser reads"
-                              : "MIME type absent: " + type + " is not in the module's MIMEType";
+    strings = rules.versionBlock == VersionBlock::FirstTranslation
+                  ? "no version resource with a \\VarFileInfo\\Translation entry"
+                  : "no version block 040904E4";
+  else if (rules.needsProductAndDescription && !facts.hasProductName)
+    strings = "no ProductName in the version resource";
+  else if (rules.needsProductAndDescription && !facts.hasFileDescription)
+    strings = "no FileDescription in the version resource";
+  else if (!facts.hasMimeType || facts.mimeTypes.empty())
+    strings = "no MIMEType in the version resource";
+  else if (!typeListHas(facts.mimeTypes, type))
+    strings = "MIME type absent: " + type + " is not in the module's MIMEType";
+  if (!strings.empty() && facts.keyListsType)
+    return "MIME type absent: " + type + " only in the key's MimeTypes, which no browser reads (" +
+           strings + ")";
+  if (!strings.empty()) return strings;
   for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
     const EntryPointLookup& l = rules.lookups[i];
     if (i == 2 && rules.shutdownOptional) continue;
