@@ -68,9 +68,9 @@ std::string skipReason(const CandidateFacts& facts, const BrowserFamilyRules& ru
                   ? "no version resource with a \\VarFileInfo\\Translation entry"
                   : "no version block 040904E4";
   else if (rules.needsProductAndDescription && !facts.hasProductName)
-    strings = "no ProductName in the version resource";
+    return "no ProductName in the version resource";
   else if (rules.needsProductAndDescription && !facts.hasFileDescription)
-    strings = "no FileDescription in the version resource";
+    return "no FileDescription in the version resource";
   else if (!facts.hasMimeType || facts.mimeTypes.empty())
     strings = "no MIMEType in the version resource";
   else if (!typeListHas(facts.mimeTypes, type))
