@@ -308,16 +308,18 @@ const std::string* findAttribute(const HtmlStartTag& tag, const char* name) {
   return nullptr;
 }
 
-bool isKvlaEmbed(const HtmlStartTag& tag) {
-  if (tag.name != "embed") return false;
+// Whether the element's type is ours, or the file its `fileAttribute` names is a .kvl.
+static bool namesKvla(const HtmlStartTag& tag, const char* fileAttribute) {
   const std::string* type = findAttribute(tag, "type");
   if (type && equalsNoCase(trimmed(*type), KVLA_MIME_TYPE)) return true;
-  const std::string* src = findAttribute(tag, "src");
-  if (!src) return false;
-  std::string path = trimmed(*src);
+  const std::string* file = findAttribute(tag, fileAttribute);
+  if (!file) return false;
+  std::string path = trimmed(*file);
   path = path.substr(0, path.find_first_of("?#"));
   return endsWithNoCase(path, ".kvl");
 }
+
+bool isKvlaEmbed(const HtmlStartTag& tag) { return tag.name == "embed" && namesKvla(tag, "src"); }
 
 std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html) {
   std::vector<HtmlStartTag> embeds;
@@ -327,14 +329,7 @@ std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html) {
 }
 
 bool isKvlaObjectElement(const HtmlStartTag& tag) {
-  if (tag.name != "object") return false;
-  const std::string* type = findAttribute(tag, "type");
-  if (type && equalsNoCase(trimmed(*type), KVLA_MIME_TYPE)) return true;
-  const std::string* data = findAttribute(tag, "data");
-  if (!data) return false;
-  std::string path = trimmed(*data);
-  path = path.substr(0, path.find_first_of("?#"));
-  return endsWithNoCase(path, ".kvl");
+  return tag.name == "object" && namesKvla(tag, "data");
 }
 
 std::vector<KvlaObject> findKvlaObjects(const std::string& html) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/npapi.h"
+#include "tools/pagerunner/browser_window.h"
 #include "tools/pagerunner/call_log.h"
 #include "tools/pagerunner/html_embeds.h"
 #include "tools/pagerunner/page_source.h"
@@ -152,48 +153,18 @@ LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK objectProcW(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(true, h, m, w, l); }
 LRESULT CALLBACK objectProcA(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(false, h, m, w, l); }
 
-// The browser's own procedure over the plug-in window, as Gecko and WebKit install it after
-// each NPP_SetWindow: it passes every message on to the one it replaced.
-const wchar_t* const REPLACED_PROC = L"PageRunnerReplacedProc";
-
-LRESULT CALLBACK browserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  WNDPROC next = reinterpret_cast<WNDPROC>(GetPropW(hwnd, REPLACED_PROC));
-  bool unicode = IsWindowUnicode(hwnd);
-  if (!next) return unicode ? DefWindowProcW(hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
-  return unicode ? CallWindowProcW(next, hwnd, msg, wParam, lParam)
-                 : CallWindowProcA(next, hwnd, msg, wParam, lParam);
-}
-
-LONG_PTR windowProcOf(HWND h) {
-  return IsWindowUnicode(h) ? GetWindowLongPtrW(h, GWLP_WNDPROC) : GetWindowLongPtrA(h, GWLP_WNDPROC);
-}
-
-LONG_PTR replaceWindowProc(HWND h, LONG_PTR proc) {
-  return IsWindowUnicode(h) ? SetWindowLongPtrW(h, GWLP_WNDPROC, proc)
-                            : SetWindowLongPtrA(h, GWLP_WNDPROC, proc);
-}
-
-// Subclasses unless the browser's procedure is on top already; the one it replaces is kept
-// in one place, overwritten by the next subclassing, as the browsers keep it.
+// The browser's procedure over the module's after an NPP_SetWindow (browser_window.cpp).
 void subclassOver(HWND h, int number) {
-  LONG_PTR own = reinterpret_cast<LONG_PTR>(browserProc);
-  if (windowProcOf(h) == own) return;
-  LONG_PTR replaced = replaceWindowProc(h, own);
-  SetPropW(h, REPLACED_PROC, reinterpret_cast<HANDLE>(replaced));
-  say("[%d] browser procedure installed over %s", number, hex(static_cast<uintptr_t>(replaced)).c_str());
+  LONG_PTR replaced = subclassPluginWindow(h);
+  if (replaced)
+    say("[%d] browser procedure installed over %s", number, hex(static_cast<uintptr_t>(replaced)).c_str());
 }
 
-// At teardown the browser puts back what it replaced, only if its procedure is still on top.
 void undoSubclass(HWND h, int number) {
-  HANDLE replaced = GetPropW(h, REPLACED_PROC);
-  if (!replaced) return;
-  if (windowProcOf(h) == reinterpret_cast<LONG_PTR>(browserProc)) {
-    replaceWindowProc(h, reinterpret_cast<LONG_PTR>(replaced));
-    say("[%d] browser procedure removed", number);
-  } else {
+  SubclassUndone undone = undoPluginWindowSubclass(h);
+  if (undone == SubclassUndone::Restored) say("[%d] browser procedure removed", number);
+  if (undone == SubclassUndone::LeftInPlace)
     say("[%d] browser procedure no longer on top: left in place", number);
-  }
-  RemovePropW(h, REPLACED_PROC);
 }
 
 bool registerClasses() {
