@@ -12,6 +12,7 @@
 #include "tools/pagerunner/pagerunner_options.h"
 #include "tools/pagerunner/pe_image.h"
 #include "tools/pagerunner/plugin_candidate.h"
+#include "tools/pagerunner/browser_family.h"
 
 namespace {
 
@@ -260,7 +261,7 @@ TEST(PageRunnerOptions, DiscoverAndWhichTakeFewerOperands) {
   EXPECT_EQ(BrowserFamily::Netscape, o.browser);
   const std::vector<std::vector<std::string>> bad = {
       {"--discover", "m.dll", "p.html"}, {"--discover"},        {"--which", "a/b", "p.html"},
-      {"--which=", "x"},                 {"--browser=opera", "m.dll", "p.html"},
+      {"--which=", "x"},                 {"--browser=mosaic", "m.dll", "p.html"},
       {"--which", "a/b", "--discover", "p.html"}};
   for (const auto& args : bad)
     EXPECT_FALSE(parsePageRunnerOptions(args, &o, &error)) << args[0] << " " << args.back();
@@ -288,4 +289,70 @@ TEST(PluginCandidate, VersionResourceListsPairTypesWithExtensions) {
   EXPECT_FALSE(typeListHas("", ""));
   EXPECT_EQ("kvl", extensionsForType("text/x-a|application/x-kvla", "a,b|kvl", "application/x-kvla"));
   EXPECT_EQ("", extensionsForType("text/x-a|application/x-kvla", "a", "application/x-kvla"));
+}
+
+TEST(BrowserFamilies, NameFiltersReadingOrderTablesAndTypeSources) {
+  // Gecko takes np*.dll of at least 7 characters from a scanned folder, Java's excepted.
+  EXPECT_EQ("", geckoFileNameSkip("npzurov.dll"));
+  EXPECT_EQ("", geckoFileNameSkip("NPX.DLL"));
+  EXPECT_EQ("not named np*.dll", geckoFileNameSkip("ZUROV.DLL"));
+  EXPECT_EQ("not named np*.dll", geckoFileNameSkip("npzurov.exe"));
+  EXPECT_EQ("name shorter than 7 characters", geckoFileNameSkip("np.dll"));
+  EXPECT_NE("", geckoFileNameSkip("npjava11.dll"));
+  EXPECT_NE("", geckoFileNameSkip("NPOJI610.DLL"));
+  EXPECT_EQ("", pluginsFolderNameSkip(OPERA_RULES, "ZUROV.DLL"));  // Opera: any *.dll
+  EXPECT_EQ("not named np*.dll", pluginsFolderNameSkip(WEBKIT_RULES, "ZUROV.DLL"));
+  EXPECT_EQ("C:\\Program Files\\Kelvora", folderOf("C:\\Program Files\\Kelvora\\ZUROV.DLL"));
+
+  const std::vector<RegisteredPath> user = {{"HKCU\\b", "C:\\z.dll", true}, {"HKCU\\n", "", true}};
+  const std::vector<RegisteredPath> machine = {{"HKLM\\a", "C:\\a.dll", true}, {"HKLM\\c", "C:\\z.dll", true}};
+  auto keys = [](const std::vector<RegisteredPath>& v) {
+    std::string out;
+    for (const RegisteredPath& p : v) out += p.key + " ";
+    return out;
+  };
+  EXPECT_EQ("HKCU\\b HKCU\\n HKLM\\a HKLM\\c ", keys(inReadingOrder(GECKO_RULES, user, machine)));
+  EXPECT_EQ("HKLM\\a HKLM\\c HKCU\\b HKCU\\n ", keys(inReadingOrder(WEBKIT_RULES, user, machine)));
+  EXPECT_EQ("HKLM\\a HKCU\\b ", keys(inReadingOrder(CHROMIUM_RULES, user, machine)));  // one per path
+
+  EXPECT_EQ(84, tableSize(GECKO_RULES, 4));  // Firefox 52 and UXP on i686
+  EXPECT_EQ(29, GECKO_RULES.tableVersion);
+  BrowserFamilyRules firefox36 = GECKO_RULES;
+  firefox36.tableEntries = 14;
+  EXPECT_EQ(60, tableSize(firefox36, 4));
+  EXPECT_EQ(168, tableSize(CHROMIUM_RULES, 8));
+
+  // A module whose type stands only in the key's MimeTypes is skipped by every family.
+  CandidateFacts facts;
+  facts.hasPath = facts.fileFound = facts.isImage = true;
+  facts.image.machine = PE_MACHINE_AMD64;
+  facts.image.exportNames = {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown"};
+  facts.versionBlockFound = facts.hasProductName = facts.hasFileDescription = true;
+  facts.keyListsType = true;
+  for (const BrowserFamilyRules* r : {&GECKO_RULES, &CHROMIUM_RULES, &WEBKIT_RULES, &OPERA_RULES, &NETSCAPE_RULES})
+    EXPECT_NE(std::string::npos, skipReason(facts, *r, PE_MACHINE_AMD64, "application/x-kvla").find("only in the key's MimeTypes"))
+        << r->name;
+  facts.hasMimeType = true;
+  facts.mimeTypes = "application/x-kvla";
+  EXPECT_EQ("", skipReason(facts, WEBKIT_RULES, PE_MACHINE_AMD64, "application/x-kvla"));
+  facts.hasFileDescription = false;  // WebKit wants it; Gecko does not
+  EXPECT_EQ("no FileDescription in the version resource", skipReason(facts, WEBKIT_RULES, PE_MACHINE_AMD64, "application/x-kvla"));
+  EXPECT_EQ("", skipReason(facts, GECKO_RULES, PE_MACHINE_AMD64, "application/x-kvla"));
+  facts.image.exportNames.pop_back();  // no NP_Shutdown: Gecko only calls it when present
+  EXPECT_EQ("", skipReason(facts, GECKO_RULES, PE_MACHINE_AMD64, "application/x-kvla"));
+  EXPECT_EQ("no entry point NP_Shutdown or NP_PluginShutdown", skipReason(facts, OPERA_RULES, PE_MACHINE_AMD64, "application/x-kvla"));
+}
+
+TEST(KvlaEmbeds, ObjectsCarryTheirParamsAndHideTheirFallback) {
+  std::vector<KvlaObject> found = findKvlaObjects(
+      "<object type=application/x-kvla><param name=Server value=h><param value=nameless>"
+      "<object><param name=inner value=x></object>"
+      "<embed type=application/x-kvla></object>"
+      "<object data=a.kvl></object><embed src=b.kvl>");
+  ASSERT_EQ(3u, found.size());
+  ASSERT_EQ(1u, found[0].params.size());
+  EXPECT_EQ("Server", found[0].params[0].name);
+  EXPECT_EQ("h", found[0].params[0].value);
+  EXPECT_EQ("object", found[1].element.name);
+  EXPECT_EQ("embed", found[2].element.name);
 }

@@ -20,7 +20,7 @@ const char* const UPGRADE_CODES[] = {"{486C6355-2CCB-4A5E-B572-3B9EC0E617B6}",  
                                      "{1506DCF3-014F-40A9-B566-5793C3C7A1ED}",   // x86
                                      "{C51A3B84-6F0E-4C7B-9E5D-2A8F13D7B640}"};  // user
 // The browser families pagerunner plays (--browser=...): each must find an installed module.
-const char* const FAMILIES[] = {"gecko", "netscape"};
+const char* const FAMILIES[] = {"gecko", "chromium", "webkit", "opera", "netscape"};
 const char* const PLUGINS = "Software\\MozillaPlugins";
 const char* const PLUGIN_KEY = "Software\\MozillaPlugins\\@kelvora.com/ZUROV";
 const char* const TYPE_KEY = "Software\\MozillaPlugins\\@kelvora.com/ZUROV\\MimeTypes\\application/x-kvla";
@@ -165,8 +165,15 @@ void registerTestPlugin(const std::string& name, const std::string& path, bool l
 }
 
 void removeTestPlugins() {
-  for (const char* name : {"missing", "i386", "notype", "oldnames"})
+  for (const char* name : {"missing", "i386", "keyonly", "oldnames"})
     run(std::string("reg.exe delete \"HKCU\\") + PLUGINS + "\\@test/" + name + "\" /f");
+}
+
+// A path as pagerunner prints it: quoted, each '\\' doubled.
+std::string quotedPath(const std::string& path) {
+  std::string out = "\"";
+  for (char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out + "\"";
 }
 
 bool hasLine(const std::string& output, const std::string& line) {
@@ -188,6 +195,8 @@ class InstallTest : public testing::Test {
         << "the packages and modules in " << dist << " (make dist)";
     installed64_ = environment("ProgramW6432") + "\\Kelvora\\ZUROV.DLL";
     installed32_ = environment("ProgramFiles(x86)") + "\\Kelvora\\ZUROV.DLL";
+    gecko64_ = environment("ProgramW6432") + "\\Kelvora\\npzurov.dll";
+    gecko32_ = environment("ProgramFiles(x86)") + "\\Kelvora\\npzurov.dll";
     savedCommand_ = registryCommand();
     savedUserCommand_ = userRegistryCommand();
     deleteRegistryCommand();
@@ -212,6 +221,8 @@ class InstallTest : public testing::Test {
   void expectRegistered(const std::string& installed, const std::string& built, REGSAM view) {
     SCOPED_TRACE(installed);
     EXPECT_TRUE(readFile(installed) == built) << "installed file differs from the built module";
+    std::string geckoName = installed.substr(0, installed.rfind('\\')) + "\\npzurov.dll";
+    EXPECT_TRUE(readFile(geckoName) == built) << "the np-named copy beside it differs from the built module";
     EXPECT_EQ(installed, registryText(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Path", view));
     EXPECT_EQ("Kelvora PlugIn DLL", registryText(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Description", view));
     EXPECT_EQ("ZUROV Dynamic Link Library", registryText(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "ProductName", view));
@@ -221,7 +232,20 @@ class InstallTest : public testing::Test {
     EXPECT_EQ("kvl", registryText(HKEY_LOCAL_MACHINE, TYPE_KEY, "Suffixes", view));
   }
 
+  // What `--which --browser=X` names for each family: Gecko the np-named copy, the others
+  // the file that Path names.
+  void expectEachFamilyPicks(const std::string& gecko, const std::string& others) {
+    for (const char* family : FAMILIES) {
+      SCOPED_TRACE(family);
+      RunResult which = pagerunner(std::string("--which application/x-kvla --browser=") + family);
+      EXPECT_EQ(0u, which.exitCode) << which.output;
+      EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + (family == std::string("gecko") ? gecko : others)))
+          << which.output;
+    }
+  }
+
   std::string old_, demoPage_, x64_, x86_, user_, built64_, built32_, installed64_, installed32_;
+  std::string gecko64_, gecko32_;
   std::string savedCommand_, savedUserCommand_;
 };
 
@@ -239,9 +263,7 @@ TEST_F(InstallTest, X64PackageReplacesAnOlderOneRegistersBothViewsAndPlaysThroug
   expectRegistered(installed64_, built64_, VIEW64);
   expectRegistered(installed32_, built32_, VIEW32);
 
-  RunResult which = pagerunner("--which application/x-kvla");
-  EXPECT_EQ(0u, which.exitCode) << which.output;
-  EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + installed64_)) << which.output;
+  expectEachFamilyPicks(gecko64_, installed64_);
 
   // No client runs: loading the module starts linkmon with the installed command.
   RunResult play = pagerunner("--discover --browser=gecko --close-window KelvoraLinkMonitor \"" +
@@ -256,42 +278,71 @@ TEST_F(InstallTest, X64PackageReplacesAnOlderOneRegistersBothViewsAndPlaysThroug
     created += m.name == "LINKMSG_NEW";
     destroyed += m.name == "LINKMSG_DESTROY";
   }
-  EXPECT_EQ(7u, created);  // the demo page's seven objects
-  EXPECT_EQ(7u, destroyed);
+  EXPECT_EQ(8u, created);  // the demo page's eight objects
+  EXPECT_EQ(8u, destroyed);
+  EXPECT_NE(std::string::npos, play.output.find("LoadLibraryA(" + quotedPath(gecko64_))) << play.output;
+  DeleteFileA(log.c_str());
+
+  // The other families load ZUROV.DLL itself and play the demo in their own habits.
+  for (const char* family : {"chromium", "webkit", "opera", "netscape"}) {
+    SCOPED_TRACE(family);
+    RunResult other = pagerunner(std::string("--discover --browser=") + family +
+                                 " --close-window KelvoraLinkMonitor \"" + demoPage_ + "\"");
+    EXPECT_EQ(0u, other.exitCode) << other.output;
+    EXPECT_NE(std::string::npos, other.output.find("LoadLibraryA(" + quotedPath(installed64_))) << other.output;
+    EXPECT_NE(std::string::npos, other.output.find("[8] NPP_Destroy(npp8")) << other.output;
+  }
   DeleteFileA(log.c_str());
 }
 
 TEST_F(InstallTest, WhichNamesWhyEachOtherCandidateIsPassedOver) {
   ASSERT_EQ(0u, msiexec("/i \"" + x64_ + "\" /qn"));
-  char system[MAX_PATH];
+  // A module whose type stands only in its key's MimeTypes: a copy of a system library
+  // under a name Gecko would take, in a folder of its own.
+  char system[MAX_PATH], temp[MAX_PATH];
   GetSystemDirectoryA(system, MAX_PATH);
+  GetTempPathA(MAX_PATH, temp);
+  std::string keyOnlyFolder = std::string(temp) + "install-test-keyonly";
+  std::string keyOnly = keyOnlyFolder + "\\npkeyonly.dll";
+  CreateDirectoryA(keyOnlyFolder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((std::string(system) + "\\version.dll").c_str(), keyOnly.c_str(), FALSE));
   std::string oldNames = programBesideTest("npoldnames.dll");
   registerTestPlugin("missing", "Z:\\nonexistent\\npmissing.dll", true);
   registerTestPlugin("i386", installed32_, true);
-  registerTestPlugin("notype", std::string(system) + "\\version.dll", false);
+  registerTestPlugin("keyonly", keyOnly, true);
   registerTestPlugin("oldnames", oldNames, true);
   std::string hkcu = std::string("HKCU\\") + PLUGINS + "\\@test/";
-  std::string ours = std::string("HKLM\\") + PLUGIN_KEY + ": " + installed64_;
+  std::string ours = std::string("HKLM\\") + PLUGIN_KEY;
+  const char* const keyOnlyReason = ": MIME type absent: application/x-kvla only in the key's MimeTypes";
 
+  // Gecko scans the folders of the Paths and takes np*.dll files only.
   RunResult gecko = pagerunner("--which application/x-kvla");
   EXPECT_EQ(0u, gecko.exitCode);
-  const char* const reasons[] = {
-      "missing: Z:\\nonexistent\\npmissing.dll: missing file",
-      "i386: ", ": wrong bitness: i386 module, x86-64 browser",
-      "notype: ", ": MIME type absent",
-      "oldnames: ", ": no entry point NP_Initialize"};
-  EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + hkcu + reasons[0])) << gecko.output;
-  EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + hkcu + reasons[1] + installed32_ + reasons[2]));
-  EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + hkcu + reasons[3] + system));
-  EXPECT_NE(std::string::npos, gecko.output.find(reasons[4]));
-  EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + hkcu + reasons[5] + oldNames + reasons[6]));
-  EXPECT_NE(std::string::npos, gecko.output.find("  picked    " + ours));
+  const std::string skipped[] = {
+      hkcu + "missing: Z:\\nonexistent\\npmissing.dll: missing folder Z:\\nonexistent",
+      hkcu + "i386 (its folder): " + installed32_ + ": not named np*.dll",
+      hkcu + "i386 (its folder): " + gecko32_ + ": wrong bitness: i386 module, x86-64 browser",
+      hkcu + "keyonly (its folder): " + keyOnly + keyOnlyReason,
+      hkcu + "oldnames (its folder): " + oldNames + ": no entry point NP_Initialize",
+      ours + " (its folder): " + installed64_ + ": not named np*.dll"};
+  for (const std::string& line : skipped)
+    EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + line)) << line << "\n" << gecko.output;
+  EXPECT_NE(std::string::npos, gecko.output.find("  picked    " + ours + " (its folder): " + gecko64_));
 
+  // The others take the Path's file; none reads the MimeTypes key.
+  for (const char* family : {"chromium", "webkit", "opera"}) {
+    SCOPED_TRACE(family);
+    RunResult r = pagerunner(std::string("--which application/x-kvla --browser=") + family);
+    EXPECT_NE(std::string::npos, r.output.find("  skipped   " + hkcu + "keyonly: " + keyOnly + keyOnlyReason)) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("  picked    " + ours + ": " + installed64_)) << r.output;
+  }
   // Netscape took either name: the old module, read first from HKCU, wins.
   RunResult netscape = pagerunner("--browser=netscape --which application/x-kvla");
   EXPECT_EQ(0u, netscape.exitCode);
   EXPECT_NE(std::string::npos, netscape.output.find("  picked    " + hkcu + "oldnames: " + oldNames)) << netscape.output;
-  EXPECT_NE(std::string::npos, netscape.output.find("  not used  " + ours));
+  EXPECT_NE(std::string::npos, netscape.output.find("  not used  " + ours + ": " + installed64_));
+  DeleteFileA(keyOnly.c_str());
+  RemoveDirectoryA(keyOnlyFolder.c_str());
 }
 
 TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchCommand) {
@@ -299,6 +350,7 @@ TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchC
   ASSERT_EQ(0u, msiexec("/i \"" + x64_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
   ASSERT_EQ(0u, msiexec("/i \"" + x86_ + "\" /qn"));
   EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(VIEW32));  // the x86 package's
+  expectEachFamilyPicks(gecko64_, installed64_);  // 64-bit browsers see the x64 package's
 
   // Without the x64 package, the x86 package's part stays: the i686 module in the 32-bit view.
   ASSERT_EQ(0u, msiexec("/x \"" + x64_ + "\" /qn"));
@@ -356,17 +408,21 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   EXPECT_EQ(command, userRegistryCommand());
   EXPECT_EQ(ABSENT, registryCommand()) << "the default user's key is not the user's to write";
 
-  // Every family finds it; a browser of the other bitness passes it over.
-  std::string hkcu = std::string("HKCU\\") + PLUGIN_KEY + ": " + module;
+  // Every family finds it (Gecko the np-named copy in the Path's folder, the others the
+  // Path's file); a browser of the other bitness passes it over.
+  std::string hkcu = std::string("HKCU\\") + PLUGIN_KEY;
   for (const char* family : FAMILIES) {
+    bool gecko_ = family == std::string("gecko");
+    const std::string& file = gecko_ ? gecko : module;
     RunResult which = pagerunner(std::string("--browser=") + family + " --which application/x-kvla");
     if (sizeof(void*) == 4) {
       EXPECT_EQ(0u, which.exitCode) << family << ": " << which.output;
-      EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + module)) << which.output;
+      EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + file)) << which.output;
     } else {
       EXPECT_EQ(3u, which.exitCode) << family << ": " << which.output;
+      std::string candidate = hkcu + (gecko_ ? " (its folder): " : ": ") + file;
       EXPECT_NE(std::string::npos,
-                which.output.find("  skipped   " + hkcu + ": wrong bitness: i386 module, x86-64 browser"))
+                which.output.find("  skipped   " + candidate + ": wrong bitness: i386 module, x86-64 browser"))
           << family << ": " << which.output;
     }
   }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -330,7 +331,10 @@ TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
   const struct {
     const char* option;
     bool destroyCalled;
-  } habits[] = {{"", false}, {"--destroy-after-failed-new", true}};
+  } habits[] = {{"--browser=opera", false},
+                {"--browser=opera --destroy-after-failed-new", true},
+                {"--browser=gecko", true},  // Gecko and Chromium always destroy
+                {"--browser=chromium", true}};
   for (const auto& habit : habits) {
     SCOPED_TRACE(habit.option);
     play("<embed type=application/x-kvla Server=a><embed type=application/x-kvla Server=b>",
@@ -359,6 +363,63 @@ TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
   RunResult noPage = runPageRunner(folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
   EXPECT_EQ(2u, noPage.exitCode);
   EXPECT_NE(std::string::npos, noPage.output.find("load error: cannot read page"));
+}
+
+// The demo page (seven embeds and an <object> with <param>s) in each family's habits: what
+// reaches the client is what that family's call order makes of it, and pagerunner finds
+// the heap valid and every plug-in window back on its own procedure at the end.
+TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
+  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
+  ASSERT_TRUE(examples != nullptr);
+  std::string demo = std::string("Z:") + examples + "/demo.html";
+  for (char& c : demo)
+    if (c == '/') c = '\\';
+  const struct {
+    const char* family;
+    bool nullWindowLast;  // SET_WINDOW with window 0 right before DESTROY
+    bool subclasses;      // the browser's procedure goes over the module's
+    const char* newArgs;  // how object 8's params arrive
+    const char* destroy;
+  } families[] = {
+      {"gecko", false, true, "PARAM=NULL, Server=\"mediahost\"", "[8] NPP_Destroy(npp8, NULL)"},
+      {"chromium", true, false, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
+      {"webkit", true, true, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
+      {"opera", false, false, "PARAM=NULL, Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
+      {"netscape", false, false, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
+  };
+  for (const auto& f : families) {
+    SCOPED_TRACE(f.family);
+    std::string log = newLinkmonLogPath("families");
+    LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\"");
+    ASSERT_TRUE(client.process != nullptr);
+    ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+    RunResult run = runPageRunner(folder_, std::string("--browser=") + f.family + " \"" +
+                                               programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"");
+    stopLinkmon(&client);
+    std::vector<LinkmonLogEntry> messages = linkmonMessages(readLinkmonLog(log));
+    DeleteFileA(log.c_str());
+
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("process heap valid")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("not the page's own"));
+    EXPECT_NE(std::string::npos, run.output.find(f.newArgs)) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(f.destroy));
+    EXPECT_EQ(f.subclasses, run.output.find("browser procedure installed over") != std::string::npos);
+    EXPECT_EQ(8u, withName(messages, "LINKMSG_NEW").size());
+    for (uint64_t id = 1; id <= 8; ++id) {
+      SCOPED_TRACE(id);
+      EXPECT_EQ(1u, countOf(messages, "LINKMSG_DESTROY", id));
+      int destroyAt = indexOf(messages, "LINKMSG_DESTROY", id);
+      int lastWindow = -1;
+      for (int i = 0; i < destroyAt; ++i)
+        if (messages[i].name == "LINKMSG_SET_WINDOW" && messages[i].linkId == id) lastWindow = i;
+      ASSERT_GE(lastWindow, 0);
+      EXPECT_EQ(f.nullWindowLast, windowRecordOf(messages[lastWindow]).window == 0);
+    }
+    std::vector<LinkmonLogEntry> infos = withName(messages, "LINKMSG_STREAM_INFO");
+    ASSERT_EQ(1u, infos.size());  // news.kvl, delivered once whatever the family
+    EXPECT_STREQ("news", recordOf(infos[0]).streamName);
+  }
 }
 
 // A browser unloads a plug-in whose initialization fails and uses none of its objects.

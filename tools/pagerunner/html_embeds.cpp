@@ -120,7 +120,8 @@ bool isRawText(const std::string& name) {
 
 class Tokenizer {
  public:
-  explicit Tokenizer(const std::string& html) : h_(html), n_(html.size()) {}
+  Tokenizer(const std::string& html, bool withEndTags)
+      : h_(html), n_(html.size()), withEndTags_(withEndTags) {}
 
   std::vector<HtmlStartTag> run() {
     std::vector<HtmlStartTag> tags;
@@ -145,6 +146,11 @@ class Tokenizer {
           HtmlStartTag endTag;  // end tags may carry attributes; they are read and dropped
           readName(&endTag.name);
           if (!readAttributes(&endTag)) break;
+          if (withEndTags_) {
+            endTag.name = "/" + endTag.name;
+            endTag.attributes.clear();
+            tags.push_back(std::move(endTag));
+          }
         } else if (i_ < n_ && h_[i_] == '>') {
           ++i_;
         } else {
@@ -255,6 +261,7 @@ class Tokenizer {
 
   const std::string& h_;
   size_t n_;
+  bool withEndTags_;  // end tags too, named "/name"
   size_t i_ = 0;
 };
 
@@ -293,7 +300,7 @@ std::string decodeCharacterReferences(const std::string& text) {
   return out;
 }
 
-std::vector<HtmlStartTag> htmlStartTags(const std::string& html) { return Tokenizer(html).run(); }
+std::vector<HtmlStartTag> htmlStartTags(const std::string& html) { return Tokenizer(html, false).run(); }
 
 const std::string* findAttribute(const HtmlStartTag& tag, const char* name) {
   for (const HtmlAttribute& a : tag.attributes)
@@ -301,20 +308,51 @@ const std::string* findAttribute(const HtmlStartTag& tag, const char* name) {
   return nullptr;
 }
 
-bool isKvlaEmbed(const HtmlStartTag& tag) {
-  if (tag.name != "embed") return false;
+// Whether the element's type is ours, or the file its `fileAttribute` names is a .kvl.
+static bool namesKvla(const HtmlStartTag& tag, const char* fileAttribute) {
   const std::string* type = findAttribute(tag, "type");
   if (type && equalsNoCase(trimmed(*type), KVLA_MIME_TYPE)) return true;
-  const std::string* src = findAttribute(tag, "src");
-  if (!src) return false;
-  std::string path = trimmed(*src);
+  const std::string* file = findAttribute(tag, fileAttribute);
+  if (!file) return false;
+  std::string path = trimmed(*file);
   path = path.substr(0, path.find_first_of("?#"));
   return endsWithNoCase(path, ".kvl");
 }
+
+bool isKvlaEmbed(const HtmlStartTag& tag) { return tag.name == "embed" && namesKvla(tag, "src"); }
 
 std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html) {
   std::vector<HtmlStartTag> embeds;
   for (HtmlStartTag& tag : htmlStartTags(html))
     if (isKvlaEmbed(tag)) embeds.push_back(std::move(tag));
   return embeds;
+}
+
+bool isKvlaObjectElement(const HtmlStartTag& tag) {
+  return tag.name == "object" && namesKvla(tag, "data");
+}
+
+std::vector<KvlaObject> findKvlaObjects(const std::string& html) {
+  std::vector<KvlaObject> objects;
+  int objectDepth = 0;  // <object> elements open, counted from our outermost one
+  for (HtmlStartTag& tag : Tokenizer(html, true).run()) {
+    if (objectDepth > 0) {
+      if (tag.name == "object") ++objectDepth;
+      else if (tag.name == "/object") --objectDepth;
+      else if (tag.name == "param" && objectDepth == 1) {
+        const std::string* name = findAttribute(tag, "name");
+        const std::string* value = findAttribute(tag, "value");
+        if (name && !name->empty())
+          objects.back().params.push_back({*name, value ? *value : std::string()});
+      }
+      continue;
+    }
+    if (isKvlaEmbed(tag) || isKvlaObjectElement(tag)) {
+      if (tag.name == "object") objectDepth = 1;  // "/>" does not close it
+      KvlaObject o;
+      o.element = std::move(tag);
+      objects.push_back(std::move(o));
+    }
+  }
+  return objects;
 }

@@ -43,3 +43,19 @@ bool isKvlaEmbed(const HtmlStartTag& tag);
 
 // The module's <embed> elements of `html`, in document order.
 std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html);
+
+// An <embed> or <object> for the module, with the <param> children of an <object> (name
+// and value attributes, in document order; params without a name are left out).
+struct KvlaObject {
+  HtmlStartTag element;
+  std::vector<HtmlAttribute> params;
+};
+
+// Whether `tag` is an <object> for the module: its "type" is application/x-kvla, or its
+// "data" names a .kvl file.
+bool isKvlaObjectElement(const HtmlStartTag& tag);
+
+// The module's <embed> and <object> elements of `html`, in document order. Elements inside
+// an <object> of the module are its fallback content, which a browser does not show:
+// they are left out.
+std::vector<KvlaObject> findKvlaObjects(const std::string& html);

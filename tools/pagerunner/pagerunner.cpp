@@ -1,7 +1,9 @@
 // pagerunner: plays a browser's part towards the plug-in module, for people writing pages
-// and for tests. It loads the module like a browser, gives every application/x-kvla embed
-// of a local page an instance and a window, streams local link files into it, tears it all
-// down again, and prints each call with its arguments and result on one flushed line.
+// and for tests. It loads the module like a browser of the chosen family (browser_*.cpp
+// hold each family's rules and habits), gives every application/x-kvla embed or object of a
+// local page an instance and a window, streams local link files into it, tears it all down
+// again, and prints each call with its arguments and result on one flushed line. At the end
+// it checks the process heap and that every plug-in window got its own procedure back.
 #include <windows.h>
 
 #include <cstdarg>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "plugin/npapi.h"
+#include "tools/pagerunner/browser_window.h"
 #include "tools/pagerunner/call_log.h"
 #include "tools/pagerunner/html_embeds.h"
 #include "tools/pagerunner/page_source.h"
@@ -89,6 +92,8 @@ F asFunction(FARPROC p) {
   return f;
 }
 
+const BrowserFamilyRules* rules = &GECKO_RULES;  // the family being played
+
 // Looks an entry point up as the browser family does; `used` gets the name that was found.
 FARPROC lookUp(HMODULE module, const EntryPointLookup& lookup, const char** used) {
   const char* names[] = {lookup.first, lookup.second};
@@ -148,6 +153,20 @@ LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK objectProcW(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(true, h, m, w, l); }
 LRESULT CALLBACK objectProcA(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(false, h, m, w, l); }
 
+// The browser's procedure over the module's after an NPP_SetWindow (browser_window.cpp).
+void subclassOver(HWND h, int number) {
+  LONG_PTR replaced = subclassPluginWindow(h);
+  if (replaced)
+    say("[%d] browser procedure installed over %s", number, hex(static_cast<uintptr_t>(replaced)).c_str());
+}
+
+void undoSubclass(HWND h, int number) {
+  SubclassUndone undone = undoPluginWindowSubclass(h);
+  if (undone == SubclassUndone::Restored) say("[%d] browser procedure removed", number);
+  if (undone == SubclassUndone::LeftInPlace)
+    say("[%d] browser procedure no longer on top: left in place", number);
+}
+
 bool registerClasses() {
   HINSTANCE self = GetModuleHandleW(nullptr);
   WNDCLASSW page = {};
@@ -187,8 +206,9 @@ void pumpMessages(DWORD ms) {
 
 struct PageObject {
   int number = 0;  // 1-based, document order
-  HtmlStartTag embed;
-  std::vector<std::string> names, values;  // own the argn/argv texts
+  HtmlStartTag embed;  // the <embed> or <object>
+  std::vector<HtmlAttribute> args;  // argn/argv as the family passes them; own the texts
+  std::vector<bool> nullValue;      // the "PARAM" separator has a NULL value
   std::vector<char*> argn, argv;
   NPP_t npp = {};
   HWND window = nullptr;
@@ -209,17 +229,36 @@ int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
   return n >= 1 && n <= 4000 ? n : fallback;
 }
 
-void prepareObject(PageObject* o, int number, HtmlStartTag embed, int y) {
+std::string lowerCase(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// argn/argv: the attributes with lower-case names (values as UTF-8, as the page's text
+// was decoded), Gecko's SRC for <object data>, then the <param>s: after a "PARAM" entry
+// with a NULL value where the family puts one, else those whose name no attribute has.
+void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->number = number;
-  o->embed = std::move(embed);
+  o->embed = std::move(element.element);
   o->npp.ndata = o;
-  for (const HtmlAttribute& a : o->embed.attributes) {
-    o->names.push_back(a.name);
-    o->values.push_back(a.value);
+  for (const HtmlAttribute& a : o->embed.attributes) o->args.push_back({lowerCase(a.name), a.value});
+  const std::string* data = findAttribute(o->embed, "data");
+  if (rules->srcForObjectData && o->embed.name == "object" && data && !findAttribute(o->embed, "src"))
+    o->args.push_back({"SRC", *data});
+  o->nullValue.assign(o->args.size(), false);
+  if (!element.params.empty() && rules->paramSeparator) {
+    o->args.push_back({"PARAM", ""});
+    o->nullValue.push_back(true);
   }
-  for (size_t i = 0; i < o->names.size(); ++i) {
-    o->argn.push_back(&o->names[i][0]);
-    o->argv.push_back(&o->values[i][0]);
+  for (const HtmlAttribute& p : element.params) {
+    if (!rules->paramSeparator && findAttribute(o->embed, p.name.c_str())) continue;
+    o->args.push_back({p.name, p.value});  // a param's name as written
+    o->nullValue.push_back(false);
+  }
+  for (size_t i = 0; i < o->args.size(); ++i) {
+    o->argn.push_back(&o->args[i].name[0]);
+    o->argv.push_back(o->nullValue[i] ? nullptr : &o->args[i].value[0]);
   }
   o->argn.push_back(nullptr);
   o->argv.push_back(nullptr);
@@ -232,7 +271,8 @@ void prepareObject(PageObject* o, int number, HtmlStartTag embed, int y) {
 char mimeType[] = "application/x-kvla";
 
 // NPP_NewStream, NPP_WriteReady/NPP_Write in chunks the module allows, NPP_DestroyStream.
-void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& path) {
+void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& path,
+                    uint32_t redeliverBudgetMs) {
   std::vector<char> data;
   if (!readFile(path, &data, MAX_LINK_FILE)) {
     complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
@@ -261,6 +301,8 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
   NPReason reason = REASON_DONE;
   size_t offset = 0;
   int notReady = 0;
+  DWORD refusedSince = 0;  // when the module first took none of the bytes at `offset`
+  bool refused = false;
   while (stype != STREAM_AS_FILE_ONLY && offset < data.size()) {
     int32_t ready = f.writeready(&o->npp, &stream);
     say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
@@ -277,7 +319,10 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
     }
     notReady = 0;
     size_t left = data.size() - offset;
-    int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) ? left : ready);
+    // Gecko out of process passes what it has, whatever NPP_WriteReady said.
+    int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) || rules->writesPastReady
+                                           ? (left > 0x7FFFFFFF ? 0x7FFFFFFF : left)
+                                           : static_cast<size_t>(ready));
     int32_t taken = f.write(&o->npp, &stream, static_cast<int32_t>(offset), len, &data[offset]);
     say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
         static_cast<unsigned>(offset), len, taken);
@@ -285,11 +330,20 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
       reason = REASON_NETWORK_ERROR;
       break;
     }
-    if (taken == 0) {  // the same bytes would be refused again
-      say("[%d] the module took none of %d bytes; stream abandoned", o->number, len);
-      reason = REASON_USER_BREAK;
-      break;
+    if (taken == 0) {
+      // Not consumed: browsers deliver the same bytes again, as long as the page is open.
+      if (!refused) refusedSince = GetTickCount();
+      refused = true;
+      if (GetTickCount() - refusedSince >= redeliverBudgetMs || pageClosed) {
+        say("[%d] the module took none of %d bytes for %u ms; the page is closed", o->number, len,
+            static_cast<unsigned>(redeliverBudgetMs));
+        reason = REASON_USER_BREAK;
+        break;
+      }
+      pumpMessages(rules->redeliverMs);
+      continue;
     }
+    refused = false;
     offset += static_cast<size_t>(taken < len ? taken : len);
   }
   if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
@@ -304,33 +358,59 @@ void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& pa
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
 }
 
-void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePath, bool ansi) {
-  int16_t argc = static_cast<int16_t>(o->names.size());
+std::string argumentList(const PageObject& o) {
+  std::string out = "{";
+  for (size_t i = 0; i < o.args.size(); ++i) {
+    if (i) out += ", ";
+    out += o.args[i].name + "=" + (o.nullValue[i] ? std::string("NULL") : quotedText(o.args[i].value));
+  }
+  return out + "}";
+}
+
+NPError setWindow(const NPPluginFuncs& f, PageObject* o, HWND window, bool ansi) {
+  NPWindow w = {};
+  w.window = window;
+  w.x = o->x;
+  w.y = o->y;
+  w.width = static_cast<uint32_t>(o->width);
+  w.height = static_cast<uint32_t>(o->height);
+  w.clipRect.right = static_cast<uint16_t>(o->width);
+  w.clipRect.bottom = static_cast<uint16_t>(o->height);
+  w.type = NPWindowTypeWindow;
+  NPError rc = f.setwindow(&o->npp, &w);
+  say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
+      o->number, o->number, window ? hwndText(window).c_str() : "NULL",
+      ansi ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height, npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  return rc;
+}
+
+void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePath, bool ansi,
+                uint32_t redeliverBudgetMs) {
+  int16_t argc = static_cast<int16_t>(o->args.size());
   o->newCalled = true;
-  NPError rc = f.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(), nullptr);
-  say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=NULL) = %s", o->number, mimeType,
-      o->number, argc, attributeList(o->embed.attributes).c_str(), npErrorText(rc).c_str());
+  NPSavedData empty = {0, nullptr};  // Opera hands over an empty one
+  NPError rc = f.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
+                      rules->emptySavedData ? &empty : nullptr);
+  say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
+      o->number, argc, argumentList(*o).c_str(), rules->emptySavedData ? "{len=0, buf=NULL}" : "NULL",
+      npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) {
     noteOutcome(EXIT_CALL_FAILED);
     return;
   }
   o->created = true;
 
-  if (f.setwindow) {
-    NPWindow w = {};
-    w.window = o->window;
-    w.x = o->x;
-    w.y = o->y;
-    w.width = static_cast<uint32_t>(o->width);
-    w.height = static_cast<uint32_t>(o->height);
-    w.clipRect.right = static_cast<uint16_t>(o->width);
-    w.clipRect.bottom = static_cast<uint16_t>(o->height);
-    w.type = NPWindowTypeWindow;
-    rc = f.setwindow(&o->npp, &w);
-    say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
-        o->number, o->number, hwndText(o->window).c_str(), ansi ? "ANSI" : "Unicode", o->x,
-        o->y, o->width, o->height, npErrorText(rc).c_str());
-    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  // The same window again and again (Gecko after each reflow, WebKit on each move), the
+  // browser's procedure going over whatever the module installed after each call.
+  for (int call = 0; f.setwindow && call < rules->setWindowCalls; ++call) {
+    if (call > 0 && rules->movesBetweenSetWindows) {
+      ++o->x;
+      ++o->y;
+      MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
+    }
+    setWindow(f, o, o->window, ansi);
+    if (rules->subclassesAfterSetWindow) subclassOver(o->window, o->number);
   }
 
   // Show and repaint the plug-in window so that WM_PAINT flows through its procedure.
@@ -339,23 +419,37 @@ void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePa
   RedrawWindow(o->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   UpdateWindow(o->window);
 
-  const std::string* src = findAttribute(o->embed, "src");
+  const std::string* src = findAttribute(o->embed, o->embed.name == "object" ? "data" : "src");
   std::string path;
   if (src && !src->empty()) {
     if (localFileForSrc(pagePath, *src, &path))
-      streamLinkFile(f, o, path);
+      streamLinkFile(f, o, path, redeliverBudgetMs);
     else
       say("[%d] src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
   }
   pumpMessages(0);
 }
 
-void destroyObject(const NPPluginFuncs& f, PageObject* o) {
+void destroyObject(const NPPluginFuncs& f, PageObject* o, bool ansi) {
+  if (rules->nullWindowBeforeDestroy && o->created && f.setwindow) setWindow(f, o, nullptr, ansi);
   NPSavedData* saved = nullptr;
-  NPError rc = f.destroy(&o->npp, &saved);
-  say("[%d] NPP_Destroy(npp%d, &save) = %s%s", o->number, o->number, npErrorText(rc).c_str(),
+  NPError rc = f.destroy(&o->npp, rules->destroyWithoutSave ? nullptr : &saved);
+  say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number,
+      rules->destroyWithoutSave ? "NULL" : "&save", npErrorText(rc).c_str(),
       saved ? ", saved data returned" : "");
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+}
+
+// After teardown every plug-in window must have its class's procedure again: one left to
+// the module would run unmapped code once it is unloaded.
+void checkWindowProcedure(const PageObject& o) {
+  if (!o.window) return;
+  LONG_PTR own = reinterpret_cast<LONG_PTR>(IsWindowUnicode(o.window) ? objectProcW : objectProcA);
+  LONG_PTR now = windowProcOf(o.window);
+  if (now == own) return;
+  say("[%d] window %s keeps procedure %s, not the page's own", o.number, hwndText(o.window).c_str(),
+      hex(static_cast<uintptr_t>(now)).c_str());
+  noteOutcome(EXIT_CALL_FAILED);
 }
 
 // Posts WM_CLOSE to the windows of class `className` (top-level and message-only) and
@@ -388,9 +482,9 @@ void closeWindowsOfClass(const std::string& className) {
 // ---- Finding the plug-in ------------------------------------------------------------------
 
 // What a browser would pick for `type`, and why each other candidate was passed over.
-void reportDiscovery(const PluginDiscovery& found, const std::string& type, BrowserFamily family) {
-  say("plug-ins for %s (%s lookup, %s browser), HKCU then HKLM:", type.c_str(),
-      browserFamilyName(family), peMachineName(ownMachine()).c_str());
+void reportDiscovery(const PluginDiscovery& found, const std::string& type) {
+  say("plug-ins for %s (%s discovery, %s browser), plugins folder, then %s:", type.c_str(),
+      rules->name, peMachineName(ownMachine()).c_str(), registryOrderText(rules->order));
   for (size_t i = 0; i < found.candidates.size(); ++i) {
     const PluginCandidate& c = found.candidates[i];
     std::string path = c.path.empty() ? "(no Path)" : c.path;
@@ -411,8 +505,8 @@ void reportDiscovery(const PluginDiscovery& found, const std::string& type, Brow
 }
 
 int which(const PageRunnerOptions& opt) {
-  PluginDiscovery found = discoverPlugins(opt.whichType, opt.browser);
-  reportDiscovery(found, opt.whichType, opt.browser);
+  PluginDiscovery found = discoverPlugins(opt.whichType, *rules);
+  reportDiscovery(found, opt.whichType);
   return found.picked >= 0 ? EXIT_ALL_OK : EXIT_NO_PLUGIN;
 }
 
@@ -423,12 +517,12 @@ int run(const PageRunnerOptions& opt) {
     complain("load error: cannot read page " + pagePath);
     return EXIT_LOAD_ERROR;
   }
-  std::vector<HtmlStartTag> embeds = findKvlaEmbeds(std::string(page.begin(), page.end()));
+  std::vector<KvlaObject> embeds = findKvlaObjects(std::string(page.begin(), page.end()));
   say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
       static_cast<unsigned>(embeds.size()));
   if (embeds.empty()) return EXIT_ALL_OK;  // a browser would not load the module at all
   for (size_t i = 0; i < embeds.size(); ++i) {
-    if (embeds[i].attributes.size() > 32767) {
+    if (embeds[i].element.attributes.size() + embeds[i].params.size() > 32000) {
       complain("load error: object #" + std::to_string(i + 1) + " has too many attributes");
       return EXIT_LOAD_ERROR;
     }
@@ -436,8 +530,8 @@ int run(const PageRunnerOptions& opt) {
 
   std::string modulePath;
   if (opt.discover) {
-    PluginDiscovery found = discoverPlugins(mimeType, opt.browser);
-    reportDiscovery(found, mimeType, opt.browser);
+    PluginDiscovery found = discoverPlugins(mimeType, *rules);
+    reportDiscovery(found, mimeType);
     if (found.picked < 0) {
       for (size_t i = 0; i < embeds.size(); ++i)
         say("[%u] no plug-in for %s: the object is shown as missing", static_cast<unsigned>(i + 1),
@@ -456,12 +550,12 @@ int run(const PageRunnerOptions& opt) {
     complain("load error: the module did not load (" + systemErrorText(loadError) + ")");
     return EXIT_LOAD_ERROR;
   }
-  const EntryPointLookup* lookups = entryPointLookups(opt.browser);
+  const EntryPointLookup* lookups = rules->lookups;
   const char* names[ENTRY_POINT_COUNT] = {};
   FARPROC procs[ENTRY_POINT_COUNT] = {};
   for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
     procs[i] = lookUp(module, lookups[i], &names[i]);
-    if (!procs[i]) {
+    if (!procs[i] && !(i == 2 && rules->shutdownOptional)) {
       complain("load error: the module does not export " + lookupText(lookups[i]) + ", which " +
                browserFamilyName(opt.browser) + " browsers look up");
       FreeLibrary(module);
@@ -470,9 +564,22 @@ int run(const PageRunnerOptions& opt) {
   }
   GetEntryPointsFunc getEntryPoints = asFunction<GetEntryPointsFunc>(procs[0]);
   InitializeFunc initialize = asFunction<InitializeFunc>(procs[1]);
-  ShutdownFunc shutdown = asFunction<ShutdownFunc>(procs[2]);
+  ShutdownFunc shutdown = procs[2] ? asFunction<ShutdownFunc>(procs[2]) : nullptr;
 
-  NPPluginFuncs funcs = {};  // size 0: the module fills in its own size
+  // The family's own table, zeroed, with its size and version.
+  union {
+    NPPluginFuncs funcs;
+    void* entries[40];
+  } ownTable = {};
+  BrowserFamilyRules played = *rules;
+  if (opt.firefox36Table) {
+    played.tableEntries = 14;
+    played.tableVersion = 0;
+  }
+  uint16_t size = opt.sizeZeroTable ? 0 : tableSize(played, sizeof(void*));
+  ownTable.funcs.size = size;
+  ownTable.funcs.version = played.tableVersion;
+  NPPluginFuncs& funcs = ownTable.funcs;
   NPError rc = getEntryPoints(&funcs);
   std::string entries;
   const struct {
@@ -489,8 +596,8 @@ int run(const PageRunnerOptions& opt) {
                {"print", funcs.print != nullptr},
                {"event", funcs.event != nullptr}};
   for (const auto& e : table) entries += std::string(" ") + e.name + (e.present ? "" : "=null");
-  say("NP_GetEntryPoints({size=0}) = %s; size=%u version=%u entries:%s", npErrorText(rc).c_str(),
-      funcs.size, funcs.version, entries.c_str());
+  say("NP_GetEntryPoints({size=%u, version=%u}) = %s; size=%u version=%u entries:%s", size,
+      played.tableVersion, npErrorText(rc).c_str(), funcs.size, funcs.version, entries.c_str());
   // Browsers refuse a plug-in whose NP_GetEntryPoints or initialization fails, and unload it.
   if (rc != NPERR_NO_ERROR) {
     complain("load error: NP_GetEntryPoints failed; the plug-in is not used");
@@ -552,27 +659,36 @@ int run(const PageRunnerOptions& opt) {
     ShowWindow(pageWindow, SW_SHOWNOACTIVATE);
     UpdateWindow(pageWindow);
     pumpMessages(0);
-    for (PageObject& o : objects) playObject(funcs, &o, pagePath, opt.ansiWindows);
+    uint32_t budget = opt.keepOpenMs > 0 ? opt.keepOpenMs : 1000;
+    for (PageObject& o : objects) playObject(funcs, &o, pagePath, opt.ansiWindows, budget);
     if (opt.keepOpenMs > 0) {
       say("keeping the page open for %u ms", opt.keepOpenMs);
       pumpMessages(opt.keepOpenMs);
     }
   }
 
+  bool destroyAfterFailedNew = opt.destroyAfterFailedNew || rules->destroyAfterFailedNew;
   for (PageObject& o : objects) {
-    if (o.created || (o.newCalled && opt.destroyAfterFailedNew)) destroyObject(funcs, &o);
+    if (o.created || (o.newCalled && destroyAfterFailedNew)) destroyObject(funcs, &o, opt.ansiWindows);
+    if (o.window) undoSubclass(o.window, o.number);
   }
+  for (PageObject& o : objects) checkWindowProcedure(o);
   for (PageObject& o : objects)
     if (o.window) DestroyWindow(o.window);
   if (pageWindow) DestroyWindow(pageWindow);
   pumpMessages(0);
 
-  rc = shutdown();
-  say("%s() = %s", names[2], npErrorText(rc).c_str());
-  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  if (shutdown) {
+    rc = shutdown();
+    say("%s() = %s", names[2], npErrorText(rc).c_str());
+    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  }
   BOOL freed = FreeLibrary(module);
   say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
       freed ? "TRUE" : "FALSE");
+  bool heapValid = HeapValidate(GetProcessHeap(), 0, nullptr) != 0;
+  say("process heap %s", heapValid ? "valid" : "CORRUPTED");
+  if (!heapValid) noteOutcome(EXIT_CALL_FAILED);
   return exitCode;
 }
 
@@ -591,6 +707,7 @@ int main(int argc, char** argv) {
     fputs(pageRunnerUsage(), stdout);
     return EXIT_ALL_OK;
   }
+  rules = &browserRules(opt.browser);
   if (!opt.whichType.empty()) return which(opt);
   int code = run(opt);
   if (!opt.closeWindowClass.empty()) closeWindowsOfClass(opt.closeWindowClass);

@@ -21,22 +21,27 @@ const char* pageRunnerUsage() {
   return "usage: pagerunner [options] MODULE.DLL PAGE.html\n"
          "       pagerunner [options] --discover PAGE.html\n"
          "       pagerunner [--browser FAMILY] --which MIME/TYPE\n"
-         "Loads the module as a browser would and plays the page's application/x-kvla\n"
-         "embeds (and their .kvl link files) through it, printing every call.\n"
-         "  --discover                  find the module as browsers do: the first key under\n"
-         "                              Software\\MozillaPlugins (HKCU, then HKLM, in this\n"
-         "                              program's registry view) whose module handles\n"
-         "                              application/x-kvla and can be loaded\n"
-         "  --browser gecko|netscape    how the entry points are looked up: gecko (default)\n"
-         "                              NP_GetEntryPoints, NP_Initialize, NP_Shutdown;\n"
-         "                              netscape also NP_PluginInit, NP_PluginShutdown\n"
+         "Loads the module as a browser of FAMILY would and plays the page's\n"
+         "application/x-kvla embeds and objects (and their .kvl link files) through it,\n"
+         "printing every call.\n"
+         "  --discover                  find the module as the browser family does (its\n"
+         "                              plugins folder, Software\\MozillaPlugins in this\n"
+         "                              program's registry view) and load the one it picks\n"
+         "  --browser FAMILY            gecko (default), chromium, webkit, opera, netscape:\n"
+         "                              that family's discovery, entry point names, table\n"
+         "                              and call habits (see docs/installing.md)\n"
+         "  --firefox-3.6               gecko: Firefox 3.6's smaller table, version 0\n"
+         "  --size0-table               hand NP_GetEntryPoints a table of size 0\n"
          "  --which MIME/TYPE           print the plug-in a browser would pick for the type\n"
          "                              and why each other candidate was passed over;\n"
          "                              reads the registry and files, loads nothing\n"
          "  --ansi-windows              plug-in windows of an ANSI window class\n"
          "                              (default: Unicode, as browsers use)\n"
          "  --destroy-after-failed-new  call NPP_Destroy also when NPP_New failed\n"
-         "  --keep-open MS              pump messages for MS milliseconds before teardown\n"
+         "                              (gecko and chromium always do)\n"
+         "  --keep-open MS              pump messages for MS milliseconds before teardown;\n"
+         "                              also how long refused link-file data is delivered\n"
+         "                              again (default 1000)\n"
          "  --close-window CLASS        at the end, close the top-level windows of CLASS\n"
          "                              and wait for their programs to exit\n"
          "  --help                      this text\n"
@@ -82,11 +87,15 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       o.ansiWindows = true;
     } else if (name == "--destroy-after-failed-new") {
       o.destroyAfterFailedNew = true;
+    } else if (name == "--firefox-3.6") {
+      o.firefox36Table = true;
+    } else if (name == "--size0-table") {
+      o.sizeZeroTable = true;
     } else if (name == "--discover") {
       o.discover = true;
     } else if (name == "--browser") {
       if (!parseBrowserFamily(value, &o.browser)) {
-        *error = "bad value for --browser: \"" + value + "\" (gecko or netscape)";
+        *error = "bad value for --browser: \"" + value + "\" (gecko, chromium, webkit, opera, netscape)";
         return false;
       }
     } else if (name == "--which") {

@@ -4,14 +4,6 @@
 
 namespace {
 
-const EntryPointLookup GECKO_LOOKUPS[ENTRY_POINT_COUNT] = {
-    {"NP_GetEntryPoints", nullptr}, {"NP_Initialize", nullptr}, {"NP_Shutdown", nullptr}};
-// "We'll accept either name": the names of the day first.
-const EntryPointLookup NETSCAPE_LOOKUPS[ENTRY_POINT_COUNT] = {
-    {"NP_GetEntryPoints", nullptr},
-    {"NP_PluginInit", "NP_Initialize"},
-    {"NP_PluginShutdown", "NP_Shutdown"}};
-
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool sameTextIgnoringCase(const std::string& a, const std::string& b) {
@@ -47,30 +39,6 @@ bool exports(const PeImageFacts& image, const char* name) {
 
 }  // namespace
 
-bool parseBrowserFamily(const std::string& text, BrowserFamily* out) {
-  if (text == "gecko") {
-    *out = BrowserFamily::Gecko;
-    return true;
-  }
-  if (text == "netscape") {
-    *out = BrowserFamily::Netscape;
-    return true;
-  }
-  return false;
-}
-
-const char* browserFamilyName(BrowserFamily family) {
-  return family == BrowserFamily::Gecko ? "gecko" : "netscape";
-}
-
-const EntryPointLookup* entryPointLookups(BrowserFamily family) {
-  return family == BrowserFamily::Gecko ? GECKO_LOOKUPS : NETSCAPE_LOOKUPS;
-}
-
-std::string lookupText(const EntryPointLookup& lookup) {
-  return lookup.second ? std::string(lookup.first) + " or " + lookup.second : lookup.first;
-}
-
 bool typeListHas(const std::string& list, const std::string& type) {
   return typeIndex(list, type) >= 0;
 }
@@ -82,21 +50,40 @@ std::string extensionsForType(const std::string& mimeTypes, const std::string& f
   return at >= 0 && static_cast<size_t>(at) < extents.size() ? extents[at] : std::string();
 }
 
-std::string skipReason(const CandidateFacts& facts, BrowserFamily family, uint16_t ownMachine,
-                       const std::string& type) {
+std::string skipReason(const CandidateFacts& facts, const BrowserFamilyRules& rules,
+                       uint16_t ownMachine, const std::string& type) {
   if (!facts.hasPath) return "no Path value";
+  if (!facts.pathRegSz && rules.pathUse == PathUse::FileRegSzOnly)
+    return "Path is not a REG_SZ value";
+  if (!facts.nameSkip.empty()) return facts.nameSkip;
   if (!facts.fileFound) return "missing file";
   if (!facts.readable) return "file cannot be read";
   if (!facts.isImage) return facts.imageError;
   if (facts.image.machine != ownMachine)
     return "wrong bitness: " + peMachineName(facts.image.machine) + " module, " +
            peMachineName(ownMachine) + " browser";
-  if (!facts.keyListsType && !facts.resourceListsType)
-    return "MIME type absent: " + type + " is in neither the key's MimeTypes nor the module's version resource";
-  const EntryPointLookup* lookups = entryPointLookups(family);
+  std::string strings;  // what the version resource lacks, for the type
+  if (!facts.versionBlockFound)
+    strings = rules.versionBlock == VersionBlock::FirstTranslation
+                  ? "no version resource with a \\VarFileInfo\\Translation entry"
+                  : "no version block 040904E4";
+  else if (rules.needsProductAndDescription && !facts.hasProductName)
+    return "no ProductName in the version resource";
+  else if (rules.needsProductAndDescription && !facts.hasFileDescription)
+    return "no FileDescription in the version resource";
+  else if (!facts.hasMimeType || facts.mimeTypes.empty())
+    strings = "no MIMEType in the version resource";
+  else if (!typeListHas(facts.mimeTypes, type))
+    strings = "MIME type absent: " + type + " is not in the module's MIMEType";
+  if (!strings.empty() && facts.keyListsType)
+    return "MIME type absent: " + type + " only in the key's MimeTypes, which no browser reads (" +
+           strings + ")";
+  if (!strings.empty()) return strings;
   for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
-    if (!exports(facts.image, lookups[i].first) && !exports(facts.image, lookups[i].second))
-      return "no entry point " + lookupText(lookups[i]);
+    const EntryPointLookup& l = rules.lookups[i];
+    if (i == 2 && rules.shutdownOptional) continue;
+    if (!exports(facts.image, l.first) && !exports(facts.image, l.second))
+      return "no entry point " + lookupText(l);
   }
   return "";
 }

@@ -6,28 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/pagerunner/browser_family.h"
 #include "tools/pagerunner/pe_image.h"
-
-enum class BrowserFamily {
-  Gecko,     // Firefox 3.6 on, the UXP browsers, Chromium: NP_Initialize and NP_Shutdown only
-  Netscape,  // Netscape and early Gecko: NP_PluginInit or NP_Initialize, and so on
-};
-
-// "gecko" or "netscape".
-bool parseBrowserFamily(const std::string& text, BrowserFamily* out);
-const char* browserFamilyName(BrowserFamily family);
-
-// One entry point as a family looks it up: the export names it accepts, in the order it
-// tries them (`second` null: no alternative).
-struct EntryPointLookup {
-  const char* first;
-  const char* second;
-};
-const int ENTRY_POINT_COUNT = 3;  // NP_GetEntryPoints, initialize, shutdown
-const EntryPointLookup* entryPointLookups(BrowserFamily family);
-
-// "NP_Initialize" or "NP_PluginInit or NP_Initialize".
-std::string lookupText(const EntryPointLookup& lookup);
 
 // Whether `list`, MIME types separated by '|' as in a version resource's MIMEType, holds
 // `type` (ASCII letters compared without case).
@@ -38,20 +18,25 @@ bool typeListHas(const std::string& list, const std::string& type);
 std::string extensionsForType(const std::string& mimeTypes, const std::string& fileExtents,
                               const std::string& type);
 
-// What is known about one registered plug-in.
+// What is known about one file a browser family found, as that family reads it.
 struct CandidateFacts {
-  bool hasPath = false;      // the key has a Path value
+  bool hasPath = false;      // the key has a Path value (or the file came from a folder)
+  bool pathRegSz = true;     // ... stored as REG_SZ
+  std::string nameSkip;      // why its file name is passed over (folder scans); empty: taken
   bool fileFound = false;    // Path names an existing file
   bool readable = true;      // the file could be read
   bool isImage = false;      // ... and is a PE image; `image` holds its facts
   std::string imageError;
   PeImageFacts image;
-  bool keyListsType = false;       // MimeTypes\<type> exists under the key
-  bool resourceListsType = false;  // the version resource's MIMEType lists the type
+  bool keyListsType = false;      // MimeTypes\<type> exists under the key (no browser reads it)
+  bool versionBlockFound = false; // the StringFileInfo block the family reads exists
+  bool hasMimeType = false;       // the block has a MIMEType string
+  std::string mimeTypes;          // ... its text
+  bool hasProductName = false, hasFileDescription = false;
 };
 
-// Why a browser of `family`, itself built for `ownMachine`, passes over the candidate for
-// `type`; empty when it would load it. Checked in this order: path, file, bitness, type,
-// entry points.
-std::string skipReason(const CandidateFacts& facts, BrowserFamily family, uint16_t ownMachine,
-                       const std::string& type);
+// Why a browser of the family, itself built for `ownMachine`, passes over the candidate for
+// `type`; empty when it would load it. Checked in this order: path, name, file, bitness,
+// version strings, type, entry points.
+std::string skipReason(const CandidateFacts& facts, const BrowserFamilyRules& rules,
+                       uint16_t ownMachine, const std::string& type);

@@ -1,0 +1,87 @@
+#include "tools/pagerunner/browser_family.h"
+
+#include <algorithm>
+
+namespace {
+
+const BrowserFamilyRules* const ALL[] = {&GECKO_RULES, &CHROMIUM_RULES, &WEBKIT_RULES,
+                                         &OPERA_RULES, &NETSCAPE_RULES};
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool endsWithDll(const std::string& s) {
+  size_t n = s.size();
+  return n >= 4 && s[n - 4] == '.' && lower(s[n - 3]) == 'd' && lower(s[n - 2]) == 'l' &&
+         lower(s[n - 1]) == 'l';
+}
+
+}  // namespace
+
+const BrowserFamilyRules& browserRules(BrowserFamily family) {
+  for (const BrowserFamilyRules* r : ALL)
+    if (r->family == family) return *r;
+  return GECKO_RULES;
+}
+
+bool parseBrowserFamily(const std::string& text, BrowserFamily* out) {
+  for (const BrowserFamilyRules* r : ALL) {
+    if (text == r->name) {
+      *out = r->family;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* browserFamilyName(BrowserFamily family) { return browserRules(family).name; }
+
+const char* registryOrderText(RegistryOrder order) {
+  switch (order) {
+    case RegistryOrder::UserThenMachine: return "HKCU then HKLM";
+    case RegistryOrder::MachineThenUser: return "HKLM then HKCU";
+    case RegistryOrder::SortedPaths: return "HKCU and HKLM as one sorted set of paths";
+  }
+  return "";
+}
+
+std::string lookupText(const EntryPointLookup& lookup) {
+  return lookup.second ? std::string(lookup.first) + " or " + lookup.second : lookup.first;
+}
+
+std::string pluginsFolderNameSkip(const BrowserFamilyRules& rules, const std::string& name) {
+  if (rules.foldersTakeAnyDll) return endsWithDll(name) ? "" : "not named *.dll";
+  bool np = name.size() >= 2 && lower(name[0]) == 'n' && lower(name[1]) == 'p';
+  return np && endsWithDll(name) ? "" : "not named np*.dll";
+}
+
+std::vector<RegisteredPath> inReadingOrder(const BrowserFamilyRules& rules,
+                                           const std::vector<RegisteredPath>& user,
+                                           const std::vector<RegisteredPath>& machine) {
+  std::vector<RegisteredPath> out;
+  const std::vector<RegisteredPath>& first = rules.order == RegistryOrder::MachineThenUser ? machine : user;
+  const std::vector<RegisteredPath>& second = &first == &user ? machine : user;
+  out.insert(out.end(), first.begin(), first.end());
+  out.insert(out.end(), second.begin(), second.end());
+  if (rules.order != RegistryOrder::SortedPaths) return out;
+  std::vector<RegisteredPath> sorted;
+  for (const RegisteredPath& p : out) {
+    if (p.path.empty()) continue;
+    bool seen = false;
+    for (const RegisteredPath& q : sorted) seen = seen || q.path == p.path;
+    if (!seen) sorted.push_back(p);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const RegisteredPath& a, const RegisteredPath& b) { return a.path < b.path; });
+  return sorted;
+}
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+uint16_t tableSize(const BrowserFamilyRules& rules, size_t pointerSize) {
+  // Two 16-bit fields, padded to a pointer's alignment, then the entries.
+  size_t header = pointerSize > 4 ? pointerSize : 4;
+  return static_cast<uint16_t>(header + pointerSize * static_cast<size_t>(rules.tableEntries));
+}

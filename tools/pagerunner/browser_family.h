@@ -1,0 +1,111 @@
+// What one browser family does towards an NPAPI plug-in on Windows: how it finds the module
+// (registry keys, folders, file names, version resource, entry points), the table it hands
+// to NP_GetEntryPoints, and its call habits. One file per family (browser_gecko.cpp, ...)
+// holds its rules as data; pagerunner's discovery and page player read them. Pure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class BrowserFamily { Gecko, Chromium, WebKit, Opera, Netscape };
+
+// What a family makes of MozillaPlugins\*\Path.
+enum class PathUse {
+  FolderScanned,  // cut to its folder; the folder's files are candidates (Gecko)
+  File,           // the file itself
+  FileRegSzOnly,  // the file itself, and only when the value is REG_SZ (WebKit)
+};
+
+// In which order the registry's keys are read.
+enum class RegistryOrder {
+  UserThenMachine,  // HKCU, then HKLM
+  MachineThenUser,  // HKLM, then HKCU
+  SortedPaths,      // both gathered into one sorted set of paths (Chromium)
+};
+
+// Which StringFileInfo block of the version resource is read.
+enum class VersionBlock {
+  Fixed040904E4,     // always "040904E4"
+  FirstTranslation,  // the first \VarFileInfo\Translation entry; none: not a plug-in
+};
+
+// One entry point as a family looks it up: the export names it accepts, in the order it
+// tries them (`second` null: no alternative).
+struct EntryPointLookup {
+  const char* first;
+  const char* second;
+};
+const int ENTRY_POINT_COUNT = 3;  // NP_GetEntryPoints, initialize, shutdown
+
+struct BrowserFamilyRules {
+  BrowserFamily family;
+  const char* name;      // as given to --browser
+  const char* browsers;  // the browsers it stands for
+  // Discovery.
+  PathUse pathUse;
+  RegistryOrder order;
+  bool foldersTakeAnyDll;   // plugins folders: any *.dll (else np*.dll only)
+  VersionBlock versionBlock;
+  bool needsProductAndDescription;  // ProductName and FileDescription must be present
+  EntryPointLookup lookups[ENTRY_POINT_COUNT];
+  bool shutdownOptional;  // NP_Shutdown is called when present, not required
+  // The table handed to NP_GetEntryPoints: zeroed, `size` of this many entries after
+  // the two 16-bit fields, `version` as given.
+  int tableEntries;
+  uint16_t tableVersion;
+  // Call habits.
+  int setWindowCalls;              // NPP_SetWindow calls with the same window (reflows, moves)
+  bool movesBetweenSetWindows;     // each repeated call moves the window by a pixel
+  bool subclassesAfterSetWindow;   // its own procedure goes over the plug-in's after each
+  bool nullWindowBeforeDestroy;    // NPP_SetWindow with window NULL right before NPP_Destroy
+  bool destroyWithoutSave;         // NPP_Destroy(npp, NULL)
+  bool destroyAfterFailedNew;      // NPP_Destroy also when NPP_New failed
+  bool paramSeparator;             // <param>s after a "PARAM" name with a NULL value
+  bool srcForObjectData;           // an upper-case SRC for <object data=...>
+  bool emptySavedData;             // NPP_New gets a non-NULL, empty NPSavedData
+  uint32_t redeliverMs;            // after NPP_Write returned 0, the same bytes again after this
+  bool writesPastReady;            // NPP_Write may carry more than NPP_WriteReady allowed
+};
+
+extern const BrowserFamilyRules GECKO_RULES;
+extern const BrowserFamilyRules CHROMIUM_RULES;
+extern const BrowserFamilyRules WEBKIT_RULES;
+extern const BrowserFamilyRules OPERA_RULES;
+extern const BrowserFamilyRules NETSCAPE_RULES;
+
+const BrowserFamilyRules& browserRules(BrowserFamily family);
+
+// "gecko", "chromium", "webkit", "opera" or "netscape".
+bool parseBrowserFamily(const std::string& text, BrowserFamily* out);
+const char* browserFamilyName(BrowserFamily family);
+const char* registryOrderText(RegistryOrder order);
+
+// "NP_Initialize" or "NP_PluginInit or NP_Initialize".
+std::string lookupText(const EntryPointLookup& lookup);
+
+// Why a Gecko-family browser passes over a file it found in a scanned folder (the name
+// only, letters compared without case); empty when the name is one it loads.
+std::string geckoFileNameSkip(const std::string& fileName);
+
+// Why a family passes over a file in a plugins folder by its name; empty when it takes it.
+std::string pluginsFolderNameSkip(const BrowserFamilyRules& rules, const std::string& fileName);
+
+// One Path read from the registry.
+struct RegisteredPath {
+  std::string key;   // e.g. HKLM\Software\MozillaPlugins\@kelvora.com/ZUROV
+  std::string path;  // expanded; empty when the key has no usable Path
+  bool regSz = true; // stored as REG_SZ (not REG_EXPAND_SZ)
+};
+
+// The keys in the order the family reads them. SortedPaths: one entry per distinct path,
+// sorted by path (the first key of a path names it); keys without a path are left out.
+std::vector<RegisteredPath> inReadingOrder(const BrowserFamilyRules& rules,
+                                           const std::vector<RegisteredPath>& user,
+                                           const std::vector<RegisteredPath>& machine);
+
+// The folder of a path (up to its last '\' or '/'), empty when it has none.
+std::string folderOf(const std::string& path);
+
+// The table size the family hands over on a machine with `pointerSize`-byte pointers.
+uint16_t tableSize(const BrowserFamilyRules& rules, size_t pointerSize);
