@@ -440,7 +440,7 @@ void destroyObject(const NPPluginFuncs& f, PageObject* o, bool ansi) {
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
 }
 
-// After teardown every plug-in window must have its class's procedure again: one left to
+// After NP_Shutdown every plug-in window must have its class's procedure again: one left to
 // the module would run unmapped code once it is unloaded.
 void checkWindowProcedure(const PageObject& o) {
   if (!o.window) return;
@@ -672,10 +672,6 @@ int run(const PageRunnerOptions& opt) {
     if (o.created || (o.newCalled && destroyAfterFailedNew)) destroyObject(funcs, &o, opt.ansiWindows);
     if (o.window) undoSubclass(o.window, o.number);
   }
-  for (PageObject& o : objects) checkWindowProcedure(o);
-  for (PageObject& o : objects)
-    if (o.window) DestroyWindow(o.window);
-  if (pageWindow) DestroyWindow(pageWindow);
   pumpMessages(0);
 
   if (shutdown) {
@@ -683,6 +679,13 @@ int run(const PageRunnerOptions& opt) {
     say("%s() = %s", names[2], npErrorText(rc).c_str());
     if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   }
+  // Checked once the module has shut down, with the windows still alive, the hardest case: a
+  // plug-in may stay in a window's chain under the browser's procedure until then.
+  for (PageObject& o : objects) checkWindowProcedure(o);
+  for (PageObject& o : objects)
+    if (o.window) DestroyWindow(o.window);
+  if (pageWindow) DestroyWindow(pageWindow);
+  pumpMessages(0);
   BOOL freed = FreeLibrary(module);
   say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
       freed ? "TRUE" : "FALSE");
