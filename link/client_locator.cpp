@@ -81,6 +81,17 @@ bool writeStoredCommand(HKEY key) {
                                         lstrlenA(launchCommand)) == ERROR_SUCCESS;
 }
 
+// The current user's key in *own, opened at most once (with `create`, created when absent);
+// null when it cannot be had. Only read, it is not created: no empty key is left behind.
+HKEY userKey(HKEY* own, bool create) {
+  if (*own == nullptr) {
+    LONG status = create ? RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, own)
+                         : RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, own);
+    if (status != ERROR_SUCCESS) *own = nullptr;
+  }
+  return *own;
+}
+
 }  // namespace
 
 HWND findLinkWindow() {
@@ -115,18 +126,14 @@ void configureLaunchCommand() {
   HKEY shared = nullptr, own = nullptr;
   if (RegCreateKeyA(HKEY_USERS, LAUNCH_COMMAND_KEY, &shared) != ERROR_SUCCESS) {
     shared = nullptr;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS) {
+    if (userKey(&own, true) == nullptr) {
       MessageBoxA(nullptr, "Unable to Create Key!", MODULE_CAPTION, MB_ICONWARNING | MB_OK);
       return;
     }
   }
 
   readStoredCommand(shared);
-  if (launchCommand[0] == '\0') {
-    if (own == nullptr && RegOpenKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS)
-      own = nullptr;
-    readStoredCommand(own);
-  }
+  if (launchCommand[0] == '\0') readStoredCommand(userKey(&own, false));
 
   if (launchCommand[0] == '\0') {
     char directory[sizeof launchCommand];
@@ -143,11 +150,7 @@ void configureLaunchCommand() {
 
   // Written on every path, an empty command included, so the registry always holds it: to
   // the default user's key, else (a read-only key refuses the write) to the user's own.
-  if (!writeStoredCommand(shared)) {
-    if (own == nullptr && RegCreateKeyA(HKEY_CURRENT_USER, LAUNCH_COMMAND_USER_KEY, &own) != ERROR_SUCCESS)
-      own = nullptr;
-    writeStoredCommand(own);
-  }
+  if (!writeStoredCommand(shared)) writeStoredCommand(userKey(&own, true));
   if (shared) RegCloseKey(shared);
   if (own) RegCloseKey(own);
 }

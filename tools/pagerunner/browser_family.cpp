@@ -7,15 +7,21 @@ namespace {
 const BrowserFamilyRules* const ALL[] = {&GECKO_RULES, &CHROMIUM_RULES, &WEBKIT_RULES,
                                          &OPERA_RULES, &NETSCAPE_RULES};
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool endsWithDll(const std::string& s) {
-  size_t n = s.size();
-  return n >= 4 && s[n - 4] == '.' && lower(s[n - 3]) == 'd' && lower(s[n - 2]) == 'l' &&
-         lower(s[n - 1]) == 'l';
+  return s.size() >= 4 && asciiLowerCase(s.substr(s.size() - 4)) == ".dll";
 }
 
 }  // namespace
+
+std::string asciiLowerCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool namedNpDll(const std::string& fileName) {
+  return asciiLowerCase(fileName.substr(0, 2)) == "np" && endsWithDll(fileName);
+}
 
 const BrowserFamilyRules& browserRules(BrowserFamily family) {
   for (const BrowserFamilyRules* r : ALL)
@@ -50,8 +56,7 @@ std::string lookupText(const EntryPointLookup& lookup) {
 
 std::string pluginsFolderNameSkip(const BrowserFamilyRules& rules, const std::string& name) {
   if (rules.foldersTakeAnyDll) return endsWithDll(name) ? "" : "not named *.dll";
-  bool np = name.size() >= 2 && lower(name[0]) == 'n' && lower(name[1]) == 'p';
-  return np && endsWithDll(name) ? "" : "not named np*.dll";
+  return namedNpDll(name) ? "" : "not named np*.dll";
 }
 
 std::vector<RegisteredPath> inReadingOrder(const BrowserFamilyRules& rules,

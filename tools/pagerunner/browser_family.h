@@ -88,6 +88,12 @@ std::string lookupText(const EntryPointLookup& lookup);
 // only, letters compared without case); empty when the name is one it loads.
 std::string geckoFileNameSkip(const std::string& fileName);
 
+// `text` with A..Z folded to a..z: browsers compare file and attribute names that way.
+std::string asciiLowerCase(std::string text);
+
+// Whether a file name reads np*.dll, letters compared without case.
+bool namedNpDll(const std::string& fileName);
+
 // Why a family passes over a file in a plugins folder by its name; empty when it takes it.
 std::string pluginsFolderNameSkip(const BrowserFamilyRules& rules, const std::string& fileName);
 

@@ -8,18 +8,6 @@
 // delivered again every 100 ms, and writes larger than NPP_WriteReady allowed.
 #include "tools/pagerunner/browser_family.h"
 
-namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool startsNoCase(const std::string& s, const char* prefix) {
-  for (size_t i = 0; prefix[i]; ++i)
-    if (i >= s.size() || lower(s[i]) != prefix[i]) return false;
-  return true;
-}
-
-}  // namespace
-
 const BrowserFamilyRules GECKO_RULES = {
     BrowserFamily::Gecko, "gecko", "Firefox 3.6 to 52 ESR, SeaMonkey, Pale Moon, Basilisk",
     PathUse::FolderScanned, RegistryOrder::UserThenMachine, false, VersionBlock::Fixed040904E4,
@@ -30,11 +18,10 @@ const BrowserFamilyRules GECKO_RULES = {
     3, false, true, false, true, true, true, true, false, 100, true};
 
 std::string geckoFileNameSkip(const std::string& name) {
-  size_t n = name.size();
-  bool dll = n >= 4 && lower(name[n - 4]) == '.' && lower(name[n - 3]) == 'd' &&
-             lower(name[n - 2]) == 'l' && lower(name[n - 1]) == 'l';
-  if (!startsNoCase(name, "np") || !dll) return "not named np*.dll";
-  if (n < 7) return "name shorter than 7 characters";
-  if (startsNoCase(name, "npoji") || startsNoCase(name, "npjava")) return "a Java plug-in name (npoji*, npjava*)";
+  if (!namedNpDll(name)) return "not named np*.dll";
+  if (name.size() < 7) return "name shorter than 7 characters";
+  std::string lowered = asciiLowerCase(name);
+  if (lowered.compare(0, 5, "npoji") == 0 || lowered.compare(0, 6, "npjava") == 0)
+    return "a Java plug-in name (npoji*, npjava*)";
   return "";
 }

@@ -229,12 +229,6 @@ int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
   return n >= 1 && n <= 4000 ? n : fallback;
 }
 
-std::string lowerCase(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // argn/argv: the attributes with lower-case names (values as UTF-8, as the page's text
 // was decoded), Gecko's SRC for <object data>, then the <param>s: after a "PARAM" entry
 // with a NULL value where the family puts one, else those whose name no attribute has.
@@ -242,7 +236,7 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->number = number;
   o->embed = std::move(element.element);
   o->npp.ndata = o;
-  for (const HtmlAttribute& a : o->embed.attributes) o->args.push_back({lowerCase(a.name), a.value});
+  for (const HtmlAttribute& a : o->embed.attributes) o->args.push_back({asciiLowerCase(a.name), a.value});
   const std::string* data = findAttribute(o->embed, "data");
   if (rules->srcForObjectData && o->embed.name == "object" && data && !findAttribute(o->embed, "src"))
     o->args.push_back({"SRC", *data});
