@@ -8,7 +8,6 @@
 // file, browser_FAMILY.cpp, behind BrowserHabits.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,9 +18,12 @@
 #include "tools/pagerunner/browser_window.h"
 #include "tools/pagerunner/call_log.h"
 #include "tools/pagerunner/html_embeds.h"
+#include "tools/pagerunner/page_calls.h"
 #include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/page_window.h"
 #include "tools/pagerunner/pagerunner_options.h"
 #include "tools/pagerunner/plugin_discovery.h"
+#include "tools/pagerunner/run_report.h"
 
 namespace {
 
@@ -29,60 +31,7 @@ typedef NPError(NP_OSCALL* GetEntryPointsFunc)(NPPluginFuncs*);
 typedef NPError(NP_OSCALL* InitializeFunc)(NPNetscapeFuncs*);
 typedef NPError(NP_OSCALL* ShutdownFunc)();
 
-// Stream types beyond those the module's header declares.
-const uint16_t STREAM_AS_FILE = 3;
-const uint16_t STREAM_AS_FILE_ONLY = 4;
-
-// Exit codes.
-const int EXIT_ALL_OK = 0;
-const int EXIT_CALL_FAILED = 1;
-const int EXIT_LOAD_ERROR = 2;
-const int EXIT_NO_PLUGIN = 3;
-
 const int MARGIN = 8;
-const int DEFAULT_WIDTH = 320;
-const int DEFAULT_HEIGHT = 60;
-const size_t MAX_LINK_FILE = 16u << 20;  // a link file is a few dozen bytes
-
-int exitCode = EXIT_ALL_OK;
-bool pageClosed = false;
-
-void noteOutcome(int code) {
-  if (code > exitCode) exitCode = code;
-}
-
-// One line on stdout, flushed at once so that it interleaves with other programs' output.
-void say(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vprintf(format, args);
-  va_end(args);
-  fputc('\n', stdout);
-  fflush(stdout);
-}
-
-// A load or usage problem: one line on stderr naming it.
-void complain(const std::string& text) {
-  fflush(stdout);
-  fprintf(stderr, "pagerunner: %s\n", text.c_str());
-  fflush(stderr);
-}
-
-std::string hex(uintptr_t value) {
-  char buf[32];
-  snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value));
-  return buf;
-}
-
-std::string hwndText(HWND h) { return hex(reinterpret_cast<uintptr_t>(h)); }
-
-std::string systemErrorText(DWORD error) {
-  char buf[256] = "";
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           error, 0, buf, sizeof buf, nullptr);
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == ' ')) buf[--n] = 0;
-  return "error " + std::to_string(error) + (n ? ": " + std::string(buf) : std::string());
-}
 
 template <typename F>
 F asFunction(FARPROC p) {
@@ -113,98 +62,7 @@ std::string fullPath(const std::string& path) {
   return n > 0 && n < sizeof buf ? std::string(buf, n) : path;
 }
 
-// ---- Windows of the page --------------------------------------------------------------
-
-const wchar_t* const PAGE_CLASS = L"PageRunnerPage";
-const wchar_t* const OBJECT_CLASS_W = L"PageRunnerObjectW";
-const char* const OBJECT_CLASS_A = "PageRunnerObjectA";
-
-LRESULT CALLBACK pageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_CLOSE) {  // the person is done looking; teardown follows in main
-    pageClosed = true;
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-// The page's own procedure for plug-in windows: draws a frame and says that WM_PAINT
-// arrived, so the trace shows paints passing through whatever the module installed.
-LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT) {
-    int number = static_cast<int>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    say("[%d] WM_PAINT reached the page's window procedure (%s)", number, hwndText(hwnd).c_str());
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT r;
-    GetClientRect(hwnd, &r);
-    FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    char label[64];
-    snprintf(label, sizeof label, " [%d] application/x-kvla", number);
-    SetBkMode(dc, TRANSPARENT);
-    TextOutA(dc, 4, 4, label, static_cast<int>(strlen(label)));
-    EndPaint(hwnd, &ps);
-    return 0;
-  }
-  return unicode ? DefWindowProcW(hwnd, msg, wParam, lParam)
-                 : DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-LRESULT CALLBACK objectProcW(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(true, h, m, w, l); }
-LRESULT CALLBACK objectProcA(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(false, h, m, w, l); }
-
-bool registerClasses() {
-  HINSTANCE self = GetModuleHandleW(nullptr);
-  WNDCLASSW page = {};
-  page.lpfnWndProc = pageProc;
-  page.hInstance = self;
-  page.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  page.lpszClassName = PAGE_CLASS;
-  WNDCLASSW objW = {};
-  objW.lpfnWndProc = objectProcW;
-  objW.hInstance = self;
-  objW.lpszClassName = OBJECT_CLASS_W;
-  WNDCLASSA objA = {};
-  objA.lpfnWndProc = objectProcA;
-  objA.hInstance = self;
-  objA.lpszClassName = OBJECT_CLASS_A;
-  return RegisterClassW(&page) && RegisterClassW(&objW) && RegisterClassA(&objA);
-}
-
-// Dispatches this thread's messages; with `ms` > 0 keeps doing so for that long or until
-// the page window is closed.
-void pumpMessages(DWORD ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    DWORD elapsed = GetTickCount() - start;
-    if (ms == 0 || elapsed >= ms || pageClosed) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-  }
-}
-
 // ---- The objects of the page ------------------------------------------------------------
-
-}  // namespace
-
-struct PageObject {
-  int number = 0;  // 1-based, document order
-  HtmlStartTag embed;  // the <embed> or <object>
-  std::vector<NewArgument> args;  // argn/argv as the family passes them; own the texts
-  std::vector<char*> argn, argv;
-  NPP_t npp = {};
-  HWND window = nullptr;
-  int x = 0, y = 0, width = DEFAULT_WIDTH, height = DEFAULT_HEIGHT;
-  bool newCalled = false;
-  bool created = false;  // NPP_New succeeded
-};
-
-namespace {
 
 // A width or height attribute in pixels, when it is a plain number in a sane range.
 int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
@@ -235,152 +93,6 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->width = sizeAttribute(o->embed, "width", DEFAULT_WIDTH);
   o->height = sizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
 }
-
-char mimeType[] = "application/x-kvla";
-
-std::string argumentList(const PageObject& o) {
-  std::string out = "{";
-  for (size_t i = 0; i < o.args.size(); ++i) {
-    if (i) out += ", ";
-    out += o.args[i].name + "=" + (o.args[i].nullValue ? std::string("NULL") : quotedText(o.args[i].value));
-  }
-  return out + "}";
-}
-
-// The page towards the family's habits: each call to the module, printed with its result.
-class Page final : public PageCalls {
- public:
-  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs) : opt_(opt), f_(funcs) {}
-
-  const PageRunnerOptions& options() const override { return opt_; }
-
-  bool newInstance(PageObject* o, bool emptySavedData) override {
-    int16_t argc = static_cast<int16_t>(o->args.size());
-    o->newCalled = true;
-    NPSavedData empty = {0, nullptr};
-    NPError rc = f_.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
-                         emptySavedData ? &empty : nullptr);
-    ::say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
-        o->number, argc, argumentList(*o).c_str(), emptySavedData ? "{len=0, buf=NULL}" : "NULL",
-        npErrorText(rc).c_str());
-    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-    return rc == NPERR_NO_ERROR;
-  }
-
-  bool setWindow(PageObject* o, bool nullWindow) override {
-    if (!f_.setwindow) return false;
-    HWND window = nullWindow ? nullptr : o->window;
-    NPWindow w = {};
-    w.window = window;
-    w.x = o->x;
-    w.y = o->y;
-    w.width = static_cast<uint32_t>(o->width);
-    w.height = static_cast<uint32_t>(o->height);
-    w.clipRect.right = static_cast<uint16_t>(o->width);
-    w.clipRect.bottom = static_cast<uint16_t>(o->height);
-    w.type = NPWindowTypeWindow;
-    NPError rc = f_.setwindow(&o->npp, &w);
-    ::say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
-        o->number, o->number, window ? hwndText(window).c_str() : "NULL",
-        opt_.ansiWindows ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height,
-        npErrorText(rc).c_str());
-    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-    return true;
-  }
-
-  void moveWindowByOnePixel(PageObject* o) override {
-    ++o->x;
-    ++o->y;
-    MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
-  }
-
-  // The browser's procedure over the module's (browser_window.cpp).
-  void subclassWindow(PageObject* o) override {
-    LONG_PTR replaced = subclassPluginWindow(o->window);
-    if (replaced)
-      ::say("[%d] browser procedure installed over %s", o->number,
-          hex(static_cast<uintptr_t>(replaced)).c_str());
-  }
-
-  void destroy(PageObject* o, bool withoutSave) override {
-    NPSavedData* saved = nullptr;
-    NPError rc = f_.destroy(&o->npp, withoutSave ? nullptr : &saved);
-    ::say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number, withoutSave ? "NULL" : "&save",
-        npErrorText(rc).c_str(), saved ? ", saved data returned" : "");
-    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-  }
-
-  int32_t writeReady(PageObject* o) override {
-    int32_t ready = f_.writeready(&o->npp, stream_);
-    ::say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
-    return ready;
-  }
-
-  int32_t write(PageObject* o, size_t offset, int32_t len) override {
-    int32_t taken = f_.write(&o->npp, stream_, static_cast<int32_t>(offset), len, &(*data_)[offset]);
-    ::say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
-        static_cast<unsigned>(offset), len, taken);
-    return taken;
-  }
-
-  void say(PageObject* o, const std::string& line) override {
-    ::say("[%d] %s", o->number, line.c_str());
-  }
-  void pumpMessages(uint32_t ms) override { ::pumpMessages(ms); }
-  bool pageClosed() const override { return ::pageClosed; }
-  uint32_t milliseconds() const override { return GetTickCount(); }
-  void sleep(uint32_t ms) override { Sleep(ms); }
-
-  // NPP_NewStream, the family's delivery, NPP_StreamAsFile when asked for, NPP_DestroyStream.
-  void streamLinkFile(PageObject* o, const std::string& path) {
-    std::vector<char> data;
-    if (!readFile(path, &data, MAX_LINK_FILE)) {
-      complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
-      noteOutcome(EXIT_LOAD_ERROR);
-      return;
-    }
-    if (!f_.newstream || !f_.writeready || !f_.write || !f_.destroystream) {
-      ::say("[%d] link file %s not streamed: the module has no stream entry points", o->number,
-            path.c_str());
-      noteOutcome(EXIT_CALL_FAILED);
-      return;
-    }
-    std::string url = fileUrlForPath(path);
-    NPStream stream = {};
-    stream.url = url.c_str();
-    stream.end = static_cast<uint32_t>(data.size());
-    uint16_t stype = NP_NORMAL;
-    NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
-    ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
-          o->number, o->number, mimeType, quotedText(url).c_str(), stream.end,
-          npErrorText(rc).c_str(), streamTypeName(stype));
-    if (rc != NPERR_NO_ERROR) {
-      noteOutcome(EXIT_CALL_FAILED);
-      return;
-    }
-    stream_ = &stream;
-    data_ = &data;
-    NPReason reason = stype == STREAM_AS_FILE_ONLY ? REASON_DONE : rules->habits->deliver(*this, o, data.size());
-    stream_ = nullptr;
-    data_ = nullptr;
-    if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
-    if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
-        f_.asfile) {
-      f_.asfile(&o->npp, &stream, path.c_str());
-      ::say("[%d] NPP_StreamAsFile(npp%d, %s)", o->number, o->number, quotedText(path).c_str());
-    }
-    rc = f_.destroystream(&o->npp, &stream, reason);
-    ::say("[%d] NPP_DestroyStream(npp%d, %s) = %s", o->number, o->number, npReasonName(reason),
-          npErrorText(rc).c_str());
-    if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-  }
-
- private:
-  const PageRunnerOptions& opt_;
-  const NPPluginFuncs& f_;
-  NPStream* stream_ = nullptr;             // the stream being delivered
-  std::vector<char>* data_ = nullptr;  // its file's bytes
-};
 
 // One object's life up to the page's end: created as the family does, repainted, its link
 // file streamed.
@@ -416,7 +128,7 @@ void undoSubclass(HWND h, int number) {
 // the module would run unmapped code once it is unloaded.
 void checkWindowProcedure(const PageObject& o) {
   if (!o.window) return;
-  LONG_PTR own = reinterpret_cast<LONG_PTR>(IsWindowUnicode(o.window) ? objectProcW : objectProcA);
+  LONG_PTR own = pageObjectProcedure(o.window);
   LONG_PTR now = windowProcOf(o.window);
   if (now == own) return;
   say("[%d] window %s keeps procedure %s, not the page's own", o.number, hwndText(o.window).c_str(),
@@ -719,12 +431,12 @@ int run(const PageRunnerOptions& opt) {
     return EXIT_LOAD_ERROR;
 
   std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
-  Page page(opt, m.table.funcs);
+  Page page(opt, m.table.funcs, *rules->habits);
   HWND pageWindow = nullptr;
   if (buildPage(opt, &embeds, &objects, &pageWindow)) playPage(opt, page, &objects, pagePath);
   closePage(page, &objects, m);
   checkAndUnload(&objects, pageWindow, m);
-  return exitCode;
+  return runExitCode();
 }
 
 }  // namespace
