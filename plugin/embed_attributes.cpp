@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "url/ansi_text.h"
+#include "text/ansi_text.h"
 #include "url/link_url.h"
-#include "url/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "url/ansi_text.h"
+#include "text/ansi_text.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "plugin/embed_attributes.h"
 #include "plugin/link_file_header.h"
-#include "url/ansi_text.h"
+#include "text/ansi_text.h"
 #include "fuzz_check.h"
 
 namespace {

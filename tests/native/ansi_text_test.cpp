@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "url/ansi_text.h"
+#include "text/ansi_text.h"
 
 TEST(DecimalValue, ReadsSignsSpacesAndStopsAtTheFirstNonDigit) {
   struct Row {

@@ -1,7 +1,7 @@
 // Which attribute values count as UTF-8 to convert: well-formed ones beyond ASCII only.
 #include <gtest/gtest.h>
 
-#include "url/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

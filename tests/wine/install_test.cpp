@@ -45,17 +45,6 @@ std::string environment(const char* name) {
   return n > 0 && n < sizeof value ? value : "";
 }
 
-std::string readFile(const std::string& path) {
-  std::string bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  fclose(f);
-  return bytes;
-}
-
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 struct RunResult {

@@ -23,58 +23,81 @@ struct ReplyCase {
   LinkIdentifier linkId;   // dwData of every later message
 };
 
-class ReplyKinds : public NppTest, public ::testing::WithParamInterface<ReplyCase> {};
+// Each case: linkmon answering LINKMSG_NEW with the case's reply, and one instance created.
+class ReplyKinds : public NppTest, public ::testing::WithParamInterface<ReplyCase> {
+ protected:
+  void SetUp() override {
+    NppTest::SetUp();
+    ASSERT_TRUE(client_.start(GetParam().reply, 0x1234));
+    result_ = createInstance(inst_, {{"Server", "mediahost"}, {"Name", "news"}});
+    sent_ = client_.messages();
+    ASSERT_EQ(1u, sent_.size());
+    index_ = findSlotForInstance(instanceTable, inst_.handle());
+  }
 
-TEST_P(ReplyKinds, IdentifierIsKeptAndCarriedByEveryLaterMessage) {
-  const ReplyCase& c = GetParam();
-  ClientSession client;
-  ASSERT_TRUE(client.start(c.reply, 0x1234));
+  ClientSession client_;
+  TestInstance inst_;
+  NPError result_ = -1;
+  std::vector<ReceivedMessage> sent_;  // as NPP_New returned
+  uint16_t index_ = NO_SLOT;
+};
 
-  TestInstance inst;
-  ASSERT_EQ(c.expected, createInstance(inst, {{"Server", "mediahost"}, {"Name", "news"}}));
-  std::vector<ReceivedMessage> sent = client.messages();
-  ASSERT_EQ(1u, sent.size());
-  EXPECT_EQ(uint32_t(LINKMSG_NEW), sent[0].code);
-  EXPECT_EQ(0u, sent[0].linkId);
-  EXPECT_EQ(238u, sent[0].cbData);
-  LinkRecord announced = recordOf(sent[0]);
+TEST_P(ReplyKinds, NppNewReturnsWhatTheReplyMeans) {
+  EXPECT_EQ(GetParam().expected, result_);
+  EXPECT_EQ(GetParam().kept, index_ != NO_SLOT);
+}
+
+TEST_P(ReplyKinds, NewAnnouncesTheObjectsRecord) {
+  EXPECT_EQ(uint32_t(LINKMSG_NEW), sent_[0].code);
+  EXPECT_EQ(0u, sent_[0].linkId);
+  EXPECT_EQ(238u, sent_[0].cbData);
+  LinkRecord announced = recordOf(sent_[0]);
   EXPECT_STREQ("mediahost", announced.server);
   EXPECT_STREQ("news", announced.streamName);
   EXPECT_EQ(1558, announced.port);
+}
+
+TEST_P(ReplyKinds, RecordCarriesTheThreadPseudoHandle) {
   // GetCurrentThread's pseudo-handle, truncated to 32 bits.
-  EXPECT_EQ(0xFFFFFFFEu, announced.threadHandle);
+  EXPECT_EQ(0xFFFFFFFEu, recordOf(sent_[0]).threadHandle);
+}
 
-  uint16_t index = findSlotForInstance(instanceTable, inst.handle());
-  if (!c.kept) {
-    // Refused: nothing of the instance is left behind, and a later destroy is harmless.
-    EXPECT_EQ(NO_SLOT, index);
-    EXPECT_EQ(nullptr, inst.npp.pdata);
-    EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
-    EXPECT_EQ(1u, client.messages().size());
-    return;
-  }
-  ASSERT_NE(NO_SLOT, index);
-  EXPECT_EQ(c.linkId, instanceTable.slots[index].linkId);
-  EXPECT_EQ(1, instanceTable.slots[index].linkSpecified);
-  EXPECT_EQ(0, memcmp(&announced, &instanceTable.slots[index].link, sizeof announced));
-  ASSERT_NE(nullptr, inst.npp.pdata);
+TEST_P(ReplyKinds, RefusedInstanceLeavesNothingBehind) {
+  if (GetParam().kept) GTEST_SKIP() << "kept";
+  EXPECT_EQ(nullptr, inst_.npp.pdata);
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst_.handle(), nullptr));  // harmless
+  EXPECT_EQ(1u, client_.messages().size());
+}
+
+TEST_P(ReplyKinds, KeptInstanceHoldsTheIdentifierAndTheRecord) {
+  if (!GetParam().kept) GTEST_SKIP() << "refused";
+  ASSERT_NE(NO_SLOT, index_);
+  EXPECT_EQ(GetParam().linkId, instanceTable.slots[index_].linkId);
+  EXPECT_EQ(1, instanceTable.slots[index_].linkSpecified);
+  LinkRecord announced = recordOf(sent_[0]);
+  EXPECT_EQ(0, memcmp(&announced, &instanceTable.slots[index_].link, sizeof announced));
+}
+
+TEST_P(ReplyKinds, KeptInstanceGetsZeroedPdata) {
+  if (!GetParam().kept) GTEST_SKIP() << "refused";
+  ASSERT_NE(nullptr, inst_.npp.pdata);
   unsigned char zero[16] = {};
-  EXPECT_EQ(0, memcmp(zero, inst.npp.pdata, 16));
+  EXPECT_EQ(0, memcmp(zero, inst_.npp.pdata, 16));
+}
 
+TEST_P(ReplyKinds, EveryLaterMessageCarriesTheIdentifier) {
+  if (!GetParam().kept) GTEST_SKIP() << "refused";
   HWND hwnd = createAnsiHostWindow();
-  EXPECT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  EXPECT_EQ(NPERR_NO_ERROR, setWindow(inst_, hwnd));
   SendMessageA(hwnd, WM_PAINT, 0, 0);
   unsigned char file[40] = {'K', 0, 0, 0, 10, 0, 0, 1, 0x1F, 0x90, 0, 0, 0, 3, 0, 0};
-  EXPECT_EQ(40, NPP_Write(inst.handle(), nullptr, 0, sizeof file, file));
-  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
-
-  sent = client.messages();
-  std::vector<uint32_t> expectedCodes = {LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_PAINT,
-                                         LINKMSG_STREAM_INFO, LINKMSG_STREAM_DATA,
-                                         LINKMSG_DESTROY};
-  EXPECT_EQ(expectedCodes, codesOf(sent));
-  for (size_t i = 1; i < sent.size(); ++i)
-    EXPECT_EQ(uint32_t(c.linkId), sent[i].linkId) << "message " << i;
+  EXPECT_EQ(40, NPP_Write(inst_.handle(), nullptr, 0, sizeof file, file));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst_.handle(), nullptr));
+  uint64_t id = GetParam().linkId;
+  const ExpectedLinkMessage expected[] = {{LINKMSG_NEW, 0},         {LINKMSG_SET_WINDOW, id},
+                                          {LINKMSG_PAINT, id},      {LINKMSG_STREAM_INFO, id},
+                                          {LINKMSG_STREAM_DATA, id}, {LINKMSG_DESTROY, id}};
+  expectLinkMessages(client_.messages(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -29,24 +29,6 @@ std::string testFolder() {
   return path;
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_TRUE(f != nullptr) << path;
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::string readFile(const std::string& path) {
-  std::string text;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  fclose(f);
-  return text;
-}
-
 struct RunResult {
   DWORD exitCode = 0xFFFFFFFF;  // WAIT_TIMEOUT when it had to be stopped
   std::string output;           // stdout and stderr together

@@ -428,3 +428,35 @@ std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen) {
   while (!running) Sleep(1);
   return watcher;
 }
+
+std::string readFile(const std::string& path) {
+  std::string bytes;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+  fclose(f);
+  return bytes;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) {
+    ADD_FAILURE() << "cannot write " << path;
+    return;
+  }
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
+                        const ExpectedLinkMessage* expected, size_t count) {
+  EXPECT_EQ(count, sent.size()) << "link messages received";
+  for (size_t i = 0; i < count && i < sent.size(); ++i) {
+    EXPECT_EQ(expected[i].code, sent[i].code) << "message " << i;
+    if (expected[i].linkId != ANY_LINK_ID) {
+      EXPECT_EQ(expected[i].linkId, sent[i].linkId) << "message " << i << ", code " << sent[i].code;
+    }
+  }
+}

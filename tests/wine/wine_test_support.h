@@ -20,6 +20,12 @@
 // Full path of a program built beside the running test (tools and tests share bin/).
 std::string programBesideTest(const char* fileName);
 
+// The whole file at `path`; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+// Writes `bytes` as the whole file at `path`; a file that cannot be written fails the test.
+void writeFile(const std::string& path, const std::string& bytes);
+
 // Dispatches this thread's messages until `done()` holds or `timeoutMs` (scaled) passes.
 // Returns whether `done()` held.
 template <typename Predicate>
@@ -129,6 +135,24 @@ struct LinkmonLogEntry {
 
 // Reads linkmon's log; an unfinished last line is left out.
 std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path);
+
+// One expected link message: its code and the link identifier it carries (ANY_LINK_ID: not
+// checked). Tests of a sequence keep a static table of these.
+const uint64_t ANY_LINK_ID = ~0ull;
+struct ExpectedLinkMessage {
+  uint32_t code;
+  uint64_t linkId;
+};
+
+// Checks that `sent` holds exactly the `count` messages of `expected`, in order; each
+// difference names the message's position and code.
+void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
+                        const ExpectedLinkMessage* expected, size_t count);
+template <size_t N>
+void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
+                        const ExpectedLinkMessage (&expected)[N]) {
+  expectLinkMessages(sent, expected, N);
+}
 
 // Only the "start" entries of a log: one per linkmon process that logged there.
 std::vector<LinkmonLogEntry> linkmonStarts(const std::vector<LinkmonLogEntry>& log);

@@ -1,15 +1,60 @@
-// Chromium, while it ran NPAPI plug-ins. Finding: the file each MozillaPlugins key's Path
-// names, from HKCU and HKLM gathered into one sorted set of paths; the version block named
-// by the first \VarFileInfo\Translation entry (none: not a plug-in) with a non-empty
-// MIMEType; all three entry points required.
-// Habits: NPP_SetWindow once, then with a NULL window right before NPP_Destroy; NPP_Destroy
-// also after a failed NPP_New; attributes and <param>s without a separator.
+// Chromium, while it ran NPAPI plug-ins (Chromium and Chrome up to 44), the plug-in in its
+// own process. Its rules (how it finds and loads the module) and its habits (how it calls
+// it), whole.
 #include "tools/pagerunner/browser_family.h"
+#include "tools/pagerunner/browser_habits.h"
+
+namespace {
+
+class ChromiumHabits final : public BrowserHabits {
+ public:
+  // The attributes, then the <param>s whose name no attribute has; no separator.
+  std::vector<NewArgument> newArguments(const KvlaObject& object) const override {
+    std::vector<NewArgument> args = attributesLowerCased(object.element);
+    addParamsNotNamedByAttributes(object, &args);
+    return args;
+  }
+
+  // NPP_New with NULL saved data, then NPP_SetWindow once; Chromium leaves the plug-in
+  // window's procedure alone.
+  bool create(PageCalls& page, PageObject* o) const override {
+    if (!page.newInstance(o, false)) return false;
+    page.setWindow(o, false);
+    return true;
+  }
+
+  // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
+  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    return deliverInChunks(page, o, size, {false, 10});
+  }
+
+  // NPP_SetWindow with a NULL window right before NPP_Destroy(npp, &save), which also comes
+  // for an instance whose NPP_New failed.
+  void tearDown(PageCalls& page, PageObject* o, bool created) const override {
+    if (created) page.setWindow(o, true);
+    page.destroy(o, false);
+  }
+};
+
+const ChromiumHabits HABITS;
+
+}  // namespace
 
 const BrowserFamilyRules CHROMIUM_RULES = {
-    BrowserFamily::Chromium, "chromium", "Chromium and Chrome up to version 44",
-    PathUse::File, RegistryOrder::SortedPaths, false, VersionBlock::FirstTranslation, false,
-    {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", nullptr}, {"NP_Shutdown", nullptr}},
-    false,
-    20, 0,
-    1, false, false, true, false, true, false, false, false, 10, false};
+    .family = BrowserFamily::Chromium,
+    .name = "chromium",
+    .browsers = "Chromium and Chrome up to version 44",
+    // The file each MozillaPlugins key's Path names, HKCU and HKLM gathered into one sorted
+    // set of paths (plugin_list_win.cc).
+    .pathUse = PathUse::File,
+    .order = RegistryOrder::SortedPaths,
+    .foldersTakeAnyDll = false,
+    // The block the first \VarFileInfo\Translation entry names; none: not a plug-in.
+    .versionBlock = VersionBlock::FirstTranslation,
+    .needsProductAndDescription = false,
+    .lookups = {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", nullptr}, {"NP_Shutdown", nullptr}},
+    .shutdownOptional = false,  // all three entry points required
+    .tableEntries = 20,
+    .tableVersion = 0,
+    .habits = &HABITS,
+};

@@ -50,6 +50,10 @@ const char* registryOrderText(RegistryOrder order) {
   return "";
 }
 
+bool entryPointRequired(const BrowserFamilyRules& rules, int index) {
+  return index != 2 || !rules.shutdownOptional;
+}
+
 std::string lookupText(const EntryPointLookup& lookup) {
   return lookup.second ? std::string(lookup.first) + " or " + lookup.second : lookup.first;
 }

@@ -1,7 +1,8 @@
 // What one browser family does towards an NPAPI plug-in on Windows: how it finds the module
 // (registry keys, folders, file names, version resource, entry points), the table it hands
 // to NP_GetEntryPoints, and its call habits. One file per family (browser_gecko.cpp, ...)
-// holds its rules as data; pagerunner's discovery and page player read them. Pure.
+// holds the family whole: its rules as named fields, which pagerunner's discovery and loader
+// read, and its habits as code behind BrowserHabits (browser_habits.h). Pure.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,10 @@ struct EntryPointLookup {
 };
 const int ENTRY_POINT_COUNT = 3;  // NP_GetEntryPoints, initialize, shutdown
 
+class BrowserHabits;  // browser_habits.h
+
+// One family's rules, each with the comment of where its browsers decide it (the family's
+// file), and its habits as code (the same file).
 struct BrowserFamilyRules {
   BrowserFamily family;
   const char* name;      // as given to --browser
@@ -54,18 +59,8 @@ struct BrowserFamilyRules {
   // the two 16-bit fields, `version` as given.
   int tableEntries;
   uint16_t tableVersion;
-  // Call habits.
-  int setWindowCalls;              // NPP_SetWindow calls with the same window (reflows, moves)
-  bool movesBetweenSetWindows;     // each repeated call moves the window by a pixel
-  bool subclassesAfterSetWindow;   // its own procedure goes over the plug-in's after each
-  bool nullWindowBeforeDestroy;    // NPP_SetWindow with window NULL right before NPP_Destroy
-  bool destroyWithoutSave;         // NPP_Destroy(npp, NULL)
-  bool destroyAfterFailedNew;      // NPP_Destroy also when NPP_New failed
-  bool paramSeparator;             // <param>s after a "PARAM" name with a NULL value
-  bool srcForObjectData;           // an upper-case SRC for <object data=...>
-  bool emptySavedData;             // NPP_New gets a non-NULL, empty NPSavedData
-  uint32_t redeliverMs;            // after NPP_Write returned 0, the same bytes again after this
-  bool writesPastReady;            // NPP_Write may carry more than NPP_WriteReady allowed
+  // Its call habits: arguments, windows, streams, teardown.
+  const BrowserHabits* habits;
 };
 
 extern const BrowserFamilyRules GECKO_RULES;
@@ -80,6 +75,10 @@ const BrowserFamilyRules& browserRules(BrowserFamily family);
 bool parseBrowserFamily(const std::string& text, BrowserFamily* out);
 const char* browserFamilyName(BrowserFamily family);
 const char* registryOrderText(RegistryOrder order);
+
+// Whether the family refuses a module that lacks entry point `index` (NP_Shutdown may be
+// optional).
+bool entryPointRequired(const BrowserFamilyRules& rules, int index);
 
 // "NP_Initialize" or "NP_PluginInit or NP_Initialize".
 std::string lookupText(const EntryPointLookup& lookup);

@@ -1,21 +1,69 @@
-// Gecko: Firefox 3.6 to 52 ESR, SeaMonkey, and the UXP browsers (Pale Moon, Basilisk).
-// Finding: each MozillaPlugins key's Path is cut to its folder and the folder is scanned;
-// HKCU first, then HKLM. Only np*.dll files of at least 7 characters count, Java's
-// npoji*/npjava* excepted; the version block 040904E4 must hold MIMEType.
-// Habits (out of process, 52 and UXP): NPP_SetWindow after every reflow, its own window
-// procedure over the plug-in's after each; NPP_Destroy(npp, NULL), also after a failed
-// NPP_New; <param>s after a "PARAM" separator, SRC for <object data>; a refused NPP_Write
-// delivered again every 100 ms, and writes larger than NPP_WriteReady allowed.
+// Gecko: Firefox 3.6 to 52 ESR, SeaMonkey, and the UXP browsers (Pale Moon, Basilisk), the
+// plug-in run out of process as 52 and UXP do. Its rules (how it finds and loads the module)
+// and its habits (how it calls it), whole.
 #include "tools/pagerunner/browser_family.h"
+#include "tools/pagerunner/browser_habits.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+namespace {
+
+class GeckoHabits final : public BrowserHabits {
+ public:
+  // The attributes, an upper-case SRC for <object data=...> (nsPluginInstanceOwner), then a
+  // "PARAM" entry with a NULL value and every <param>, names as written.
+  std::vector<NewArgument> newArguments(const KvlaObject& object) const override {
+    std::vector<NewArgument> args = attributesLowerCased(object.element);
+    const std::string* data = findAttribute(object.element, "data");
+    if (object.element.name == "object" && data && !findAttribute(object.element, "src"))
+      args.push_back({"SRC", *data});
+    addParamsAfterSeparator(object, &args);
+    return args;
+  }
+
+  // NPP_New with NULL saved data. The frame is reflowed after the object is created: the
+  // same window again after each of three reflows, Gecko's own procedure going over the
+  // plug-in's after each call (nsPluginNativeWindowWin subclasses the plug-in window).
+  bool create(PageCalls& page, PageObject* o) const override {
+    if (!page.newInstance(o, false)) return false;
+    for (int reflow = 0; reflow < 3; ++reflow) {
+      if (!page.setWindow(o, false)) break;
+      page.subclassWindow(o);
+    }
+    return true;
+  }
+
+  // Out of process, the parent passes what it has, whatever NPP_WriteReady said; a write
+  // the plug-in refused is tried again every 100 ms (BrowserStreamChild's timer).
+  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    return deliverInChunks(page, o, size, {true, 100});
+  }
+
+  // NPP_Destroy(npp, NULL), also for an instance whose NPP_New failed; no NULL window first.
+  void tearDown(PageCalls& page, PageObject* o, bool) const override { page.destroy(o, true); }
+};
+
+const GeckoHabits HABITS;
+
+}  // namespace
 
 const BrowserFamilyRules GECKO_RULES = {
-    BrowserFamily::Gecko, "gecko", "Firefox 3.6 to 52 ESR, SeaMonkey, Pale Moon, Basilisk",
-    PathUse::FolderScanned, RegistryOrder::UserThenMachine, false, VersionBlock::Fixed040904E4,
-    false,
-    {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", nullptr}, {"NP_Shutdown", nullptr}},
-    true,
-    20, 29,  // Firefox 52 and UXP; --firefox-3.6 plays the 14-entry table of version 0
-    3, false, true, false, true, true, true, true, false, 100, true};
+    .family = BrowserFamily::Gecko,
+    .name = "gecko",
+    .browsers = "Firefox 3.6 to 52 ESR, SeaMonkey, Pale Moon, Basilisk",
+    // Each MozillaPlugins key's Path is cut to its folder and the folder is scanned
+    // (nsPluginDirServiceProvider); HKCU first, then HKLM.
+    .pathUse = PathUse::FolderScanned,
+    .order = RegistryOrder::UserThenMachine,
+    .foldersTakeAnyDll = false,  // only np*.dll of 7 characters or more (geckoFileNameSkip)
+    .versionBlock = VersionBlock::Fixed040904E4,  // nsPluginsDirWin reads 040904E4 only
+    .needsProductAndDescription = false,
+    .lookups = {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", nullptr}, {"NP_Shutdown", nullptr}},
+    .shutdownOptional = true,  // called when present
+    // Firefox 52 and UXP; --firefox-3.6 plays the 14-entry table of version 0.
+    .tableEntries = 20,
+    .tableVersion = 29,
+    .habits = &HABITS,
+};
 
 std::string geckoFileNameSkip(const std::string& name) {
   if (!namedNpDll(name)) return "not named np*.dll";

@@ -1,14 +1,59 @@
-// Opera 12 (Presto). Finding: the file each MozillaPlugins key's Path names, HKLM first,
-// then HKCU; its plugins folders give any *.dll; the version block 040904E4 with MIMEType;
-// either name of each entry point.
-// Habits: NPP_New with a non-NULL, empty NPSavedData; <param>s after a "PARAM" separator.
+// Opera 12 and earlier (Presto). Its rules (how it finds and loads the module) and its habits
+// (how it calls it), whole.
 #include "tools/pagerunner/browser_family.h"
+#include "tools/pagerunner/browser_habits.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+namespace {
+
+class OperaHabits final : public BrowserHabits {
+ public:
+  // The attributes, then a "PARAM" entry with a NULL value and every <param>.
+  std::vector<NewArgument> newArguments(const KvlaObject& object) const override {
+    std::vector<NewArgument> args = attributesLowerCased(object.element);
+    addParamsAfterSeparator(object, &args);
+    return args;
+  }
+
+  // NPP_New with a non-NULL, empty NPSavedData, then NPP_SetWindow once.
+  bool create(PageCalls& page, PageObject* o) const override {
+    if (!page.newInstance(o, true)) return false;
+    page.setWindow(o, false);
+    return true;
+  }
+
+  // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
+  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    return deliverInChunks(page, o, size, {false, 10});
+  }
+
+  // NPP_Destroy(npp, &save), only for instances whose NPP_New succeeded
+  // (--destroy-after-failed-new: those too); no NULL window first.
+  void tearDown(PageCalls& page, PageObject* o, bool created) const override {
+    if (!created && !page.options().destroyAfterFailedNew) return;
+    page.destroy(o, false);
+  }
+};
+
+const OperaHabits HABITS;
+
+}  // namespace
 
 const BrowserFamilyRules OPERA_RULES = {
-    BrowserFamily::Opera, "opera", "Opera 12 and earlier (Presto)",
-    PathUse::File, RegistryOrder::MachineThenUser, true, VersionBlock::Fixed040904E4, false,
-    {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", "NP_PluginInit"},
-     {"NP_Shutdown", "NP_PluginShutdown"}},
-    false,
-    20, 0,
-    1, false, false, false, false, false, true, false, true, 10, false};
+    .family = BrowserFamily::Opera,
+    .name = "opera",
+    .browsers = "Opera 12 and earlier (Presto)",
+    // The file each MozillaPlugins key's Path names, HKLM first, then HKCU.
+    .pathUse = PathUse::File,
+    .order = RegistryOrder::MachineThenUser,
+    .foldersTakeAnyDll = true,  // its plugins folders give any *.dll
+    .versionBlock = VersionBlock::Fixed040904E4,
+    .needsProductAndDescription = false,
+    // Either name of each entry point, today's first.
+    .lookups = {{"NP_GetEntryPoints", nullptr}, {"NP_Initialize", "NP_PluginInit"},
+                {"NP_Shutdown", "NP_PluginShutdown"}},
+    .shutdownOptional = false,
+    .tableEntries = 20,
+    .tableVersion = 0,
+    .habits = &HABITS,
+};

@@ -1,24 +1,29 @@
 // pagerunner: plays a browser's part towards the plug-in module, for people writing pages
-// and for tests. It loads the module like a browser of the chosen family (browser_*.cpp
-// hold each family's rules and habits), gives every application/x-kvla embed or object of a
-// local page an instance and a window, streams local link files into it, tears it all down
-// again, and prints each call with its arguments and result on one flushed line. At the end
-// it checks the process heap and that every plug-in window got its own procedure back.
+// and for tests. It loads the module like a browser of the chosen family, gives every
+// application/x-kvla embed or object of a local page an instance and a window, streams local
+// link files into it, tears it all down again, and prints each call with its arguments and
+// result on one flushed line. At the end it checks the process heap and that every plug-in
+// window got its own procedure back. This file keeps the page, the loading and the report;
+// how a family calls the module (its arguments, windows, streams and teardown) is in its own
+// file, browser_FAMILY.cpp, behind BrowserHabits.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "plugin/npapi.h"
+#include "tools/pagerunner/browser_habits.h"
 #include "tools/pagerunner/browser_window.h"
 #include "tools/pagerunner/call_log.h"
 #include "tools/pagerunner/html_embeds.h"
+#include "tools/pagerunner/page_calls.h"
 #include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/page_window.h"
 #include "tools/pagerunner/pagerunner_options.h"
 #include "tools/pagerunner/plugin_discovery.h"
+#include "tools/pagerunner/run_report.h"
 
 namespace {
 
@@ -26,63 +31,7 @@ typedef NPError(NP_OSCALL* GetEntryPointsFunc)(NPPluginFuncs*);
 typedef NPError(NP_OSCALL* InitializeFunc)(NPNetscapeFuncs*);
 typedef NPError(NP_OSCALL* ShutdownFunc)();
 
-// Stream types and reasons beyond those the module's header declares.
-const uint16_t STREAM_AS_FILE = 3;
-const uint16_t STREAM_AS_FILE_ONLY = 4;
-const NPReason REASON_DONE = 0;
-const NPReason REASON_NETWORK_ERROR = 1;
-const NPReason REASON_USER_BREAK = 2;
-
-// Exit codes.
-const int EXIT_ALL_OK = 0;
-const int EXIT_CALL_FAILED = 1;
-const int EXIT_LOAD_ERROR = 2;
-const int EXIT_NO_PLUGIN = 3;
-
 const int MARGIN = 8;
-const int DEFAULT_WIDTH = 320;
-const int DEFAULT_HEIGHT = 60;
-const size_t MAX_LINK_FILE = 16u << 20;  // a link file is a few dozen bytes
-
-int exitCode = EXIT_ALL_OK;
-bool pageClosed = false;
-
-void noteOutcome(int code) {
-  if (code > exitCode) exitCode = code;
-}
-
-// One line on stdout, flushed at once so that it interleaves with other programs' output.
-void say(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vprintf(format, args);
-  va_end(args);
-  fputc('\n', stdout);
-  fflush(stdout);
-}
-
-// A load or usage problem: one line on stderr naming it.
-void complain(const std::string& text) {
-  fflush(stdout);
-  fprintf(stderr, "pagerunner: %s\n", text.c_str());
-  fflush(stderr);
-}
-
-std::string hex(uintptr_t value) {
-  char buf[32];
-  snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value));
-  return buf;
-}
-
-std::string hwndText(HWND h) { return hex(reinterpret_cast<uintptr_t>(h)); }
-
-std::string systemErrorText(DWORD error) {
-  char buf[256] = "";
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           error, 0, buf, sizeof buf, nullptr);
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == ' ')) buf[--n] = 0;
-  return "error " + std::to_string(error) + (n ? ": " + std::string(buf) : std::string());
-}
 
 template <typename F>
 F asFunction(FARPROC p) {
@@ -113,109 +62,7 @@ std::string fullPath(const std::string& path) {
   return n > 0 && n < sizeof buf ? std::string(buf, n) : path;
 }
 
-// ---- Windows of the page --------------------------------------------------------------
-
-const wchar_t* const PAGE_CLASS = L"PageRunnerPage";
-const wchar_t* const OBJECT_CLASS_W = L"PageRunnerObjectW";
-const char* const OBJECT_CLASS_A = "PageRunnerObjectA";
-
-LRESULT CALLBACK pageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_CLOSE) {  // the person is done looking; teardown follows in main
-    pageClosed = true;
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-// The page's own procedure for plug-in windows: draws a frame and says that WM_PAINT
-// arrived, so the trace shows paints passing through whatever the module installed.
-LRESULT objectProc(bool unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT) {
-    int number = static_cast<int>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    say("[%d] WM_PAINT reached the page's window procedure (%s)", number, hwndText(hwnd).c_str());
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT r;
-    GetClientRect(hwnd, &r);
-    FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    char label[64];
-    snprintf(label, sizeof label, " [%d] application/x-kvla", number);
-    SetBkMode(dc, TRANSPARENT);
-    TextOutA(dc, 4, 4, label, static_cast<int>(strlen(label)));
-    EndPaint(hwnd, &ps);
-    return 0;
-  }
-  return unicode ? DefWindowProcW(hwnd, msg, wParam, lParam)
-                 : DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-LRESULT CALLBACK objectProcW(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(true, h, m, w, l); }
-LRESULT CALLBACK objectProcA(HWND h, UINT m, WPARAM w, LPARAM l) { return objectProc(false, h, m, w, l); }
-
-// The browser's procedure over the module's after an NPP_SetWindow (browser_window.cpp).
-void subclassOver(HWND h, int number) {
-  LONG_PTR replaced = subclassPluginWindow(h);
-  if (replaced)
-    say("[%d] browser procedure installed over %s", number, hex(static_cast<uintptr_t>(replaced)).c_str());
-}
-
-void undoSubclass(HWND h, int number) {
-  SubclassUndone undone = undoPluginWindowSubclass(h);
-  if (undone == SubclassUndone::Restored) say("[%d] browser procedure removed", number);
-  if (undone == SubclassUndone::LeftInPlace)
-    say("[%d] browser procedure no longer on top: left in place", number);
-}
-
-bool registerClasses() {
-  HINSTANCE self = GetModuleHandleW(nullptr);
-  WNDCLASSW page = {};
-  page.lpfnWndProc = pageProc;
-  page.hInstance = self;
-  page.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  page.lpszClassName = PAGE_CLASS;
-  WNDCLASSW objW = {};
-  objW.lpfnWndProc = objectProcW;
-  objW.hInstance = self;
-  objW.lpszClassName = OBJECT_CLASS_W;
-  WNDCLASSA objA = {};
-  objA.lpfnWndProc = objectProcA;
-  objA.hInstance = self;
-  objA.lpszClassName = OBJECT_CLASS_A;
-  return RegisterClassW(&page) && RegisterClassW(&objW) && RegisterClassA(&objA);
-}
-
-// Dispatches this thread's messages; with `ms` > 0 keeps doing so for that long or until
-// the page window is closed.
-void pumpMessages(DWORD ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    DWORD elapsed = GetTickCount() - start;
-    if (ms == 0 || elapsed >= ms || pageClosed) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-  }
-}
-
 // ---- The objects of the page ------------------------------------------------------------
-
-struct PageObject {
-  int number = 0;  // 1-based, document order
-  HtmlStartTag embed;  // the <embed> or <object>
-  std::vector<HtmlAttribute> args;  // argn/argv as the family passes them; own the texts
-  std::vector<bool> nullValue;      // the "PARAM" separator has a NULL value
-  std::vector<char*> argn, argv;
-  NPP_t npp = {};
-  HWND window = nullptr;
-  int x = 0, y = 0, width = DEFAULT_WIDTH, height = DEFAULT_HEIGHT;
-  bool newCalled = false;
-  bool created = false;  // NPP_New succeeded
-};
 
 // A width or height attribute in pixels, when it is a plain number in a sane range.
 int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
@@ -229,30 +76,15 @@ int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
   return n >= 1 && n <= 4000 ? n : fallback;
 }
 
-// argn/argv: the attributes with lower-case names (values as UTF-8, as the page's text
-// was decoded), Gecko's SRC for <object data>, then the <param>s: after a "PARAM" entry
-// with a NULL value where the family puts one, else those whose name no attribute has.
+// argn/argv as the family builds them, and the object's place on the page.
 void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->number = number;
+  o->args = rules->habits->newArguments(element);
   o->embed = std::move(element.element);
   o->npp.ndata = o;
-  for (const HtmlAttribute& a : o->embed.attributes) o->args.push_back({asciiLowerCase(a.name), a.value});
-  const std::string* data = findAttribute(o->embed, "data");
-  if (rules->srcForObjectData && o->embed.name == "object" && data && !findAttribute(o->embed, "src"))
-    o->args.push_back({"SRC", *data});
-  o->nullValue.assign(o->args.size(), false);
-  if (!element.params.empty() && rules->paramSeparator) {
-    o->args.push_back({"PARAM", ""});
-    o->nullValue.push_back(true);
-  }
-  for (const HtmlAttribute& p : element.params) {
-    if (!rules->paramSeparator && findAttribute(o->embed, p.name.c_str())) continue;
-    o->args.push_back({p.name, p.value});  // a param's name as written
-    o->nullValue.push_back(false);
-  }
-  for (size_t i = 0; i < o->args.size(); ++i) {
-    o->argn.push_back(&o->args[i].name[0]);
-    o->argv.push_back(o->nullValue[i] ? nullptr : &o->args[i].value[0]);
+  for (NewArgument& a : o->args) {
+    o->argn.push_back(&a.name[0]);
+    o->argv.push_back(a.nullValue ? nullptr : &a.value[0]);
   }
   o->argn.push_back(nullptr);
   o->argv.push_back(nullptr);
@@ -262,150 +94,11 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->height = sizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
 }
 
-char mimeType[] = "application/x-kvla";
-
-// NPP_NewStream, NPP_WriteReady/NPP_Write in chunks the module allows, NPP_DestroyStream.
-void streamLinkFile(const NPPluginFuncs& f, PageObject* o, const std::string& path,
-                    uint32_t redeliverBudgetMs) {
-  std::vector<char> data;
-  if (!readFile(path, &data, MAX_LINK_FILE)) {
-    complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
-    noteOutcome(EXIT_LOAD_ERROR);
-    return;
-  }
-  if (!f.newstream || !f.writeready || !f.write || !f.destroystream) {
-    say("[%d] link file %s not streamed: the module has no stream entry points", o->number,
-        path.c_str());
-    noteOutcome(EXIT_CALL_FAILED);
-    return;
-  }
-  std::string url = fileUrlForPath(path);
-  NPStream stream = {};
-  stream.url = url.c_str();
-  stream.end = static_cast<uint32_t>(data.size());
-  uint16_t stype = NP_NORMAL;
-  NPError rc = f.newstream(&o->npp, mimeType, &stream, 0, &stype);
-  say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s", o->number,
-      o->number, mimeType, quotedText(url).c_str(), stream.end, npErrorText(rc).c_str(),
-      streamTypeName(stype));
-  if (rc != NPERR_NO_ERROR) {
-    noteOutcome(EXIT_CALL_FAILED);
-    return;
-  }
-  NPReason reason = REASON_DONE;
-  size_t offset = 0;
-  int notReady = 0;
-  DWORD refusedSince = 0;  // when the module first took none of the bytes at `offset`
-  bool refused = false;
-  while (stype != STREAM_AS_FILE_ONLY && offset < data.size()) {
-    int32_t ready = f.writeready(&o->npp, &stream);
-    say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
-    if (ready <= 0) {
-      // Not ready: a browser tries again later; give up after a while.
-      if (++notReady >= 20) {
-        say("[%d] the module stayed not ready; stream abandoned", o->number);
-        reason = REASON_USER_BREAK;
-        break;
-      }
-      pumpMessages(0);
-      Sleep(10);
-      continue;
-    }
-    notReady = 0;
-    size_t left = data.size() - offset;
-    // Gecko out of process passes what it has, whatever NPP_WriteReady said.
-    int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) || rules->writesPastReady
-                                           ? (left > 0x7FFFFFFF ? 0x7FFFFFFF : left)
-                                           : static_cast<size_t>(ready));
-    int32_t taken = f.write(&o->npp, &stream, static_cast<int32_t>(offset), len, &data[offset]);
-    say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
-        static_cast<unsigned>(offset), len, taken);
-    if (taken < 0) {
-      reason = REASON_NETWORK_ERROR;
-      break;
-    }
-    if (taken == 0) {
-      // Not consumed: browsers deliver the same bytes again, as long as the page is open.
-      if (!refused) refusedSince = GetTickCount();
-      refused = true;
-      if (GetTickCount() - refusedSince >= redeliverBudgetMs || pageClosed) {
-        say("[%d] the module took none of %d bytes for %u ms; the page is closed", o->number, len,
-            static_cast<unsigned>(redeliverBudgetMs));
-        reason = REASON_USER_BREAK;
-        break;
-      }
-      pumpMessages(rules->redeliverMs);
-      continue;
-    }
-    refused = false;
-    offset += static_cast<size_t>(taken < len ? taken : len);
-  }
-  if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
-  if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
-      f.asfile) {
-    f.asfile(&o->npp, &stream, path.c_str());
-    say("[%d] NPP_StreamAsFile(npp%d, %s)", o->number, o->number, quotedText(path).c_str());
-  }
-  rc = f.destroystream(&o->npp, &stream, reason);
-  say("[%d] NPP_DestroyStream(npp%d, %s) = %s", o->number, o->number, npReasonName(reason),
-      npErrorText(rc).c_str());
-  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-}
-
-std::string argumentList(const PageObject& o) {
-  std::string out = "{";
-  for (size_t i = 0; i < o.args.size(); ++i) {
-    if (i) out += ", ";
-    out += o.args[i].name + "=" + (o.nullValue[i] ? std::string("NULL") : quotedText(o.args[i].value));
-  }
-  return out + "}";
-}
-
-NPError setWindow(const NPPluginFuncs& f, PageObject* o, HWND window, bool ansi) {
-  NPWindow w = {};
-  w.window = window;
-  w.x = o->x;
-  w.y = o->y;
-  w.width = static_cast<uint32_t>(o->width);
-  w.height = static_cast<uint32_t>(o->height);
-  w.clipRect.right = static_cast<uint16_t>(o->width);
-  w.clipRect.bottom = static_cast<uint16_t>(o->height);
-  w.type = NPWindowTypeWindow;
-  NPError rc = f.setwindow(&o->npp, &w);
-  say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
-      o->number, o->number, window ? hwndText(window).c_str() : "NULL",
-      ansi ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height, npErrorText(rc).c_str());
-  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
-  return rc;
-}
-
-void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePath, bool ansi,
-                uint32_t redeliverBudgetMs) {
-  int16_t argc = static_cast<int16_t>(o->args.size());
-  o->newCalled = true;
-  NPSavedData empty = {0, nullptr};  // Opera hands over an empty one
-  NPError rc = f.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
-                      rules->emptySavedData ? &empty : nullptr);
-  say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
-      o->number, argc, argumentList(*o).c_str(), rules->emptySavedData ? "{len=0, buf=NULL}" : "NULL",
-      npErrorText(rc).c_str());
-  if (rc != NPERR_NO_ERROR) {
-    noteOutcome(EXIT_CALL_FAILED);
-    return;
-  }
+// One object's life up to the page's end: created as the family does, repainted, its link
+// file streamed.
+void playObject(Page& page, PageObject* o, const std::string& pagePath) {
+  if (!rules->habits->create(page, o)) return;
   o->created = true;
-
-  // The same window again and again (Gecko after each reflow, WebKit on each move), the
-  // browser's procedure going over whatever the module installed after each call.
-  for (int call = 0; f.setwindow && call < rules->setWindowCalls; ++call) {
-    if (call > 0 && rules->movesBetweenSetWindows) {
-      ++o->x;
-      ++o->y;
-      MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
-    }
-    setWindow(f, o, o->window, ansi);
-    if (rules->subclassesAfterSetWindow) subclassOver(o->window, o->number);
-  }
 
   // Show and repaint the plug-in window so that WM_PAINT flows through its procedure.
   say("[%d] repainting window %s", o->number, hwndText(o->window).c_str());
@@ -417,28 +110,25 @@ void playObject(const NPPluginFuncs& f, PageObject* o, const std::string& pagePa
   std::string path;
   if (src && !src->empty()) {
     if (localFileForSrc(pagePath, *src, &path))
-      streamLinkFile(f, o, path, redeliverBudgetMs);
+      page.streamLinkFile(o, path);
     else
       say("[%d] src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
   }
   pumpMessages(0);
 }
 
-void destroyObject(const NPPluginFuncs& f, PageObject* o, bool ansi) {
-  if (rules->nullWindowBeforeDestroy && o->created && f.setwindow) setWindow(f, o, nullptr, ansi);
-  NPSavedData* saved = nullptr;
-  NPError rc = f.destroy(&o->npp, rules->destroyWithoutSave ? nullptr : &saved);
-  say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number,
-      rules->destroyWithoutSave ? "NULL" : "&save", npErrorText(rc).c_str(),
-      saved ? ", saved data returned" : "");
-  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+void undoSubclass(HWND h, int number) {
+  SubclassUndone undone = undoPluginWindowSubclass(h);
+  if (undone == SubclassUndone::Restored) say("[%d] browser procedure removed", number);
+  if (undone == SubclassUndone::LeftInPlace)
+    say("[%d] browser procedure no longer on top: left in place", number);
 }
 
 // After NP_Shutdown every plug-in window must have its class's procedure again: one left to
 // the module would run unmapped code once it is unloaded.
 void checkWindowProcedure(const PageObject& o) {
   if (!o.window) return;
-  LONG_PTR own = reinterpret_cast<LONG_PTR>(IsWindowUnicode(o.window) ? objectProcW : objectProcA);
+  LONG_PTR own = pageObjectProcedure(o.window);
   LONG_PTR now = windowProcOf(o.window);
   if (now == own) return;
   say("[%d] window %s keeps procedure %s, not the page's own", o.number, hwndText(o.window).c_str(),
@@ -504,77 +194,100 @@ int which(const PageRunnerOptions& opt) {
   return found.picked >= 0 ? EXIT_ALL_OK : EXIT_NO_PLUGIN;
 }
 
-int run(const PageRunnerOptions& opt) {
-  std::string pagePath = fullPath(opt.pagePath);
-  std::vector<char> page;
-  if (!readFile(pagePath, &page, 64u << 20)) {
-    complain("load error: cannot read page " + pagePath);
-    return EXIT_LOAD_ERROR;
-  }
-  std::vector<KvlaObject> embeds = findKvlaObjects(std::string(page.begin(), page.end()));
-  say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
-      static_cast<unsigned>(embeds.size()));
-  if (embeds.empty()) return EXIT_ALL_OK;  // a browser would not load the module at all
-  for (size_t i = 0; i < embeds.size(); ++i) {
-    if (embeds[i].element.attributes.size() + embeds[i].params.size() > 32000) {
-      complain("load error: object #" + std::to_string(i + 1) + " has too many attributes");
-      return EXIT_LOAD_ERROR;
-    }
-  }
+// ---- Playing the page, step by step ---------------------------------------------------------
 
-  std::string modulePath;
-  if (opt.discover) {
-    PluginDiscovery found = discoverPlugins(mimeType, *rules);
-    reportDiscovery(found, mimeType);
-    if (found.picked < 0) {
-      for (size_t i = 0; i < embeds.size(); ++i)
-        say("[%u] no plug-in for %s: the object is shown as missing", static_cast<unsigned>(i + 1),
-            mimeType);
-      return EXIT_NO_PLUGIN;
-    }
-    modulePath = found.candidates[found.picked].path;
-  } else {
-    modulePath = fullPath(opt.modulePath);
-  }
-  HMODULE module = LoadLibraryA(modulePath.c_str());
-  DWORD loadError = GetLastError();
-  say("LoadLibraryA(%s) = %s", quotedText(modulePath).c_str(),
-      module ? hex(reinterpret_cast<uintptr_t>(module)).c_str() : "NULL");
-  if (!module) {
-    complain("load error: the module did not load (" + systemErrorText(loadError) + ")");
-    return EXIT_LOAD_ERROR;
-  }
-  const EntryPointLookup* lookups = rules->lookups;
+// The module as loaded: its entry points, under the names the family found them by.
+struct LoadedModule {
+  HMODULE module = nullptr;
   const char* names[ENTRY_POINT_COUNT] = {};
-  FARPROC procs[ENTRY_POINT_COUNT] = {};
-  for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
-    procs[i] = lookUp(module, lookups[i], &names[i]);
-    if (!procs[i] && !(i == 2 && rules->shutdownOptional)) {
-      complain("load error: the module does not export " + lookupText(lookups[i]) + ", which " +
-               browserFamilyName(opt.browser) + " browsers look up");
-      FreeLibrary(module);
-      return EXIT_LOAD_ERROR;
-    }
-  }
-  GetEntryPointsFunc getEntryPoints = asFunction<GetEntryPointsFunc>(procs[0]);
-  InitializeFunc initialize = asFunction<InitializeFunc>(procs[1]);
-  ShutdownFunc shutdown = procs[2] ? asFunction<ShutdownFunc>(procs[2]) : nullptr;
-
-  // The family's own table, zeroed, with its size and version.
+  GetEntryPointsFunc getEntryPoints = nullptr;
+  InitializeFunc initialize = nullptr;
+  ShutdownFunc shutdown = nullptr;  // null when the family lets it be missing
   union {
     NPPluginFuncs funcs;
     void* entries[40];
-  } ownTable = {};
+  } table = {};  // the family's own table, filled by NP_GetEntryPoints
+};
+
+// Reads the page and finds its objects; false (with `exit` set) when there is nothing to play.
+bool readPage(const std::string& pagePath, std::vector<KvlaObject>* embeds, int* exit) {
+  std::vector<char> page;
+  if (!readFile(pagePath, &page, 64u << 20)) {
+    complain("load error: cannot read page " + pagePath);
+    *exit = EXIT_LOAD_ERROR;
+    return false;
+  }
+  *embeds = findKvlaObjects(std::string(page.begin(), page.end()));
+  say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
+      static_cast<unsigned>(embeds->size()));
+  *exit = EXIT_ALL_OK;
+  if (embeds->empty()) return false;  // a browser would not load the module at all
+  for (size_t i = 0; i < embeds->size(); ++i) {
+    if ((*embeds)[i].element.attributes.size() + (*embeds)[i].params.size() > 32000) {
+      complain("load error: object #" + std::to_string(i + 1) + " has too many attributes");
+      *exit = EXIT_LOAD_ERROR;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The module's path: as given, or found as the family finds it (--discover).
+bool findModule(const PageRunnerOptions& opt, size_t objectCount, std::string* modulePath) {
+  if (!opt.discover) {
+    *modulePath = fullPath(opt.modulePath);
+    return true;
+  }
+  PluginDiscovery found = discoverPlugins(mimeType, *rules);
+  reportDiscovery(found, mimeType);
+  if (found.picked < 0) {
+    for (size_t i = 0; i < objectCount; ++i)
+      say("[%u] no plug-in for %s: the object is shown as missing", static_cast<unsigned>(i + 1),
+          mimeType);
+    return false;
+  }
+  *modulePath = found.candidates[found.picked].path;
+  return true;
+}
+
+// LoadLibraryA and the entry points the family looks up.
+bool loadModule(const PageRunnerOptions& opt, const std::string& modulePath, LoadedModule* m) {
+  m->module = LoadLibraryA(modulePath.c_str());
+  DWORD loadError = GetLastError();
+  say("LoadLibraryA(%s) = %s", quotedText(modulePath).c_str(),
+      m->module ? hex(reinterpret_cast<uintptr_t>(m->module)).c_str() : "NULL");
+  if (!m->module) {
+    complain("load error: the module did not load (" + systemErrorText(loadError) + ")");
+    return false;
+  }
+  FARPROC procs[ENTRY_POINT_COUNT] = {};
+  for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
+    procs[i] = lookUp(m->module, rules->lookups[i], &m->names[i]);
+    if (!procs[i] && entryPointRequired(*rules, i)) {
+      complain("load error: the module does not export " + lookupText(rules->lookups[i]) +
+               ", which " + browserFamilyName(opt.browser) + " browsers look up");
+      FreeLibrary(m->module);
+      return false;
+    }
+  }
+  m->getEntryPoints = asFunction<GetEntryPointsFunc>(procs[0]);
+  m->initialize = asFunction<InitializeFunc>(procs[1]);
+  m->shutdown = procs[2] ? asFunction<ShutdownFunc>(procs[2]) : nullptr;
+  return true;
+}
+
+// NP_GetEntryPoints with the family's table, zeroed, of its size and version.
+bool getEntryPoints(const PageRunnerOptions& opt, LoadedModule* m) {
   BrowserFamilyRules played = *rules;
   if (opt.firefox36Table) {
     played.tableEntries = 14;
     played.tableVersion = 0;
   }
   uint16_t size = opt.sizeZeroTable ? 0 : tableSize(played, sizeof(void*));
-  ownTable.funcs.size = size;
-  ownTable.funcs.version = played.tableVersion;
-  NPPluginFuncs& funcs = ownTable.funcs;
-  NPError rc = getEntryPoints(&funcs);
+  NPPluginFuncs& funcs = m->table.funcs;
+  funcs.size = size;
+  funcs.version = played.tableVersion;
+  NPError rc = m->getEntryPoints(&funcs);
   std::string entries;
   const struct {
     const char* name;
@@ -595,37 +308,44 @@ int run(const PageRunnerOptions& opt) {
   // Browsers refuse a plug-in whose NP_GetEntryPoints or initialization fails, and unload it.
   if (rc != NPERR_NO_ERROR) {
     complain("load error: NP_GetEntryPoints failed; the plug-in is not used");
-    FreeLibrary(module);
-    return EXIT_LOAD_ERROR;
+    FreeLibrary(m->module);
+    return false;
   }
   if (!funcs.newp || !funcs.destroy) {
     complain("load error: the module's table lacks NPP_New or NPP_Destroy");
-    FreeLibrary(module);
-    return EXIT_LOAD_ERROR;
+    FreeLibrary(m->module);
+    return false;
   }
+  return true;
+}
 
-  // The browser's table: the module keeps its address and calls none of its entries.
+// NP_Initialize (or the older name) with the browser's table: the module keeps its address
+// and calls none of its entries.
+bool initialize(LoadedModule* m) {
   static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
-  rc = initialize(&browserFuncs);
-  say("%s({size=%u, version=%u}) = %s", names[1], browserFuncs.size, browserFuncs.version,
+  NPError rc = m->initialize(&browserFuncs);
+  say("%s({size=%u, version=%u}) = %s", m->names[1], browserFuncs.size, browserFuncs.version,
       npErrorText(rc).c_str());
-  if (rc != NPERR_NO_ERROR) {
-    complain(std::string("load error: ") + names[1] + " failed; the plug-in is not used");
-    BOOL freed = FreeLibrary(module);
-    say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
-        freed ? "TRUE" : "FALSE");
-    return EXIT_LOAD_ERROR;
-  }
+  if (rc == NPERR_NO_ERROR) return true;
+  complain(std::string("load error: ") + m->names[1] + " failed; the plug-in is not used");
+  BOOL freed = FreeLibrary(m->module);
+  say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(m->module)).c_str(),
+      freed ? "TRUE" : "FALSE");
+  return false;
+}
 
-  // The page: one window, one hidden child per object, stacked top to bottom.
-  std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
+// The page: one window, one hidden child per object, stacked top to bottom. False when the
+// windows cannot be made; `pageWindow` gets whatever was made.
+bool buildPage(const PageRunnerOptions& opt, std::vector<KvlaObject>* embeds,
+               std::vector<PageObject>* objects, HWND* pageWindowOut) {
   int y = MARGIN, pageWidth = 2 * MARGIN + DEFAULT_WIDTH;
-  for (size_t i = 0; i < embeds.size(); ++i) {
-    prepareObject(&objects[i], static_cast<int>(i + 1), std::move(embeds[i]), y);
-    y += objects[i].height + MARGIN;
-    if (2 * MARGIN + objects[i].width > pageWidth) pageWidth = 2 * MARGIN + objects[i].width;
+  for (size_t i = 0; i < embeds->size(); ++i) {
+    PageObject& o = (*objects)[i];
+    prepareObject(&o, static_cast<int>(i + 1), std::move((*embeds)[i]), y);
+    y += o.height + MARGIN;
+    if (2 * MARGIN + o.width > pageWidth) pageWidth = 2 * MARGIN + o.width;
   }
-  HWND pageWindow = nullptr;
+  HWND& pageWindow = *pageWindowOut;
   if (registerClasses()) {
     std::wstring title = L"pagerunner";
     RECT r = {0, 0, pageWidth, y};
@@ -634,7 +354,7 @@ int run(const PageRunnerOptions& opt) {
                                  40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
   }
-  for (PageObject& o : objects) {
+  for (PageObject& o : *objects) {
     if (!pageWindow) break;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     HINSTANCE self = GetModuleHandleW(nullptr);
@@ -646,47 +366,77 @@ int run(const PageRunnerOptions& opt) {
     if (!o.window) break;
     SetWindowLongPtrW(o.window, GWLP_USERDATA, o.number);
   }
-  if (!pageWindow || !objects.back().window) {
+  if (!pageWindow || !objects->back().window) {
     complain("load error: cannot create the page's windows (" + systemErrorText(GetLastError()) + ")");
     noteOutcome(EXIT_LOAD_ERROR);
-  } else {
-    ShowWindow(pageWindow, SW_SHOWNOACTIVATE);
-    UpdateWindow(pageWindow);
-    pumpMessages(0);
-    uint32_t budget = opt.keepOpenMs > 0 ? opt.keepOpenMs : 1000;
-    for (PageObject& o : objects) playObject(funcs, &o, pagePath, opt.ansiWindows, budget);
-    if (opt.keepOpenMs > 0) {
-      say("keeping the page open for %u ms", opt.keepOpenMs);
-      pumpMessages(opt.keepOpenMs);
-    }
+    return false;
   }
+  ShowWindow(pageWindow, SW_SHOWNOACTIVATE);
+  UpdateWindow(pageWindow);
+  pumpMessages(0);
+  return true;
+}
 
-  bool destroyAfterFailedNew = opt.destroyAfterFailedNew || rules->destroyAfterFailedNew;
-  for (PageObject& o : objects) {
-    if (o.created || (o.newCalled && destroyAfterFailedNew)) destroyObject(funcs, &o, opt.ansiWindows);
+// Every object in document order, then the page kept open for --keep-open.
+void playPage(const PageRunnerOptions& opt, Page& page, std::vector<PageObject>* objects,
+              const std::string& pagePath) {
+  for (PageObject& o : *objects) playObject(page, &o, pagePath);
+  if (opt.keepOpenMs > 0) {
+    say("keeping the page open for %u ms", opt.keepOpenMs);
+    pumpMessages(opt.keepOpenMs);
+  }
+}
+
+// Each object torn down as the family does, the browser's procedure taken off its window,
+// then NP_Shutdown.
+void closePage(Page& page, std::vector<PageObject>* objects, const LoadedModule& m) {
+  for (PageObject& o : *objects) {
+    if (o.newCalled) rules->habits->tearDown(page, &o, o.created);
     if (o.window) undoSubclass(o.window, o.number);
   }
   pumpMessages(0);
-
-  if (shutdown) {
-    rc = shutdown();
-    say("%s() = %s", names[2], npErrorText(rc).c_str());
+  if (m.shutdown) {
+    NPError rc = m.shutdown();
+    say("%s() = %s", m.names[2], npErrorText(rc).c_str());
     if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   }
+}
+
+// The checks after NP_Shutdown, the windows destroyed, the module unloaded, the heap checked.
+void checkAndUnload(std::vector<PageObject>* objects, HWND pageWindow, const LoadedModule& m) {
   // Checked once the module has shut down, with the windows still alive, the hardest case: a
   // plug-in may stay in a window's chain under the browser's procedure until then.
-  for (PageObject& o : objects) checkWindowProcedure(o);
-  for (PageObject& o : objects)
+  for (PageObject& o : *objects) checkWindowProcedure(o);
+  for (PageObject& o : *objects)
     if (o.window) DestroyWindow(o.window);
   if (pageWindow) DestroyWindow(pageWindow);
   pumpMessages(0);
-  BOOL freed = FreeLibrary(module);
-  say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(module)).c_str(),
+  BOOL freed = FreeLibrary(m.module);
+  say("FreeLibrary(%s) = %s", hex(reinterpret_cast<uintptr_t>(m.module)).c_str(),
       freed ? "TRUE" : "FALSE");
   bool heapValid = HeapValidate(GetProcessHeap(), 0, nullptr) != 0;
   say("process heap %s", heapValid ? "valid" : "CORRUPTED");
   if (!heapValid) noteOutcome(EXIT_CALL_FAILED);
-  return exitCode;
+}
+
+int run(const PageRunnerOptions& opt) {
+  std::string pagePath = fullPath(opt.pagePath);
+  std::vector<KvlaObject> embeds;
+  int exit = EXIT_ALL_OK;
+  if (!readPage(pagePath, &embeds, &exit)) return exit;
+  std::string modulePath;
+  if (!findModule(opt, embeds.size(), &modulePath)) return EXIT_NO_PLUGIN;
+  LoadedModule m;
+  if (!loadModule(opt, modulePath, &m) || !getEntryPoints(opt, &m) || !initialize(&m))
+    return EXIT_LOAD_ERROR;
+
+  std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
+  Page page(opt, m.table.funcs, *rules->habits);
+  HWND pageWindow = nullptr;
+  if (buildPage(opt, &embeds, &objects, &pageWindow)) playPage(opt, page, &objects, pagePath);
+  closePage(page, &objects, m);
+  checkAndUnload(&objects, pageWindow, m);
+  return runExitCode();
 }
 
 }  // namespace

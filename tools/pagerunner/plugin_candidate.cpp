@@ -81,7 +81,7 @@ std::string skipReason(const CandidateFacts& facts, const BrowserFamilyRules& ru
   if (!strings.empty()) return strings;
   for (int i = 0; i < ENTRY_POINT_COUNT; ++i) {
     const EntryPointLookup& l = rules.lookups[i];
-    if (i == 2 && rules.shutdownOptional) continue;
+    if (!entryPointRequired(rules, i)) continue;
     if (!exports(facts.image, l.first) && !exports(facts.image, l.second))
       return "no entry point " + lookupText(l);
   }

@@ -1,4 +1,4 @@
-#include "url/ansi_text.h"
+#include "text/ansi_text.h"
 
 #include <cstring>
 

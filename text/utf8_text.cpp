@@ -1,4 +1,4 @@
-#include "url/utf8_text.h"
+#include "text/utf8_text.h"
 
 bool isUtf8BeyondAscii(const char* text) {
   if (text == nullptr) return false;

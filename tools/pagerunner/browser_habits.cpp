@@ -1,0 +1,64 @@
+#include "tools/pagerunner/browser_habits.h"
+
+#include "tools/pagerunner/browser_family.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+std::vector<NewArgument> attributesLowerCased(const HtmlStartTag& element) {
+  std::vector<NewArgument> args;
+  for (const HtmlAttribute& a : element.attributes) args.push_back({asciiLowerCase(a.name), a.value});
+  return args;
+}
+
+void addParamsAfterSeparator(const KvlaObject& object, std::vector<NewArgument>* args) {
+  if (object.params.empty()) return;
+  args->push_back({"PARAM", "", true});
+  for (const HtmlAttribute& p : object.params) args->push_back({p.name, p.value});
+}
+
+void addParamsNotNamedByAttributes(const KvlaObject& object, std::vector<NewArgument>* args) {
+  for (const HtmlAttribute& p : object.params)
+    if (!findAttribute(object.element, p.name.c_str())) args->push_back({p.name, p.value});
+}
+
+NPReason deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit) {
+  uint32_t refusedBudgetMs = page.options().keepOpenMs > 0 ? page.options().keepOpenMs : 1000;
+  size_t offset = 0;
+  int notReady = 0;
+  uint32_t refusedSince = 0;  // when the module first took none of the bytes at `offset`
+  bool refused = false;
+  while (offset < size) {
+    int32_t ready = page.writeReady(o);
+    if (ready <= 0) {
+      // Not ready: a browser tries again later; give up after a while.
+      if (++notReady >= 20) {
+        page.say(o, "the module stayed not ready; stream abandoned");
+        return REASON_USER_BREAK;
+      }
+      page.pumpMessages(0);
+      page.sleep(10);
+      continue;
+    }
+    notReady = 0;
+    size_t left = size - offset;
+    int32_t len = static_cast<int32_t>(left < static_cast<size_t>(ready) || habit.passesAllItHas
+                                           ? (left > 0x7FFFFFFF ? 0x7FFFFFFF : left)
+                                           : static_cast<size_t>(ready));
+    int32_t taken = page.write(o, offset, len);
+    if (taken < 0) return REASON_NETWORK_ERROR;
+    if (taken == 0) {
+      // Not consumed: browsers deliver the same bytes again, as long as the page is open.
+      if (!refused) refusedSince = page.milliseconds();
+      refused = true;
+      if (page.milliseconds() - refusedSince >= refusedBudgetMs || page.pageClosed()) {
+        page.say(o, "the module took none of " + std::to_string(len) + " bytes for " +
+                        std::to_string(refusedBudgetMs) + " ms; the page is closed");
+        return REASON_USER_BREAK;
+      }
+      page.pumpMessages(habit.refusedAgainMs);
+      continue;
+    }
+    refused = false;
+    offset += static_cast<size_t>(taken < len ? taken : len);
+  }
+  return REASON_DONE;
+}

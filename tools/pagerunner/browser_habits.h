@@ -1,0 +1,96 @@
+// A browser family's call habits as code: how it builds NPP_New's argn/argv, when it calls
+// NPP_SetWindow and with what, how it delivers a stream, and how it tears an object down.
+// Each family's file (browser_gecko.cpp, ...) implements BrowserHabits beside its rules;
+// pagerunner calls it, and the habits call the module through PageCalls. Pure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/npapi.h"
+#include "tools/pagerunner/html_embeds.h"
+
+struct PageObject;  // pagerunner's: one object of the page, its instance and its window
+struct PageRunnerOptions;
+
+// One argn/argv pair of NPP_New; `nullValue`: argv is NULL.
+struct NewArgument {
+  std::string name;
+  std::string value;
+  bool nullValue = false;
+};
+
+// pagerunner's side: each call reaches the module, is printed with its arguments and result,
+// and a failed one is noted for the exit code.
+class PageCalls {
+ public:
+  virtual const PageRunnerOptions& options() const = 0;
+  // NPP_New with the object's arguments; `emptySavedData`: a non-NULL NPSavedData of length
+  // 0, else NULL. Returns whether it succeeded.
+  virtual bool newInstance(PageObject* o, bool emptySavedData) = 0;
+  // NPP_SetWindow with the object's window or NULL; false, with no call, when the module has
+  // no NPP_SetWindow.
+  virtual bool setWindow(PageObject* o, bool nullWindow) = 0;
+  virtual void moveWindowByOnePixel(PageObject* o) = 0;  // right and down
+  virtual void subclassWindow(PageObject* o) = 0;  // the browser's procedure over the module's
+  virtual void destroy(PageObject* o, bool withoutSave) = 0;  // NPP_Destroy(npp, NULL or &save)
+  // The object's stream being delivered: NPP_WriteReady, and NPP_Write of `len` bytes of
+  // the file from `offset`.
+  virtual int32_t writeReady(PageObject* o) = 0;
+  virtual int32_t write(PageObject* o, size_t offset, int32_t len) = 0;
+  virtual void say(PageObject* o, const std::string& line) = 0;  // printed as "[n] line"
+  // Dispatches this thread's messages; with `ms` > 0 for that long or until the page closes.
+  virtual void pumpMessages(uint32_t ms) = 0;
+  virtual bool pageClosed() const = 0;
+  virtual uint32_t milliseconds() const = 0;  // a clock: the system's tick count
+  virtual void sleep(uint32_t ms) = 0;
+
+ protected:
+  ~PageCalls() = default;
+};
+
+class BrowserHabits {
+ public:
+  // argn/argv for NPP_New from the element's attributes and <param>s.
+  virtual std::vector<NewArgument> newArguments(const KvlaObject& object) const = 0;
+  // NPP_New and the NPP_SetWindow calls that follow it; false when NPP_New failed.
+  virtual bool create(PageCalls& page, PageObject* o) const = 0;
+  // NPP_WriteReady and NPP_Write over the object's stream of `size` bytes, after
+  // NPP_NewStream; returns the reason NPP_DestroyStream gets.
+  virtual NPReason deliver(PageCalls& page, PageObject* o, size_t size) const = 0;
+  // At the page's end, for an object whose NPP_New was called (`created`: it succeeded).
+  virtual void tearDown(PageCalls& page, PageObject* o, bool created) const = 0;
+
+ protected:
+  ~BrowserHabits() = default;
+};
+
+// Stream reasons beyond those the module's header declares.
+const NPReason REASON_DONE = 0;
+const NPReason REASON_NETWORK_ERROR = 1;
+const NPReason REASON_USER_BREAK = 2;
+
+// ---- Pieces the families build their habits from --------------------------------------
+
+// The element's attributes with names folded to lower case (values as UTF-8, as the page's
+// text was decoded), in document order.
+std::vector<NewArgument> attributesLowerCased(const HtmlStartTag& element);
+
+// The <param>s after a "PARAM" entry with a NULL value (none when there are no <param>s).
+void addParamsAfterSeparator(const KvlaObject& object, std::vector<NewArgument>* args);
+
+// The <param>s whose name no attribute of the element has, names as written.
+void addParamsNotNamedByAttributes(const KvlaObject& object, std::vector<NewArgument>* args);
+
+// How a family hands a stream's bytes to NPP_Write.
+struct ChunkHabit {
+  bool passesAllItHas;      // NPP_Write may carry more than NPP_WriteReady allowed
+  uint32_t refusedAgainMs;  // after NPP_Write took nothing, the same bytes again after this
+};
+
+// NPP_WriteReady/NPP_Write until the stream's `size` bytes are taken. A module that stays
+// not ready is given up after 20 tries; bytes it keeps refusing, once the page has been open
+// for its time (--keep-open, else 1 s) or is closed.
+NPReason deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit);

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Plays examples/demo.html through dist/win64/ZUROV.DLL once per browser family, with linkmon
+# as the client (started by the module, as in make demo), and keeps pagerunner's output of
+# each in OUT/FAMILY.txt. With a second folder, diffs the two captures: a change to pagerunner
+# that means to keep its behaviour must leave every family's output byte-identical.
+# Window handles and addresses differ from one Wine session to the next, so each is written
+# as hN, numbered in order of first appearance (the same value is always the same hN); the
+# client's own start-up lines ("linkmon: ...") come at a moment of its choosing and are left
+# out. Everything else, the link messages the client prints included, is kept as it came.
+#   compare-demo-output.sh capture OUT          (one fresh Wine session for all five runs)
+#   compare-demo-output.sh diff BEFORE AFTER    (exit 0 when all five are identical)
+#   BUILD  the build folder whose tools to use (default: build)
+set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+families="gecko chromium webkit opera netscape"
+
+if [ "${1:-}" = diff ]; then
+  before=${2:?before folder} after=${3:?after folder} rc=0
+  for f in $families; do
+    if cmp -s "$before/$f.txt" "$after/$f.txt"; then
+      echo "$f: identical ($(wc -l <"$after/$f.txt") lines)"
+    else
+      echo "$f: DIFFERS"; diff "$before/$f.txt" "$after/$f.txt" | head -20; rc=1
+    fi
+  done
+  exit "$rc"
+fi
+[ "${1:-}" = capture ] || { echo "usage: $0 capture OUT | diff BEFORE AFTER" >&2; exit 2; }
+out=${2:?output folder}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+build=${BUILD:-build}
+bin=$root/$build/win64/bin
+session=$out/wine
+key='HKU\.Default\Software\Belcor\Netscape Plugin\LaunchOrbiplayCommand'
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+stop_session() { trap '' INT TERM; cmake/wine-session.sh stop "$session"; }
+trap stop_session EXIT
+trap 'exit 130' INT TERM
+cmake/wine-session.sh start "$session" || exit 2
+export WINE_SESSION=$session
+launch="\"$(winpath "$bin/linkmon.exe")\" --log \"$(winpath "$out/linkmon.jsonl")\""
+cmake/wine-run.sh reg add "$key" /ve /d "$launch" /f </dev/null >/dev/null 2>&1 || exit 2
+
+for f in $families; do
+  # pagerunner's own stdout only: linkmon's lines and their timing are not pagerunner's.
+  timeout 60 cmake/wine-run.sh "$bin/pagerunner.exe" --browser="$f" \
+    --close-window KelvoraLinkMonitor dist/win64/ZUROV.DLL examples/demo.html \
+    </dev/null >"$out/$f.raw" 2>"$out/$f.err"
+  rc=$?
+  perl -ne 'next if /^linkmon: /;
+    s/0x([0-9a-f]{5,})/my $v = hex $1; $v >= 0x10000 ? "h" . ($n{$v} ||= ++$k) : "0x$1"/ge
+      unless /^\s*(reply|flags|spare)\b/;
+    print' "$out/$f.raw" >"$out/$f.txt"
+  echo "$f: exit $rc ($(wc -l <"$out/$f.txt") lines)"
+done

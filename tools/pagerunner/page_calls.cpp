@@ -1,0 +1,148 @@
+#include "tools/pagerunner/page_calls.h"
+
+#include "tools/pagerunner/browser_window.h"
+#include "tools/pagerunner/call_log.h"
+#include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/page_window.h"
+#include "tools/pagerunner/run_report.h"
+
+namespace {
+
+// Stream types beyond those the module's header declares.
+const uint16_t STREAM_AS_FILE = 3;
+const uint16_t STREAM_AS_FILE_ONLY = 4;
+const size_t MAX_LINK_FILE = 16u << 20;  // a link file is a few dozen bytes
+
+std::string argumentList(const PageObject& o) {
+  std::string out = "{";
+  for (size_t i = 0; i < o.args.size(); ++i) {
+    if (i) out += ", ";
+    out += o.args[i].name + "=" + (o.args[i].nullValue ? std::string("NULL") : quotedText(o.args[i].value));
+  }
+  return out + "}";
+}
+
+}  // namespace
+
+char mimeType[] = "application/x-kvla";
+
+bool Page::newInstance(PageObject* o, bool emptySavedData) {
+  int16_t argc = static_cast<int16_t>(o->args.size());
+  o->newCalled = true;
+  NPSavedData empty = {0, nullptr};
+  NPError rc = f_.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
+                       emptySavedData ? &empty : nullptr);
+  ::say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
+      o->number, argc, argumentList(*o).c_str(), emptySavedData ? "{len=0, buf=NULL}" : "NULL",
+      npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  return rc == NPERR_NO_ERROR;
+}
+
+bool Page::setWindow(PageObject* o, bool nullWindow) {
+  if (!f_.setwindow) return false;
+  HWND window = nullWindow ? nullptr : o->window;
+  NPWindow w = {};
+  w.window = window;
+  w.x = o->x;
+  w.y = o->y;
+  w.width = static_cast<uint32_t>(o->width);
+  w.height = static_cast<uint32_t>(o->height);
+  w.clipRect.right = static_cast<uint16_t>(o->width);
+  w.clipRect.bottom = static_cast<uint16_t>(o->height);
+  w.type = NPWindowTypeWindow;
+  NPError rc = f_.setwindow(&o->npp, &w);
+  ::say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
+      o->number, o->number, window ? hwndText(window).c_str() : "NULL",
+      opt_.ansiWindows ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height,
+      npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+  return true;
+}
+
+void Page::moveWindowByOnePixel(PageObject* o) {
+  ++o->x;
+  ++o->y;
+  MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
+}
+
+// The browser's procedure over the module's (browser_window.cpp).
+void Page::subclassWindow(PageObject* o) {
+  LONG_PTR replaced = subclassPluginWindow(o->window);
+  if (replaced)
+    ::say("[%d] browser procedure installed over %s", o->number,
+        hex(static_cast<uintptr_t>(replaced)).c_str());
+}
+
+void Page::destroy(PageObject* o, bool withoutSave) {
+  NPSavedData* saved = nullptr;
+  NPError rc = f_.destroy(&o->npp, withoutSave ? nullptr : &saved);
+  ::say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number, withoutSave ? "NULL" : "&save",
+      npErrorText(rc).c_str(), saved ? ", saved data returned" : "");
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+}
+
+int32_t Page::writeReady(PageObject* o) {
+  int32_t ready = f_.writeready(&o->npp, stream_);
+  ::say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
+  return ready;
+}
+
+int32_t Page::write(PageObject* o, size_t offset, int32_t len) {
+  int32_t taken = f_.write(&o->npp, stream_, static_cast<int32_t>(offset), len, &(*data_)[offset]);
+  ::say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
+      static_cast<unsigned>(offset), len, taken);
+  return taken;
+}
+
+void Page::say(PageObject* o, const std::string& line) {
+  ::say("[%d] %s", o->number, line.c_str());
+}
+void Page::pumpMessages(uint32_t ms) { ::pumpMessages(ms); }
+bool Page::pageClosed() const { return ::pageClosed(); }
+uint32_t Page::milliseconds() const { return GetTickCount(); }
+void Page::sleep(uint32_t ms) { Sleep(ms); }
+
+// NPP_NewStream, the family's delivery, NPP_StreamAsFile when asked for, NPP_DestroyStream.
+void Page::streamLinkFile(PageObject* o, const std::string& path) {
+  std::vector<char> data;
+  if (!readFile(path, &data, MAX_LINK_FILE)) {
+    complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
+    noteOutcome(EXIT_LOAD_ERROR);
+    return;
+  }
+  if (!f_.newstream || !f_.writeready || !f_.write || !f_.destroystream) {
+    ::say("[%d] link file %s not streamed: the module has no stream entry points", o->number,
+          path.c_str());
+    noteOutcome(EXIT_CALL_FAILED);
+    return;
+  }
+  std::string url = fileUrlForPath(path);
+  NPStream stream = {};
+  stream.url = url.c_str();
+  stream.end = static_cast<uint32_t>(data.size());
+  uint16_t stype = NP_NORMAL;
+  NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
+  ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
+        o->number, o->number, mimeType, quotedText(url).c_str(), stream.end,
+        npErrorText(rc).c_str(), streamTypeName(stype));
+  if (rc != NPERR_NO_ERROR) {
+    noteOutcome(EXIT_CALL_FAILED);
+    return;
+  }
+  stream_ = &stream;
+  data_ = &data;
+  NPReason reason = stype == STREAM_AS_FILE_ONLY ? REASON_DONE : habits_.deliver(*this, o, data.size());
+  stream_ = nullptr;
+  data_ = nullptr;
+  if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
+  if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
+      f_.asfile) {
+    f_.asfile(&o->npp, &stream, path.c_str());
+    ::say("[%d] NPP_StreamAsFile(npp%d, %s)", o->number, o->number, quotedText(path).c_str());
+  }
+  rc = f_.destroystream(&o->npp, &stream, reason);
+  ::say("[%d] NPP_DestroyStream(npp%d, %s) = %s", o->number, o->number, npReasonName(reason),
+        npErrorText(rc).c_str());
+  if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
+}

@@ -1,0 +1,59 @@
+// The page's side of the calls a family's habits make (PageCalls): each call reaches the
+// module, is printed with its arguments and result, and a failed one sets the exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/npapi.h"
+#include "tools/pagerunner/browser_habits.h"
+#include "tools/pagerunner/pagerunner_options.h"
+
+const int DEFAULT_WIDTH = 320;
+const int DEFAULT_HEIGHT = 60;
+
+extern char mimeType[];  // application/x-kvla
+
+struct PageObject {
+  int number = 0;  // 1-based, document order
+  HtmlStartTag embed;  // the <embed> or <object>
+  std::vector<NewArgument> args;  // argn/argv as the family passes them; own the texts
+  std::vector<char*> argn, argv;
+  NPP_t npp = {};
+  HWND window = nullptr;
+  int x = 0, y = 0, width = DEFAULT_WIDTH, height = DEFAULT_HEIGHT;
+  bool newCalled = false;
+  bool created = false;  // NPP_New succeeded
+};
+
+class Page final : public PageCalls {
+ public:
+  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs, const BrowserHabits& habits)
+      : opt_(opt), f_(funcs), habits_(habits) {}
+
+  const PageRunnerOptions& options() const override { return opt_; }
+  bool newInstance(PageObject* o, bool emptySavedData) override;
+  bool setWindow(PageObject* o, bool nullWindow) override;
+  void moveWindowByOnePixel(PageObject* o) override;
+  void subclassWindow(PageObject* o) override;
+  void destroy(PageObject* o, bool withoutSave) override;
+  int32_t writeReady(PageObject* o) override;
+  int32_t write(PageObject* o, size_t offset, int32_t len) override;
+  void say(PageObject* o, const std::string& line) override;
+  void pumpMessages(uint32_t ms) override;
+  bool pageClosed() const override;
+  uint32_t milliseconds() const override;
+  void sleep(uint32_t ms) override;
+
+  // NPP_NewStream, the family's delivery, NPP_StreamAsFile when asked for, NPP_DestroyStream.
+  void streamLinkFile(PageObject* o, const std::string& path);
+
+ private:
+  const PageRunnerOptions& opt_;
+  const NPPluginFuncs& f_;
+  const BrowserHabits& habits_;
+  NPStream* stream_ = nullptr;         // the stream being delivered
+  std::vector<char>* data_ = nullptr;  // its file's bytes
+};
