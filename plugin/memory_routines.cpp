@@ -2,7 +2,7 @@
 // for the module alone: it links no C runtime. (The test programs link the pure code with
 // their normal runtime instead.) Plain byte loops, except memcpy: it also copies each
 // link-file chunk the module forwards (up to 32 KB), and the processor's string move does that
-// at memory speed in fewer bytes of code.
+// at memory speed.
 #include <stddef.h>
 
 extern "C" {

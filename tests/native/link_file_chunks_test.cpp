@@ -109,19 +109,6 @@ TEST(LinkFileChunks, WithoutAStreamEachChunkStandsAlone) {
   EXPECT_EQ((std::vector<LinkFileChunkAction>{A}), play(file, {{0, n, -1}}, false).actions);
   // A chunk elsewhere that starts with a header is applied, as every chunk always was.
   EXPECT_EQ((std::vector<LinkFileChunkAction>{A}), play(file, {{0, n, 500}}).actions);
-}
-
-TEST(LinkFileChunks, OnlyAHeaderThatCanStillFitIsHeld) {
-  Bytes longName(LINK_FILE_NAME_OFFSET, 0);
-  longName[0] = 'K';
-  longName.resize(LINK_FILE_HEADER_MAX_SIZE, 'n');  // 80 name bytes, no NUL: can never apply
-  Bytes notLink = linkFile();
-  notLink[0] = 'k';
-  EXPECT_EQ((std::vector<LinkFileChunkAction>{H, C}),
-            play(longName, {{0, 100, -1}, {100, longName.size(), -1}}).actions);
-  EXPECT_EQ((std::vector<LinkFileChunkAction>{C}), play(longName, {{0, 114, -1}}).actions);
-  EXPECT_EQ((std::vector<LinkFileChunkAction>{C, C}),
-            play(notLink, {{0, 10, -1}, {10, 50, -1}}).actions);
   EXPECT_EQ(LINK_CHUNK_CONSUME, planLinkFileChunk(nullptr, nullptr, 5, 0));
 }
 
