@@ -22,9 +22,10 @@ const size_t LINK_FILE_HEADER_MAX_SIZE = LINK_FILE_NAME_OFFSET + sizeof(LinkReco
 
 // Applies the header at the start of a link file to `link` and swaps the option word (bytes
 // 14 and 15) in `buffer` in place: a copy the module owns, never the browser's buffer.
-// Returns true when applied; false when the bytes are ignored (null or shorter than 16 bytes, no magic "K", selection 0 without a NUL-terminated name at 34 inside
-// the chunk, or a name that does not fit streamName), in which case neither `link` nor
-// `buffer` changed. Never reads past `length`.
+// Returns true when applied; false when the bytes are ignored (null or shorter than 16 bytes,
+// no magic "K", selection 0 without a NUL-terminated name at 34 inside them, or a name that
+// does not fit streamName), in which case neither `link` nor `buffer` changed. Never reads
+// past `length`.
 bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length);
 
 // Whether applyLinkFileHeader would apply these bytes; changes nothing.

@@ -11,6 +11,8 @@ struct HeldStreamHeader {
   NPStream* stream;
   HeldLinkFileHeader header;
 };
+static_assert(sizeof(HeldStreamHeader) <= 8 * sizeof(void*) + LINK_FILE_HEADER_MAX_SIZE,
+              "a held header costs its stream little more than its bytes");
 
 // Frees `first` and every state behind it; null does nothing.
 void freeHeldStreamHeaders(HeldStreamHeader* first);

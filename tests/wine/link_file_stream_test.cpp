@@ -153,7 +153,9 @@ TEST_F(LinkFileStream, HeaderSplitOverTwoWritesIsCompleted) {
     std::vector<ReceivedMessage> sent = client.messages();
     ASSERT_EQ(expectedCount += 2, sent.size());
     EXPECT_EQ(uint32_t(LINKMSG_STREAM_INFO), sent[expectedCount - 2].code);
-    EXPECT_STREQ("news", reinterpret_cast<const LinkRecord*>(sent[expectedCount - 2].data.data())->streamName);
+    const LinkRecord* record =
+        reinterpret_cast<const LinkRecord*>(sent[expectedCount - 2].data.data());
+    EXPECT_STREQ("news", record->streamName);
     EXPECT_EQ(swapped, sent[expectedCount - 1].data);
     EXPECT_EQ(NPERR_NO_ERROR, NPP_DestroyStream(inst.handle(), &stream, 0 /* done */));
   }
