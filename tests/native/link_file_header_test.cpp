@@ -164,7 +164,7 @@ Bytes prefix(Bytes b, size_t n) {
   return b;
 }
 
-// Only a header cut short, which more bytes behind it can complete, is worth delivering again.
+// Only a header cut short, which more bytes behind it can complete, is worth holding.
 TEST(LinkFileHeader, CutShortOnlyWhereMoreBytesCanCompleteTheHeader) {
   Bytes name79 = namedHeader(std::string(79, 'n'));
   name79.pop_back();  // 79 name bytes, no NUL yet: the NUL would still fit
