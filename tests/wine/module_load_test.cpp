@@ -3,10 +3,14 @@
 // as at a browser's first load. The client check runs in NP_PluginInit.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "link/link_records.h"
+#include "link/modal_loop_filter.h"
 #include "plugin/npapi.h"
 #include "wine_test_support.h"
 
@@ -234,25 +238,181 @@ TEST_F(ModuleLoadTest, BrowseWorksInTheDialogShownByInit) {
 // The plug-in window of the test below, and a browser's procedure put above the module's.
 const LRESULT HOST_RESULT = 0x5A5A;
 WNDPROC belowBrowser = nullptr;
+int hostPaints = 0;
 LRESULT CALLBACK hostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) ++hostPaints;
   return message == WM_APP ? HOST_RESULT : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 LRESULT CALLBACK browserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcA(belowBrowser, hwnd, message, wParam, lParam);
 }
 
-// Last in this file: its second round leaves the module loaded in this process for good.
-TEST_F(ModuleLoadTest, NoWindowKeepsAProcedureOfTheModuleOnceItIsUnloaded) {
-  std::string log = newLinkmonLogPath("module-unload");
-  LinkmonProcess client = startLinkmon("--quiet --log " + log);
-  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+// The module's NPP_ calls, as a browser makes them.
+NPError newInstance(const NPPluginFuncs& table, NPP_t* npp) {
+  char mimeType[] = "application/x-kvla";
+  return table.newp(mimeType, npp, NP_EMBED, 0, nullptr, nullptr, nullptr);
+}
+NPError giveWindow(const NPPluginFuncs& table, NPP_t* npp, HWND hwnd) {
+  NPWindow window = {};
+  window.window = hwnd;
+  return table.setwindow(npp, &window);
+}
+
+// A visible plug-in window with hostProc as its own procedure.
+HWND createHostWindow() {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = hostProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "UnloadHost";
   RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, "UnloadHost", "", 0, 0, 0, 10, 10, nullptr, nullptr,
+  return CreateWindowExA(WS_EX_NOACTIVATE, "UnloadHost", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                         nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+void paint(HWND hwnd) { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
+
+TEST_F(ModuleLoadTest, ForgedDestructionAndASharedWindowLeaveTheChainWhole) {
+  LinkmonProcess client = startLinkmon("--quiet");
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  HWND hwnd = createHostWindow();
+  auto proc = [&] { return GetWindowLongPtrA(hwnd, GWLP_WNDPROC); };
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr);
+  const LONG_PTR subClassProc = reinterpret_cast<LONG_PTR>(GetProcAddress(m.module, "SubClassProc"));
+  NPPluginFuncs table = {};
+  table.size = sizeof table;
+  ASSERT_EQ(NPERR_NO_ERROR, m.getEntryPoints(&table));
+  ASSERT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
+  NPP_t first = {}, second = {};
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(table, &first));
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(table, &second));
+  ASSERT_EQ(NPERR_NO_ERROR, giveWindow(table, &first, hwnd));
+  // Another program's WM_NCDESTROY, sent from another thread while this one pumps.
+  auto forge = [&] {
+    std::atomic<bool> sent{false};
+    std::thread other([&] {
+      DWORD_PTR result;
+      SendMessageTimeoutA(hwnd, WM_NCDESTROY, 0, 0, SMTO_NORMAL, 5000, &result);
+      sent = true;
+    });
+    EXPECT_TRUE(pumpUntil([&] { return sent.load(); }, 5000));
+    other.join();
+  };
+
+  // SubClassProc on top: the page's procedure still gets every message.
+  forge();
+  EXPECT_EQ(subClassProc, proc());
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  // Under a browser's procedure: the same window given again and to a second instance is
+  // not stacked a second time, so a repaint reaches the page once, without recursion.
+  belowBrowser = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProc)));
+  forge();
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(table, &first, hwnd));
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(table, &second, hwnd));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(browserProc), proc());
+  EXPECT_EQ(subClassProc, reinterpret_cast<LONG_PTR>(belowBrowser));
+  hostPaints = 0;
+  paint(hwnd);
+  EXPECT_EQ(1, hostPaints);
+
+  // Teardown: the browser steps out, SubClassProc follows, the module goes.
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(table, &first, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&first, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&second, nullptr));
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(hostProc), proc());
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_TRUE(FreeLibrary(m.module));
+  EXPECT_FALSE(loaded(modulePath().c_str()));
+  DestroyWindow(hwnd);
+  EXPECT_EQ(0u, stopLinkmon(&client));
+}
+
+// What the test's WH_MSGFILTER hook saw: when the module's launch wait first called it.
+DWORD firstWaitFilterAt = 0;
+LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == LAUNCH_WAIT_FILTER_CODE && firstWaitFilterAt == 0) firstWaitFilterAt = GetTickCount();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+// A browser call the page makes from inside the module's dialog, posted to this window.
+std::function<void()> pageCall;
+LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) pageCall();
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(ModuleLoadTest, NewDuringTheDialogFailsAtOnceAndTheWaitShowsItselfAsAModalLoop) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  deleteRegistryCommand();
+  const DWORD windowDelay = 3000 * ZUROV_WAIT_SCALE;
+  std::string command =
+      programBesideTest("linkmon.exe") + " --window-delay " + std::to_string(windowDelay);
+  SetEnvironmentVariableA("LINKMON_QUIET", "1");
+  SetEnvironmentVariableA("LINKMON_LIFETIME", "30000");
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr);
+  NPPluginFuncs table = {};
+  table.size = sizeof table;
+  ASSERT_EQ(NPERR_NO_ERROR, m.getEntryPoints(&table));
+
+  NPP_t nested = {};
+  std::atomic<int> nestedResult{-1};
+  DWORD nestedMs = 0;
+  pageCall = [&] {
+    DWORD start = GetTickCount();
+    nestedResult = newInstance(table, &nested);
+    nestedMs = GetTickCount() - start;
+  };
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = pageProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "NestedPage";
+  RegisterClassA(&wc);
+  HWND page = CreateWindowExA(0, "NestedPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               wc.hInstance, nullptr);
+  HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, messageFilter, nullptr, GetCurrentThreadId());
+  ASSERT_TRUE(hook != nullptr);
+  firstWaitFilterAt = 0;
+  MessageBoxSeen box;
+  std::thread boxWatcher = startMessageBoxWatcher("ZUROV.DLL", &box);
+  DialogWatcher user("Finding Kelvora Client Application", [&](HWND d) {
+    PostMessageA(page, WM_APP, 0, 0);
+    for (int i = 0; i < 500 && nestedResult == -1; ++i) Sleep(10);
+    SetDlgItemTextA(d, 1000, command.c_str());
+    pressDialogButton(d, IDOK);
+  });
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
+  DWORD returnedAt = GetTickCount();
+  user.stop();
+  boxWatcher.join();
+  UnhookWindowsHookEx(hook);
+
+  EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, nestedResult.load());
+  EXPECT_LT(nestedMs, 1000u);
+  EXPECT_FALSE(box.found);
+  // The hook heard of the wait well before the window came, 3 s into it: in its first second.
+  ASSERT_NE(0u, firstWaitFilterAt);
+  EXPECT_GE(returnedAt - firstWaitFilterAt, windowDelay - 1000 * ZUROV_WAIT_SCALE);
+  // The dialog's answer serves the calls after it.
+  EXPECT_EQ(NPERR_NO_ERROR, newInstance(table, &nested));
+  EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&nested, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_TRUE(FreeLibrary(m.module));
+  EXPECT_EQ(command, registryCommand());
+  DestroyWindow(page);
+  stopLaunchedLinkmon();
+  SetEnvironmentVariableA("LINKMON_QUIET", nullptr);
+  SetEnvironmentVariableA("LINKMON_LIFETIME", nullptr);
+}
+
+// Last but one in this file: its second round leaves the module loaded in this process for good.
+TEST_F(ModuleLoadTest, NoWindowKeepsAProcedureOfTheModuleOnceItIsUnloaded) {
+  std::string log = newLinkmonLogPath("module-unload");
+  LinkmonProcess client = startLinkmon("--quiet --log " + log);
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  HWND hwnd = createHostWindow();
   auto proc = [&] { return GetWindowLongPtrA(hwnd, GWLP_WNDPROC); };
   const LONG_PTR host = reinterpret_cast<LONG_PTR>(hostProc);
 
@@ -296,6 +456,52 @@ TEST_F(ModuleLoadTest, NoWindowKeepsAProcedureOfTheModuleOnceItIsUnloaded) {
   ASSERT_EQ(8u, sent.size());  // NEW, two SET_WINDOW, DESTROY per round
   EXPECT_EQ(uint32_t(LINKMSG_DESTROY), sent[3].code);
   EXPECT_EQ(uint32_t(LINKMSG_DESTROY), sent[7].code);
+}
+
+// Last: its copy of the module stays loaded in this process for good. The per-user package
+// installs under the user's profile, whose name the ANSI code page may not spell.
+TEST_F(ModuleLoadTest, ACopyInACyrillicFolderStaysLoadedUnderABrowsersProcedure) {
+  const wchar_t name[] = L"\u041F\u043B\u0430\u0433\u0438\u043D";
+  char ansi[32];
+  BOOL defaulted = FALSE;
+  WideCharToMultiByte(CP_ACP, 0, name, -1, ansi, sizeof ansi, nullptr, &defaulted);
+  ASSERT_TRUE(defaulted) << "the ANSI code page spells the folder's name";
+  wchar_t temp[MAX_PATH], original[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + name, copy = folder + L"\\npzurov.dll";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  MultiByteToWideChar(CP_ACP, 0, modulePath().c_str(), -1, original, MAX_PATH);
+  ASSERT_TRUE(CopyFileW(original, copy.c_str(), FALSE));
+  LinkmonProcess client = startLinkmon("--quiet");
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  HWND hwnd = createHostWindow();
+
+  HMODULE module = LoadLibraryW(copy.c_str());
+  ASSERT_TRUE(module != nullptr);
+  auto entry = [&](const char* n) { return reinterpret_cast<void*>(GetProcAddress(module, n)); };
+  NPPluginFuncs table = {};
+  table.size = sizeof table;
+  ASSERT_EQ(NPERR_NO_ERROR, reinterpret_cast<GetEntryPointsProc>(entry("NP_GetEntryPoints"))(&table));
+  ASSERT_EQ(NPERR_NO_ERROR, reinterpret_cast<PluginInitProc>(entry("NP_Initialize"))(nullptr));
+  NPP_t npp = {};
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(table, &npp));
+  ASSERT_EQ(NPERR_NO_ERROR, giveWindow(table, &npp, hwnd));
+  belowBrowser = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProc)));
+  EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&npp, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, reinterpret_cast<PluginShutdownProc>(entry("NP_Shutdown"))());
+  EXPECT_TRUE(FreeLibrary(module));
+
+  EXPECT_TRUE(GetModuleHandleW(copy.c_str()) != nullptr);
+  hostPaints = 0;
+  paint(hwnd);
+  EXPECT_EQ(1, hostPaints);
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(hostProc), GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+  DestroyWindow(hwnd);
+  EXPECT_EQ(0u, stopLinkmon(&client));
 }
 
 }  // namespace
