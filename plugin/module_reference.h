@@ -17,7 +17,7 @@ HMODULE holdModule();
 // returns into. Such a reference is kept until moduleShuttingDown.
 void endModuleHold(HMODULE reference);
 
-// From NP_Shutdown and a failed NP_Initialize, while the browser's own reference still keeps
-// the module loaded: gives back the references kept past an earlier shutdown, or, when a hold
-// is running (the call is nested inside a wait or dialog), marks the holds to be kept.
+// From NP_Shutdown, which the browser calls while its own reference still keeps the module
+// loaded: gives back the references kept past an earlier shutdown, or, when a hold is running
+// (the call is nested inside a wait or dialog), marks the holds to be kept.
 void moduleShuttingDown();

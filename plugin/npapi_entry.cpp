@@ -35,8 +35,9 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   browserFunctions = browserFuncs;
   if (reachClientApplication()) return NPERR_NO_ERROR;
   // A browser unloads a module whose initialization failed without calling NP_Shutdown.
+  // References the module kept (plugin/module_reference.h) wait for an NP_Shutdown: this
+  // call's own wait may have been where the browser unloaded it.
   releaseOnDemandImports();
-  moduleShuttingDown();
   return NPERR_MODULE_LOAD_FAILED_ERROR;
 }
 

@@ -343,7 +343,9 @@ LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-TEST_F(ModuleLoadTest, NewDuringTheDialogFailsAtOnceAndTheWaitShowsItselfAsAModalLoop) {
+// While the find-client dialog is open, the page creates a second object, then closes: the
+// browser shuts the module down and frees it from inside the dialog.
+TEST_F(ModuleLoadTest, CallsDuringTheDialogFailAtOnceOrUnloadSafelyAndTheWaitIsAModalLoop) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
   deleteRegistryCommand();
   const DWORD windowDelay = 3000 * ZUROV_WAIT_SCALE;
@@ -362,8 +364,11 @@ TEST_F(ModuleLoadTest, NewDuringTheDialogFailsAtOnceAndTheWaitShowsItselfAsAModa
   DWORD nestedMs = 0;
   pageCall = [&] {
     DWORD start = GetTickCount();
-    nestedResult = newInstance(table, &nested);
+    NPError result = newInstance(table, &nested);
     nestedMs = GetTickCount() - start;
+    m.pluginShutdown();
+    FreeLibrary(m.module);
+    nestedResult = result;
   };
   WNDCLASSA wc = {};
   wc.lpfnWndProc = pageProc;
@@ -383,6 +388,7 @@ TEST_F(ModuleLoadTest, NewDuringTheDialogFailsAtOnceAndTheWaitShowsItselfAsAModa
     SetDlgItemTextA(d, 1000, command.c_str());
     pressDialogButton(d, IDOK);
   });
+  // Its code stays mapped under the dialog, and the launch goes on.
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
   DWORD returnedAt = GetTickCount();
   user.stop();
@@ -395,11 +401,15 @@ TEST_F(ModuleLoadTest, NewDuringTheDialogFailsAtOnceAndTheWaitShowsItselfAsAModa
   // The hook heard of the wait well before the window came, 3 s into it: in its first second.
   ASSERT_NE(0u, firstWaitFilterAt);
   EXPECT_GE(returnedAt - firstWaitFilterAt, windowDelay - 1000 * ZUROV_WAIT_SCALE);
-  // The dialog's answer serves the calls after it.
+  // Still loaded by its own reference; loaded again, the dialog's answer serves the calls
+  // after it, and the next shutdown gives the kept reference back.
+  EXPECT_TRUE(loaded(modulePath().c_str()));
+  EXPECT_EQ(m.module, LoadLibraryA(modulePath().c_str()));
   EXPECT_EQ(NPERR_NO_ERROR, newInstance(table, &nested));
   EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&nested, nullptr));
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
   EXPECT_TRUE(FreeLibrary(m.module));
+  EXPECT_FALSE(loaded(modulePath().c_str()));
   EXPECT_EQ(command, registryCommand());
   DestroyWindow(page);
   stopLaunchedLinkmon();
