@@ -6,4 +6,6 @@ void announceModalLoop() {
   CallMsgFilterA(&none, LAUNCH_WAIT_FILTER_CODE);
 }
 
-bool filteredByHost(MSG* message) { return CallMsgFilterA(message, LAUNCH_WAIT_FILTER_CODE) != FALSE; }
+bool filteredByHost(MSG* message) {
+  return CallMsgFilterA(message, LAUNCH_WAIT_FILTER_CODE) != FALSE;
+}
