@@ -2,6 +2,7 @@
 
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
+#include "link/modal_loop_filter.h"
 #include "link/on_demand_imports.h"
 
 char launchCommand[160];
@@ -24,6 +25,7 @@ void drainMessages(bool* quit, int* quitCode) {
       *quitCode = static_cast<int>(msg.wParam);
       continue;
     }
+    if (filteredByHost(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -36,6 +38,7 @@ void drainMessages(bool* quit, int* quitCode) {
 void waitForLinkWindow() {
   bool quit = false;
   int quitCode = 0;
+  announceModalLoop();
   DWORD start = millisecondTime();
   while (cachedLinkWindow == nullptr && !launchWaitOver(start, millisecondTime())) {
     findLinkWindow();
@@ -102,10 +105,12 @@ HWND findLinkWindow() {
 HWND linkWindow() { return cachedLinkWindow; }
 
 void launchClient() {
-  // A browser call made during a launch's dialog or wait lands here again: it joins the wait
-  // instead of asking the user a second time or starting a second client application.
+  // A browser call made during a launch's dialog or wait lands here again: it never asks the
+  // user a second time or starts a second client application. During the wait it joins the
+  // wait; during the find-client dialog, whose window cannot appear before the dialog
+  // closes, it returns at once, and the dialog's outcome serves the calls after it.
   if (launching) {
-    waitForLinkWindow();
+    if (!findClientDialogOpen()) waitForLinkWindow();
     return;
   }
   launching = true;
@@ -144,9 +149,9 @@ void configureLaunchCommand() {
 
   // Ask the user; the dialog leaves the confirmed text, or "ORBIPLAY" on cancel.
   // Re-entry: the dialog (and Browse's file dialog) dispatch messages, so any NPP_ call may
-  // run meanwhile; a launch it needs joins this one.
+  // run meanwhile; a launch it needs returns at once (see launchClient).
   if (launchCommand[0] == '\0')
-    DialogBoxParamA(moduleInstance, FIND_CLIENT_DIALOG, nullptr, FCDLGProc, 0);
+    runFindClientDialog();
 
   // Written on every path, an empty command included, so the registry always holds it: to
   // the default user's key, else (a read-only key refuses the write) to the user's own.

@@ -6,6 +6,8 @@
 
 namespace {
 
+bool dialogOpen = false;
+
 // File dialog cache index of the Browse button's Open dialog.
 const int BROWSE_DIALOG_INDEX = 0;
 
@@ -45,3 +47,11 @@ extern "C" INT_PTR CALLBACK FCDLGProc(HWND dialog, UINT message, WPARAM wParam,
   }
   return FALSE;
 }
+
+void runFindClientDialog() {
+  dialogOpen = true;
+  DialogBoxParamA(moduleInstance, FIND_CLIENT_DIALOG, nullptr, FCDLGProc, 0);
+  dialogOpen = false;
+}
+
+bool findClientDialogOpen() { return dialogOpen; }

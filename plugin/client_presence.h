@@ -7,5 +7,7 @@
   "should be running before a Kelvora Link is accessed!"
 
 // Finds the link window, else launches the client application and waits for it. When it still
-// cannot be found, tells the user in a warning box and returns false.
+// cannot be found, tells the user in a warning box and returns false; a call made while the
+// find-client dialog is open returns false at once, with no wait and no box. The module holds
+// a reference to itself meanwhile (plugin/module_reference.h).
 bool reachClientApplication();

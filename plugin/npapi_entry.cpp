@@ -3,6 +3,7 @@
 #include "link/client_locator.h"
 #include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
+#include "plugin/module_reference.h"
 #include "plugin/npp_functions.h"
 #include "plugin/plugin_window.h"
 
@@ -34,22 +35,20 @@ NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   browserFunctions = browserFuncs;
   if (reachClientApplication()) return NPERR_NO_ERROR;
   // A browser unloads a module whose initialization failed without calling NP_Shutdown.
+  // References the module kept (plugin/module_reference.h) wait for an NP_Shutdown: this
+  // call's own wait may have been where the browser unloaded it.
   releaseOnDemandImports();
   return NPERR_MODULE_LOAD_FAILED_ERROR;
 }
 
 // The browser calls this before it unloads the module: the libraries loaded on demand are
 // released here, as the library entry routine must not, and no window may keep a procedure
-// of the module. One that still has SubClassProc under a browser's procedure keeps the module
-// loaded for good (a reference of its own), so its messages never reach unmapped code.
+// of the module. One that still has SubClassProc under a browser's procedure pins the module
+// (by its own address, so any folder name will do), so its messages never reach unmapped code.
 NPError NP_OSCALL NP_PluginShutdown() {
   static bool pinned = false;
-  if (releaseWindowsForUnload() && !pinned) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(moduleInstance, path, sizeof path);
-    // A cut path (length == size) could name another file.
-    if (length != 0 && length < sizeof path) pinned = LoadLibraryA(path) != nullptr;
-  }
+  if (releaseWindowsForUnload() && !pinned) pinned = pinModule();
   releaseOnDemandImports();
+  moduleShuttingDown();
   return NPERR_NO_ERROR;
 }

@@ -28,6 +28,22 @@ WindowForward* forwardFor(const void* hwnd) {
   return nullptr;
 }
 
+// Whether `hwnd` must not be subclassed for `slot`: another instance holds it (its
+// SubClassProc would be recorded as the procedure below), or SubClassProc is on top with
+// nothing recording what lies below. SubClassProc passing messages on to itself, directly or
+// through a browser's procedure, would loop until the stack overflows.
+bool refusedWindow(const InstanceSlot& slot, void* hwnd) {
+  for (const InstanceSlot& other : instanceTable.slots)
+    if (&other != &slot && other.inUse != 0 && other.hwnd == hwnd) return true;
+  return forwardFor(hwnd) == nullptr && currentProc(hwnd) == ourProc();
+}
+
+// Whether a WM_NCDESTROY is the window's own destruction. DestroyWindow hides the window (or
+// its destroyed ancestor) first and runs on the window's own thread; one that reaches a
+// visible window, or that another thread sent, is forged (any program may send it) and
+// changes nothing.
+bool destroyedForReal(HWND hwnd) { return !IsWindowVisible(hwnd) && !InSendMessage(); }
+
 // Takes SubClassProc out of the window's chain. Browsers put their own procedure above it
 // after each NPP_SetWindow and, at teardown, restore what they replaced only while they are
 // still on top: setting oldWndProc under them would cut their procedure out of the chain. So
@@ -91,6 +107,9 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (created && findLinkWindow() == nullptr) return NPERR_NO_ERROR;
 
   void* newWindow = window->window;
+  // A refused window is handled as no window: this instance lets go of its own and has none.
+  if (newWindow != nullptr && newWindow != slot.hwnd && refusedWindow(slot, newWindow))
+    newWindow = nullptr;
   if (slot.hwnd != newWindow) {
     releaseSlotWindow(slot);
     WindowForward* forward = newWindow != nullptr ? forwardFor(newWindow) : nullptr;
@@ -131,7 +150,7 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
 
   // Copied first: the notice is a send, during which the slot may change.
   WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(old);
-  if (message == WM_NCDESTROY) {
+  if (message == WM_NCDESTROY && destroyedForReal(hwnd)) {
     // The window goes (the browser may destroy it before NPP_Destroy), and its handle may
     // soon name another: whatever held it lets go.
     if (slot != nullptr) {

@@ -3,10 +3,14 @@
 // as at a browser's first load. The client check runs in NP_PluginInit.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "link/link_records.h"
+#include "link/modal_loop_filter.h"
 #include "plugin/npapi.h"
 #include "wine_test_support.h"
 
@@ -110,11 +114,18 @@ struct LoadedModule {
   GetEntryPointsProc getEntryPoints = nullptr;
   PluginInitProc pluginInit = nullptr;
   PluginShutdownProc pluginShutdown = nullptr;
+  NPPluginFuncs table = {};  // filled by NP_GetEntryPoints
 };
 
-LoadedModule loadModule() {
+std::wstring widePath(const std::string& path) {
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  return wide;
+}
+
+LoadedModule loadModule(const std::wstring& path = widePath(modulePath())) {
   LoadedModule m;
-  m.module = LoadLibraryA(modulePath().c_str());
+  m.module = LoadLibraryW(path.c_str());
   if (m.module == nullptr) return m;
   m.getEntryPoints = reinterpret_cast<GetEntryPointsProc>(
       reinterpret_cast<void*>(GetProcAddress(m.module, "NP_GetEntryPoints")));
@@ -122,7 +133,20 @@ LoadedModule loadModule() {
       reinterpret_cast<void*>(GetProcAddress(m.module, "NP_PluginInit")));
   m.pluginShutdown = reinterpret_cast<PluginShutdownProc>(
       reinterpret_cast<void*>(GetProcAddress(m.module, "NP_PluginShutdown")));
+  m.table.size = sizeof m.table;
+  if (m.getEntryPoints) m.getEntryPoints(&m.table);
   return m;
+}
+
+NPError newInstance(LoadedModule& m, NPP_t* npp) {
+  char mimeType[] = "application/x-kvla";
+  return m.table.newp(mimeType, npp, NP_EMBED, 0, nullptr, nullptr, nullptr);
+}
+
+NPError giveWindow(LoadedModule& m, NPP_t* npp, HWND hwnd) {
+  NPWindow window = {};
+  window.window = hwnd;
+  return m.table.setwindow(npp, &window);
 }
 
 // The client application the module launched, found by its control window.
@@ -231,61 +255,196 @@ TEST_F(ModuleLoadTest, BrowseWorksInTheDialogShownByInit) {
   SetEnvironmentVariableA("LINKMON_LIFETIME", nullptr);
 }
 
-// The plug-in window of the test below, and a browser's procedure put above the module's.
+// When the test's WH_MSGFILTER hook first heard the module's launch wait; and a browser call
+// that the page makes from inside the module's dialog, posted to the page window.
+DWORD firstWaitFilterAt = 0;
+LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == LAUNCH_WAIT_FILTER_CODE && !firstWaitFilterAt) firstWaitFilterAt = GetTickCount();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+std::function<void()> pageCall;
+LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) pageCall();
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// While the find-client dialog is open, the page creates a second object, then closes: the
+// browser shuts the module down and frees it from inside the dialog.
+TEST_F(ModuleLoadTest, CallsDuringTheDialogFailAtOnceOrUnloadSafelyAndTheWaitIsAModalLoop) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  deleteRegistryCommand();
+  const DWORD windowDelay = 3000 * ZUROV_WAIT_SCALE;
+  std::string command =
+      programBesideTest("linkmon.exe") + " --window-delay " + std::to_string(windowDelay);
+  SetEnvironmentVariableA("LINKMON_QUIET", "1");
+  LoadedModule m = loadModule();
+  ASSERT_TRUE(m.module != nullptr);
+  NPP_t nested = {};
+  std::atomic<int> nestedResult{-1};
+  DWORD nestedMs = 0;
+  pageCall = [&] {
+    DWORD start = GetTickCount();
+    NPError result = newInstance(m, &nested);
+    nestedMs = GetTickCount() - start;
+    m.pluginShutdown();
+    FreeLibrary(m.module);
+    nestedResult = result;
+  };
+  HINSTANCE exe = GetModuleHandleA(nullptr);
+  WNDCLASSA wc = {0, pageProc, 0, 0, exe, nullptr, nullptr, nullptr, nullptr, "NestedPage"};
+  RegisterClassA(&wc);
+  HWND page = CreateWindowExA(0, "NestedPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, exe, nullptr);
+  HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, messageFilter, nullptr, GetCurrentThreadId());
+  MessageBoxSeen box;
+  std::thread boxWatcher = startMessageBoxWatcher("ZUROV.DLL", &box);
+  DialogWatcher user("Finding Kelvora Client Application", [&](HWND d) {
+    PostMessageA(page, WM_APP, 0, 0);
+    for (int i = 0; i < 500 && nestedResult == -1; ++i) Sleep(10);
+    SetDlgItemTextA(d, 1000, command.c_str());
+    pressDialogButton(d, IDOK);
+  });
+  // The module's code stays mapped under its dialog, and the launch goes on.
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
+  DWORD returnedAt = GetTickCount();
+  user.stop();
+  boxWatcher.join();
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, nestedResult.load());
+  EXPECT_LT(nestedMs, 1000u);
+  EXPECT_FALSE(box.found);
+  // The hook heard of the wait long before the window came, 3 s in: in its first second.
+  EXPECT_GE(returnedAt - firstWaitFilterAt, windowDelay - 1000 * ZUROV_WAIT_SCALE);
+
+  // Loaded again, the dialog's answer serves the calls after it, and the next shutdown gives
+  // back the module's own reference.
+  EXPECT_EQ(m.module, LoadLibraryW(widePath(modulePath()).c_str()));
+  EXPECT_EQ(NPERR_NO_ERROR, newInstance(m, &nested));
+  EXPECT_EQ(NPERR_NO_ERROR, m.table.destroy(&nested, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_TRUE(FreeLibrary(m.module));
+  EXPECT_FALSE(loaded(modulePath().c_str()));
+  DestroyWindow(page);
+  stopLaunchedLinkmon();
+  SetEnvironmentVariableA("LINKMON_QUIET", nullptr);
+}
+
+// The plug-in window of the tests below, and a browser's procedure put above the module's.
 const LRESULT HOST_RESULT = 0x5A5A;
 WNDPROC belowBrowser = nullptr;
+int hostPaints = 0;
 LRESULT CALLBACK hostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) ++hostPaints;
   return message == WM_APP ? HOST_RESULT : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 LRESULT CALLBACK browserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcA(belowBrowser, hwnd, message, wParam, lParam);
+}
+void browserHooks(HWND hwnd) {
+  belowBrowser = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProc)));
+}
+HWND createHostWindow() {
+  HINSTANCE exe = GetModuleHandleA(nullptr);
+  WNDCLASSA wc = {0, hostProc, 0, 0, exe, nullptr, nullptr, nullptr, nullptr, "UnloadHost"};
+  RegisterClassA(&wc);
+  return CreateWindowExA(WS_EX_NOACTIVATE, "UnloadHost", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                         nullptr, nullptr, exe, nullptr);
+}
+// A repaint of the window; true when it reached the page's own procedure exactly once.
+bool paintsOnce(HWND hwnd) {
+  hostPaints = 0;
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  return hostPaints == 1;
+}
+
+// Another program's WM_NCDESTROY, sent from another thread, with SubClassProc on top and then
+// under a browser's procedure; then the window given again, and to a second instance.
+TEST_F(ModuleLoadTest, ForgedDestructionAndASharedWindowLeaveTheChainWhole) {
+  LinkmonProcess client = startLinkmon("--quiet");
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  HWND hwnd = createHostWindow();
+  LoadedModule m = loadModule();
+  ASSERT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
+  NPP_t first = {}, second = {};
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(m, &first));
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(m, &second));
+  ASSERT_EQ(NPERR_NO_ERROR, giveWindow(m, &first, hwnd));
+  for (bool underBrowser : {false, true}) {
+    if (underBrowser) browserHooks(hwnd);
+    std::atomic<bool> sent{false};
+    std::thread other([&] {
+      SendMessageTimeoutA(hwnd, WM_NCDESTROY, 0, 0, SMTO_NORMAL, 5000, nullptr);
+      sent = true;
+    });
+    EXPECT_TRUE(pumpUntil([&] { return sent.load(); }, 5000));
+    other.join();
+    EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  }
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(m, &first, hwnd));
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(m, &second, hwnd));
+  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(m.module, "SubClassProc")),
+            reinterpret_cast<void*>(belowBrowser));
+  EXPECT_TRUE(paintsOnce(hwnd));  // no recursion
+
+  // The browser steps out, SubClassProc follows, and the module really goes.
+  EXPECT_EQ(NPERR_NO_ERROR, m.table.destroy(&first, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, m.table.destroy(&second, nullptr));
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
+  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(hostProc), GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
+  EXPECT_TRUE(FreeLibrary(m.module));
+  EXPECT_FALSE(loaded(modulePath().c_str()));
+  DestroyWindow(hwnd);
+  EXPECT_EQ(0u, stopLinkmon(&client));
+}
+
+// A copy of the module in a folder whose name the ANSI code page cannot spell, as the per-user
+// package's folder under a Cyrillic user name; empty when it cannot be made.
+std::wstring copyInCyrillicFolder() {
+  const wchar_t name[] = L"\u041F\u043B\u0430\u0433\u0438\u043D";
+  char ansi[32];
+  BOOL defaulted = FALSE;
+  WideCharToMultiByte(CP_ACP, 0, name, -1, ansi, sizeof ansi, nullptr, &defaulted);
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + name, copy = folder + L"\\npzurov.dll";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  bool copied = CopyFileW(widePath(modulePath()).c_str(), copy.c_str(), FALSE);
+  return defaulted && copied ? copy : L"";
 }
 
 // One browser's life with a plug-in window: NPP_New, NPP_SetWindow, the browser's procedure
 // over the module's, a NULL window, NPP_Destroy, NP_Shutdown, FreeLibrary. `browserStillOnTop`:
 // the browser has not stepped out of the window's chain by then. The module is unloaded only
 // when nothing of it is left in the chain, and the window works either way.
-void playUnload(bool browserStillOnTop) {
+void playUnload(const std::wstring& path, bool browserStillOnTop) {
+  ASSERT_FALSE(path.empty());
   std::string log = newLinkmonLogPath("module-unload");
   LinkmonProcess client = startLinkmon("--quiet --log " + log);
   ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = hostProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "UnloadHost";
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, "UnloadHost", "", 0, 0, 0, 10, 10, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-  const LONG_PTR host = reinterpret_cast<LONG_PTR>(hostProc);
-
-  LoadedModule m = loadModule();
+  HWND hwnd = createHostWindow();
+  LoadedModule m = loadModule(path);
   ASSERT_TRUE(m.module != nullptr);
-  NPPluginFuncs table = {};
-  table.size = sizeof table;
-  ASSERT_EQ(NPERR_NO_ERROR, m.getEntryPoints(&table));
   ASSERT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
   NPP_t npp = {};
-  char mimeType[] = "application/x-kvla";
-  ASSERT_EQ(NPERR_NO_ERROR, table.newp(mimeType, &npp, NP_EMBED, 0, nullptr, nullptr, nullptr));
-  NPWindow window = {};
-  window.window = hwnd;
-  ASSERT_EQ(NPERR_NO_ERROR, table.setwindow(&npp, &window));
-  belowBrowser = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProc)));
-  window.window = nullptr;
-  EXPECT_EQ(NPERR_NO_ERROR, table.setwindow(&npp, &window));
-  EXPECT_EQ(NPERR_NO_ERROR, table.destroy(&npp, nullptr));
+  ASSERT_EQ(NPERR_NO_ERROR, newInstance(m, &npp));
+  ASSERT_EQ(NPERR_NO_ERROR, giveWindow(m, &npp, hwnd));
+  browserHooks(hwnd);
+  EXPECT_EQ(NPERR_NO_ERROR, giveWindow(m, &npp, nullptr));
+  EXPECT_EQ(NPERR_NO_ERROR, m.table.destroy(&npp, nullptr));
   if (!browserStillOnTop)
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
   EXPECT_TRUE(FreeLibrary(m.module));
-  EXPECT_EQ(browserStillOnTop, loaded(modulePath().c_str()));
+  EXPECT_EQ(browserStillOnTop, GetModuleHandleW(path.c_str()) != nullptr);
+  EXPECT_TRUE(paintsOnce(hwnd));
   EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
   if (browserStillOnTop) {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(belowBrowser));
     EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
   }
-  EXPECT_EQ(host, GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(hostProc), GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
   DestroyWindow(hwnd);
   EXPECT_EQ(0u, stopLinkmon(&client));
   static const ExpectedLinkMessage SENT[] = {{LINKMSG_NEW, 0},
@@ -295,14 +454,19 @@ void playUnload(bool browserStillOnTop) {
   expectLinkMessages(linkmonMessages(readLinkmonLog(log)), SENT);
 }
 
-// These two come last in this file, in this order: the second leaves the module loaded in
-// this process for good.
+// These three come last in this file, in this order: the second and third leave the module
+// loaded in this process for good.
 TEST_F(ModuleLoadTest, UnloadsWhenTheBrowserSteppedOutOfTheWindowBeforeShutdown) {
-  playUnload(false);
+  playUnload(widePath(modulePath()), false);
 }
 
 TEST_F(ModuleLoadTest, StaysLoadedWhileTheBrowsersProcedureIsStillAboveItsOwn) {
-  playUnload(true);
+  playUnload(widePath(modulePath()), true);
+}
+
+// The per-user package's folder under a Cyrillic user name: pinned by address, not by name.
+TEST_F(ModuleLoadTest, StaysLoadedFromAFolderTheAnsiCodePageCannotSpell) {
+  playUnload(copyInCyrillicFolder(), true);
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#include "plugin/module_reference.h"
+
+#include "link/client_locator.h"
+
+namespace {
+
+int holdsRunning = 0;
+bool shutDownDuringHold = false;
+int keptReferences = 0;
+HMODULE keptModule = nullptr;
+
+typedef BOOL(WINAPI* GetModuleHandleExCall)(DWORD, LPCWSTR, HMODULE*);
+
+// A new reference to this module, by its own address where the system offers that (Windows
+// XP on; reached on demand, as older systems lack it), else by its file: the wide path on NT,
+// which spells any folder name, and the ANSI path where wide calls fail (9x).
+HMODULE referenceModule(DWORD flags) {
+  FARPROC address = GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "GetModuleHandleExW");
+  HMODULE module = nullptr;
+  if (address != nullptr) {
+    auto call = reinterpret_cast<GetModuleHandleExCall>(reinterpret_cast<void*>(address));
+    if (!call(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags,
+              reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&referenceModule)), &module))
+      module = nullptr;
+    return module;
+  }
+  // A cut path (length == size) could name another file.
+  WCHAR wide[MAX_PATH];
+  DWORD length = GetModuleFileNameW(moduleInstance, wide, MAX_PATH);
+  if (length != 0) return length < MAX_PATH ? LoadLibraryW(wide) : nullptr;
+  char path[MAX_PATH];
+  length = GetModuleFileNameA(moduleInstance, path, sizeof path);
+  return length != 0 && length < sizeof path ? LoadLibraryA(path) : nullptr;
+}
+
+}  // namespace
+
+bool pinModule() { return referenceModule(GET_MODULE_HANDLE_EX_FLAG_PIN) != nullptr; }
+
+HMODULE holdModule() {
+  ++holdsRunning;
+  return referenceModule(0);
+}
+
+void endModuleHold(HMODULE reference) {
+  --holdsRunning;
+  if (reference == nullptr) return;
+  if (!shutDownDuringHold) {
+    FreeLibrary(reference);  // the browser's own reference outlives this call
+    return;
+  }
+  ++keptReferences;
+  keptModule = reference;
+}
+
+void moduleShuttingDown() {
+  if (holdsRunning > 0) {
+    shutDownDuringHold = true;
+    return;
+  }
+  shutDownDuringHold = false;
+  for (; keptReferences > 0; --keptReferences) FreeLibrary(keptModule);
+}

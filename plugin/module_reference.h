@@ -1,0 +1,23 @@
+// References the module takes to itself, so that its code stays mapped while it can still
+// run: under a window's chain after the browser unloads it, and under its own waits and
+// dialogs, from inside which a browser call can unload it.
+#pragma once
+
+#include <windows.h>
+
+// Keeps the module loaded until the process ends. True once that is done.
+bool pinModule();
+
+// A reference for the length of a wait or dialog of the module; null when none could be
+// taken. Every hold is ended with endModuleHold, in reverse order.
+HMODULE holdModule();
+
+// Gives the hold's reference back, unless an NP_Shutdown came during a hold: the browser may
+// have freed its own reference since, and freeing this one could unmap the code the caller
+// returns into. Such a reference is kept until moduleShuttingDown.
+void endModuleHold(HMODULE reference);
+
+// From NP_Shutdown, which the browser calls while its own reference still keeps the module
+// loaded: gives back the references kept past an earlier shutdown, or, when a hold is running
+// (the call is nested inside a wait or dialog), marks the holds to be kept.
+void moduleShuttingDown();
