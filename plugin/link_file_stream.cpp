@@ -3,6 +3,7 @@
 #include "plugin/instance_table.h"
 #include "plugin/link_file_header.h"
 #include "plugin/npp_functions.h"
+#include "plugin/plugin_window.h"
 
 namespace {
 // Always ready for another 32 KB.
@@ -50,12 +51,11 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
     return deliverAgain ? 0 : len;
   }
 
-  // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot. The
-  // data counts as consumed whether or not the client application took it: the browser
-  // would only send it again into the same client.
-  LinkIdentifier linkId = slot.linkId;
-  sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
-  sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), linkId);
+  // Each send can re-enter, and a nested NPP_Destroy releases the slot, which then sends
+  // nowhere. The data counts as consumed whether or not the client application took it: the
+  // browser would only send it again into the same client.
+  sendSlotMessage(slot, LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link);
+  sendSlotMessage(slot, LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len));
   return len;
 }
 

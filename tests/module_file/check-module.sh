@@ -2,7 +2,7 @@
 # check-module.sh DLL i686|x86_64 MAP [CERT]: inspects the built plug-in module as a file, with
 # binutils: machine, DLL flag, required Windows version, hardening flags, exports, imports,
 # size, version resource and the FINDCLIENT dialog template; in the linker's map of the
-# module, that nothing test-only, no static constructor and no exception handler table went
+# module, that nothing test-only, that the stack cookies are there, no static constructor and no exception handler table went
 # into it; and, given the signing certificate CERT, that its Authenticode signature is intact
 # and made with CERT (a self-signed test certificate is its own root: -CAfile).
 set -u
@@ -100,6 +100,11 @@ test_only=$(grep -oiE '[^[:space:]]*fortests?[^[:space:]]*' <<<"$kept" | sort -u
 # Static constructors would never run: there is no C runtime to call them.
 ctors=$(grep -E '^ \.(ctors|init_array|CRT\$XC)[^[:space:]]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]*[1-9a-f]' <<<"$kept")
 [ -z "$ctors" ] || fail "static constructors in the module: $ctors"
+# Stack cookies: the module's own guard and failure routine. The routine has a section of its
+# own, which the link keeps only while protected frames refer to it.
+for symbol in __stack_chk_guard __stack_chk_fail; do
+  grep -qE "^ +0x[0-9a-f]+ +_?$symbol\$" <<<"$kept" || fail "no $symbol in the module: no stack cookies"
+done
 # NO_SEH holds only without a safe exception handler table.
 ! grep -qE '^ ?\.sxdata|__safe_se_handler' <<<"$kept" || fail "the module has an exception handler table (.sxdata)"
 
