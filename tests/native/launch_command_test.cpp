@@ -1,10 +1,12 @@
 // Launch command derivations and the launcher's deadline check.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "link/launch_command.h"
+#include "link/link_window_choice.h"
 
 TEST(LaunchCommandFromDirectory, AppendsTheProgramNameOnce) {
   struct Case { const char* directory; const char* command; };
@@ -101,4 +103,88 @@ TEST(KeepIfTerminated, EmptiesAnUnterminatedBuffer) {
   char full[4] = {'a', 'b', 'c', 'd'};
   EXPECT_FALSE(keepIfTerminated(full, sizeof full));
   EXPECT_EQ('\0', full[0]);
+}
+
+// A file system of a few programs: every name the splitter asks about is recorded.
+const char* const INSTALLED[] = {"C:\\Program.exe", "C:\\Kel App\\ORBIPLAY.EXE", "C:\\K\\ORB",
+                                 "ORBIPLAY.EXE"};
+std::string asked;
+bool fakeResolve(const char* name, bool exact, char* program, size_t programSize) {
+  asked += std::string(name) + (exact ? "=|" : "|");
+  for (const char* file : INSTALLED) {
+    std::string n = name;
+    if (n == file || (!exact && n + ".EXE" == file) || (!exact && n + ".exe" == file)) {
+      snprintf(program, programSize, "%s", file);
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(FindLaunchProgram, SplitsQuotedWholeThenLongestPrefixAsWritten) {
+  struct Case { const char* command; const char* program; bool whole; const char* asked; };
+  const Case cases[] = {
+      {"\"C:\\Kel App\\ORBIPLAY.EXE\" -x", "C:\\Kel App\\ORBIPLAY.EXE", false, "C:\\Kel App\\ORBIPLAY.EXE|"},
+      {"\"C:\\Kel App\\ORBIPLAY.EXE -x", "", false, ""},  // unclosed quote
+      {"\"\" x", "", false, ""},
+      {"C:\\Kel App\\ORBIPLAY", "C:\\Kel App\\ORBIPLAY.EXE", true, "C:\\Kel App\\ORBIPLAY|"},
+      {"C:\\Kel App\\ORBIPLAY.EXE -x /y", "C:\\Kel App\\ORBIPLAY.EXE", false,
+       "C:\\Kel App\\ORBIPLAY.EXE -x /y|C:\\Kel App\\ORBIPLAY.EXE -x=|C:\\Kel App\\ORBIPLAY.EXE=|"},
+      {"C:\\K\\ORB x", "C:\\K\\ORB", false, "C:\\K\\ORB x|C:\\K\\ORB=|"},
+      // Gone program behind a space: the look-alike at the first space is not taken, as
+      // prefixes are taken as written.
+      {"C:\\Program Files\\Kel\\ORBIPLAY.EXE", "", false,
+       "C:\\Program Files\\Kel\\ORBIPLAY.EXE|C:\\Program=|"},
+      {"ORBIPLAY", "ORBIPLAY.EXE", true, "ORBIPLAY|"},
+      {"", "", true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    asked.clear();
+    char program[260] = "stale";
+    bool whole = !c.whole;
+    EXPECT_EQ(c.program[0] != '\0', findLaunchProgram(c.command, fakeResolve, program, sizeof program, &whole));
+    EXPECT_STREQ(c.program, program[0] == 's' ? "" : program);
+    if (c.program[0] != '\0') EXPECT_EQ(c.whole, whole);
+    EXPECT_EQ(c.asked, asked);
+  }
+  // A command too long for any launch command names nothing.
+  std::string tooLong(160, 'A');
+  char program[260];
+  bool whole;
+  EXPECT_FALSE(findLaunchProgram(tooLong.c_str(), fakeResolve, program, sizeof program, &whole));
+}
+
+TEST(ProgramPaths, OnlyDriveRootsAndNetworkPathsAreAbsolute) {
+  for (const char* p : {"C:\\x", "c:/x", "\\\\server\\share\\x", "//server/x"})
+    EXPECT_TRUE(isAbsolutePath(p) && hasFolder(p)) << p;
+  for (const char* p : {"x", "C:x", "\\x", "client\\x", ".\\x", "..\\x", "", "C:"})
+    EXPECT_FALSE(isAbsolutePath(p)) << p;
+  for (const char* p : {"C:x", "\\x", "client\\x", "a/b"}) EXPECT_TRUE(hasFolder(p)) << p;
+  for (const char* p : {"ORBIPLAY", "ORBIPLAY.EXE", ""}) EXPECT_FALSE(hasFolder(p)) << p;
+}
+
+// The index chosen among windows in z-order (-1: none).
+int choose(std::initializer_list<LinkWindowTraits> windows) {
+  LinkWindowChoice choice = {0};
+  int chosen = -1, index = 0;
+  for (const LinkWindowTraits& w : windows) {
+    if (considerLinkWindow(&choice, w)) chosen = index;
+    if (linkWindowChoiceFinal(choice)) break;
+    ++index;
+  }
+  return chosen;
+}
+
+TEST(LinkWindowChoice, ConfiguredProgramFirstThenTheTopmostNeverALowerIntegrityOne) {
+  const LinkWindowTraits other = {false, false}, configured = {true, false},
+                         lowConfigured = {true, true}, low = {false, true};
+  EXPECT_EQ(-1, choose({}));
+  EXPECT_EQ(0, choose({other}));             // FindWindowA's, when no image matches
+  EXPECT_EQ(0, choose({other, other}));
+  EXPECT_EQ(1, choose({other, configured}));  // a squatter above the client
+  EXPECT_EQ(0, choose({configured, configured}));
+  EXPECT_EQ(1, choose({low, other}));
+  EXPECT_EQ(2, choose({lowConfigured, other, configured}));
+  EXPECT_EQ(-1, choose({low, lowConfigured}));
 }
