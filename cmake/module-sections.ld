@@ -47,7 +47,7 @@ SECTIONS
     *(.bss)
     *(COMMON)
   }
-  .rsrc BLOCK(__section_alignment__) (READONLY) : SUBALIGN(4)
+  .rsrc BLOCK(__section_alignment__) : SUBALIGN(4)
   {
     KEEP(*(.rsrc))
     KEEP(*(.rsrc$*))
