@@ -139,24 +139,18 @@ TEST(FindLaunchProgram, QuotedThenWholeThenLongestPrefixAsWritten) {
   EXPECT_FALSE(isAbsolutePath("C:x") || isAbsolutePath("\\x") || isAbsolutePath("a\\x") || hasFolder("ORB"));
 }
 
-// The index chosen among windows in z-order (-1: none).
-int choose(std::initializer_list<LinkWindowTraits> windows) {
-  LinkWindowChoice choice = {0};
-  int chosen = -1, index = 0;
-  for (const LinkWindowTraits& w : windows) {
-    if (considerLinkWindow(&choice, w)) chosen = index;
-    if (linkWindowChoiceFinal(choice)) break;
-    ++index;
-  }
-  return chosen;
-}
-
 TEST(LinkWindowChoice, ConfiguredProgramFirstThenTheTopmostNeverALowerIntegrityOne) {
-  const LinkWindowTraits other = {false, false}, mine = {true, false}, lowMine = {true, true},
-                         low = {false, true};
+  const LinkWindowTraits other{false, false}, mine{true, false}, low{false, true}, lowMine{true, true};
+  auto choose = [](std::initializer_list<LinkWindowTraits> windows) {  // in z-order; -1: none
+    LinkWindowChoice choice = {0};
+    int chosen = -1, index = 0;
+    for (auto w = windows.begin(); w != windows.end() && !linkWindowChoiceFinal(choice); ++w, ++index)
+      if (considerLinkWindow(&choice, *w)) chosen = index;
+    return chosen;
+  };
   EXPECT_EQ(0, choose({other, other}));  // FindWindowA's, when no image matches
   EXPECT_EQ(1, choose({other, mine}));   // a look-alike above the client
   EXPECT_EQ(1, choose({low, other}));
-  EXPECT_EQ(2, choose({lowMine, other, mine}));
+  EXPECT_EQ(2, choose({lowMine, other, mine, mine}));
   EXPECT_EQ(-1, choose({low, lowMine}));
 }
