@@ -48,3 +48,41 @@ bool keepIfTerminated(char* buffer, size_t size) {
   buffer[0] = '\0';
   return false;
 }
+
+bool hasFolder(const char* name) {
+  for (; *name != '\0'; ++name)
+    if (*name == '\\' || *name == '/' || *name == ':') return true;
+  return false;
+}
+
+bool isAbsolutePath(const char* name) {
+  bool separator0 = name[0] == '\\' || name[0] == '/';
+  bool separator2 = name[0] != '\0' && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+  return separator2 || (separator0 && (name[1] == '\\' || name[1] == '/'));
+}
+
+bool findLaunchProgram(const char* command, ProgramResolver resolve, char* program,
+                       size_t programSize, bool* whole) {
+  bool quoted = command[0] == '"';
+  const char* start = command + quoted;
+  // A quoted program is only what the quotes hold; an unclosed quote names no program.
+  const char* end = quoted ? strchr(start, '"') : start + strlen(start);
+  *whole = false;
+  char candidate[160];
+  if (end == nullptr || programSize == 0) return false;
+  size_t length = static_cast<size_t>(end - start);
+  if (length >= sizeof candidate) return false;
+  memcpy(candidate, start, length);
+  *whole = !quoted;
+  // The whole command, then each shorter prefix that ends before a space, longest first.
+  while (length != 0) {
+    candidate[length] = '\0';
+    if (resolve(candidate, !quoted && !*whole, program, programSize)) return true;
+    if (quoted) break;
+    *whole = false;
+    while (length != 0 && start[--length] != ' ') {
+    }
+  }
+  program[0] = '\0';
+  return false;
+}

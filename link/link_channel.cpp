@@ -2,9 +2,8 @@
 
 #include "link/client_locator.h"
 
-bool sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
-                     LinkIdentifier linkId, uint32_t* reply) {
-  HWND window = linkWindow();
+bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
+                       LinkIdentifier linkId, uint32_t* reply) {
   if (window == nullptr) return false;
   COPYDATASTRUCT data;
   data.dwData = linkId;

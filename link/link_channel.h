@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "link/client_locator.h"
 #include "link/link_records.h"
 
 // How long one send waits for the client application's reply. Just above the 5 s after which
@@ -19,5 +20,12 @@ const UINT LINK_SEND_TIMEOUT_MS = 5500;
 // null) holds its 32-bit reply. A stale or null window, a client that does not reply within
 // LINK_SEND_TIMEOUT_MS or counts as hung, and a message the system refuses to deliver all
 // give false. The payload is only borrowed for the call.
-bool sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
-                     LinkIdentifier linkId, uint32_t* reply = nullptr);
+// The same, to `window`: the link window that accepted an instance, which alone knows its
+// identifier. A window that is gone (the client application ended or restarted) gives false.
+bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
+                       LinkIdentifier linkId, uint32_t* reply = nullptr);
+
+inline bool sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
+                            LinkIdentifier linkId, uint32_t* reply = nullptr) {
+  return sendLinkMessageTo(linkWindow(), code, payload, length, linkId, reply);
+}

@@ -88,13 +88,14 @@ static_assert(offsetof(WindowRecord, height) == 16, "WindowRecord::height");
 // What the 32-bit reply to LINKMSG_NEW means.
 enum NewLinkReplyKind {
   NEW_LINK_ACCEPTED,            // low 16 bits 0: the high 16 bits are the LinkIdentifier
-  NEW_LINK_REFUSED,             // low 16 bits 1: refused for lack of resources
+  NEW_LINK_REFUSED,             // low 16 bits 1: refused for lack of resources; also
+                                // identifier 0xFFFF, the value that names no instance
   NEW_LINK_ACCEPTED_WITHOUT_ID  // anything else: accepted, no identifier
 };
 
 inline NewLinkReplyKind newLinkReplyKind(uint32_t reply) {
   switch (reply & 0xFFFFu) {
-    case 0: return NEW_LINK_ACCEPTED;
+    case 0: return (reply >> 16) != LINK_ID_NONE ? NEW_LINK_ACCEPTED : NEW_LINK_REFUSED;
     case 1: return NEW_LINK_REFUSED;
     default: return NEW_LINK_ACCEPTED_WITHOUT_ID;
   }

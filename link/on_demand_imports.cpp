@@ -3,11 +3,12 @@
 OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES] = {
     {"COMDLG32.DLL", nullptr, 0},
     {"WINMM.DLL", nullptr, 0},
+    {"KERNEL32.DLL", nullptr, 0},
 };
 
 namespace {
 
-enum { GET_OPEN_FILE_NAME, GET_SAVE_FILE_NAME, TIME_GET_TIME, ON_DEMAND_FUNCTIONS };
+enum { GET_OPEN_FILE_NAME, GET_SAVE_FILE_NAME, TIME_GET_TIME, PROCESS_IMAGE_NAME, ON_DEMAND_FUNCTIONS };
 
 struct OnDemandFunction {
   int library;
@@ -18,6 +19,7 @@ OnDemandFunction functions[ON_DEMAND_FUNCTIONS] = {
     {COMMON_DIALOGS, "GetOpenFileNameA", nullptr},
     {COMMON_DIALOGS, "GetSaveFileNameA", nullptr},
     {MULTIMEDIA_TIMER, "timeGetTime", nullptr},
+    {SYSTEM_KERNEL, "QueryFullProcessImageNameA", nullptr},
 };
 
 // The function's address, loading its library first if need be; null when either fails.
@@ -33,6 +35,7 @@ FARPROC reach(int function) {
 
 typedef BOOL(WINAPI* FileDialogCall)(OPENFILENAMEA*);
 typedef DWORD(WINAPI* TimerCall)();
+typedef BOOL(WINAPI* ImageNameCall)(HANDLE, DWORD, char*, DWORD*);
 
 }  // namespace
 
@@ -52,6 +55,12 @@ DWORD millisecondTime() {
   FARPROC address = reach(TIME_GET_TIME);
   if (!address) return GetTickCount();
   return reinterpret_cast<TimerCall>(reinterpret_cast<void*>(address))();
+}
+
+bool processImagePath(HANDLE process, char* path, DWORD size) {
+  FARPROC address = reach(PROCESS_IMAGE_NAME);
+  return address && reinterpret_cast<ImageNameCall>(reinterpret_cast<void*>(address))(
+                        process, 0, path, &size);
 }
 
 void releaseOnDemandImports() {

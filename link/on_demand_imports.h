@@ -15,6 +15,10 @@ BOOL runCommonFileDialog(OPENFILENAMEA* parameters, bool save);
 // counter, so that a wait measured with it still ends on time.
 DWORD millisecondTime();
 
+// QueryFullProcessImageNameA from KERNEL32 (Vista and later): the full path of `process`'s
+// image. False when it cannot be had, or does not fit `size` bytes.
+bool processImagePath(HANDLE process, char* path, DWORD size);
+
 // Frees the libraries loaded so far; the next use loads them again. A library whose call is
 // still running (a file dialog whose message loop led here) stays until the next release.
 void releaseOnDemandImports();
@@ -26,5 +30,5 @@ struct OnDemandLibrary {
   HMODULE module;    // null until first use and after a release
   int callsRunning;  // calls into the library under way
 };
-enum { COMMON_DIALOGS, MULTIMEDIA_TIMER, ON_DEMAND_LIBRARIES };
+enum { COMMON_DIALOGS, MULTIMEDIA_TIMER, SYSTEM_KERNEL, ON_DEMAND_LIBRARIES };
 extern OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES];

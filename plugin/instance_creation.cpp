@@ -1,4 +1,5 @@
 // NPP_New: one embedded object becomes a slot, a LinkRecord and a LINKMSG_NEW.
+#include "link/client_locator.h"
 #include "link/link_channel.h"
 #include "plugin/ansi_code_page.h"
 #include "plugin/client_presence.h"
@@ -63,13 +64,16 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
 
   // Re-entry: a synchronous send to another process can deliver messages sent to this
   // thread; the slot is checked again before the answer is kept.
+  // The window chosen now is the instance's for good: identifiers belong to the client that
+  // gave them.
+  HWND client = linkWindow();
   uint32_t reply = 0;
-  bool delivered = sendLinkMessage(LINKMSG_NEW, &slot.link, sizeof slot.link, 0, &reply);
+  bool delivered = sendLinkMessageTo(client, LINKMSG_NEW, &slot.link, sizeof slot.link, 0, &reply);
   NewLinkReplyKind kind = newLinkReplyKind(reply);
   if (!stillCreating(instance, index, block)) {
     // Destroyed during the send: the client application must not keep an orphan link.
     if (delivered && kind == NEW_LINK_ACCEPTED)
-      sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, newLinkReplyIdentifier(reply));
+      sendLinkMessageTo(client, LINKMSG_DESTROY, nullptr, 0, newLinkReplyIdentifier(reply));
     return NPERR_INVALID_INSTANCE_ERROR;
   }
   // Nothing answered (window gone, client hung or too slow, message refused): no reply to
@@ -83,6 +87,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     return NPERR_OUT_OF_MEMORY_ERROR;
   }
   if (kind == NEW_LINK_ACCEPTED) slot.linkId = newLinkReplyIdentifier(reply);
+  slot.linkWindow = client;
   slot.created = 1;
   // A window given while the creation waited is announced now that the instance has its
   // identifier.

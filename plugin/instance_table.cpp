@@ -20,6 +20,7 @@ uint16_t slotForInstance(InstanceTable& table, NPP instance) {
       slot.instance = instance;
       slot.linkId = LINK_ID_NONE;
       slot.created = 0;
+      slot.linkWindow = nullptr;
       return i;
     }
   }
@@ -33,6 +34,7 @@ void releaseSlot(InstanceTable& table, NPP instance) {
   slot.instance = nullptr;
   slot.inUse = 0;
   slot.linkId = LINK_ID_NONE;
+  slot.linkWindow = nullptr;
 }
 
 uint16_t slotForWindow(const InstanceTable& table, const void* hwnd) {

@@ -20,6 +20,8 @@ struct InstanceSlot {
   int32_t linkSpecified;   // 1 when the embed attributes named a target
   LinkRecord link;         // the description sent to the client application
   int32_t created;         // 1 once NPP_New completed; 0 while it is still creating
+  void* linkWindow;        // the link window that accepted the instance: its messages go
+                           // there alone (gone: they are dropped); null until accepted
 };
 
 // Whether the slot belongs to an instance that NPP_New completed: only such an instance is
@@ -43,14 +45,14 @@ struct InstanceTable {
 extern InstanceTable instanceTable;
 
 // Index of the in-use slot owned by `instance`; otherwise claims the lowest free slot (inUse,
-// instance and linkId are set, created is cleared, everything else keeps what a previous owner
+// instance and linkId are set, created and linkWindow are cleared, everything else keeps what a previous owner
 // left). NO_SLOT when every slot is in use.
 uint16_t slotForInstance(InstanceTable& table, NPP instance);
 
 // Index of the in-use slot owned by `instance`, or NO_SLOT; claims nothing.
 uint16_t findSlotForInstance(const InstanceTable& table, NPP instance);
 
-// Frees the first in-use slot owned by `instance` (instance, inUse and linkId only).
+// Frees the first in-use slot owned by `instance` (instance, inUse, linkId, linkWindow only).
 void releaseSlot(InstanceTable& table, NPP instance);
 
 // Index of the first slot, in use or not, whose hwnd equals `hwnd`; NO_WINDOW_SLOT if none.

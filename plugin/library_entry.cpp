@@ -4,8 +4,11 @@
 #include <windows.h>
 
 #include "link/client_locator.h"
+#include "plugin/stack_guard.h"
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD /*reason*/, LPVOID /*reserved*/) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+  // Before any protected frame of the module exists; the guard keeps its value afterwards.
+  if (reason == DLL_PROCESS_ATTACH) seedStackGuard();
   moduleInstance = instance;  // the find-client dialog's template lives in this module
   return TRUE;
 }

@@ -6,6 +6,7 @@
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
+#include "plugin/plugin_window.h"
 
 namespace {
 // Always ready for another 32 KB.
@@ -123,9 +124,9 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
     // another instance): only the copied identifier and the module's own buffer are used,
     // and the data goes only to a link that still exists.
     LinkIdentifier linkId = slot.linkId;
-    sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
+    sendSlotMessage(slot, LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link);
     if (stillLinked(index, instance, linkId))
-      sendLinkMessage(LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength), linkId);
+      sendSlotMessage(slot, LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength));
   }
   // The data counts as consumed whether or not the client application took it: the browser
   // would only send it again into the same client.

@@ -85,12 +85,17 @@ bool releaseWindowsForUnload() {
   return stillHooked;
 }
 
+bool sendSlotMessage(const InstanceSlot& slot, LinkMessageCode code, const void* payload,
+                     uint32_t length) {
+  return sendLinkMessageTo(static_cast<HWND>(slot.linkWindow), code, payload, length, slot.linkId);
+}
+
 void announceWindow(const InstanceSlot& slot) {
   // Handles are 32 bits on the wire. Delivered or not, the slot stays as it is: a client
   // that missed it cannot be told again, and the browser call must not fail for it.
   WindowRecord record = {};
   record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot.hwnd));
-  sendLinkMessage(LINKMSG_SET_WINDOW, &record, sizeof record, slot.linkId);
+  sendSlotMessage(slot, LINKMSG_SET_WINDOW, &record, sizeof record);
 }
 
 NPError NPP_SetWindow(NPP instance, NPWindow* window) {
@@ -104,7 +109,8 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   // While NPP_New still waits for the client application, the window is only recorded;
   // NPP_New announces it once the instance has its identifier.
   bool created = isCreated(slot);
-  if (created && findLinkWindow() == nullptr) return NPERR_NO_ERROR;
+  // An orphan, whose client application is gone, is not subclassed either.
+  if (created && !IsWindow(static_cast<HWND>(slot.linkWindow))) return NPERR_NO_ERROR;
 
   void* newWindow = window->window;
   // A refused window is handled as no window: this instance lets go of its own and has none.
@@ -165,7 +171,7 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
     *forward = WindowForward();
   } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot)) {
     // An undelivered notice still lets the page paint its window.
-    sendLinkMessage(LINKMSG_PAINT, nullptr, 0, slot->linkId);
+    sendSlotMessage(*slot, LINKMSG_PAINT);
   }
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
   return CallWindowProcA(oldWndProc, hwnd, message, wParam, lParam);
@@ -190,12 +196,13 @@ NPError NPP_Destroy(NPP instance, NPSavedData**) {
   InstanceSlot& slot = instanceTable.slots[index];
   bool announced = isCreated(slot);
   LinkIdentifier linkId = slot.linkId;
+  HWND client = static_cast<HWND>(slot.linkWindow);
   releaseSlotWindow(slot);
   freePrivateBlock(block);
   releaseSlot(instanceTable, instance);
 
-  // Only the notice needs the client application; the local teardown is done regardless,
-  // and stays done when the notice is not delivered.
-  if (announced && findLinkWindow() != nullptr) sendLinkMessage(LINKMSG_DESTROY, nullptr, 0, linkId);
+  // Only the notice needs the client application, the one that accepted the instance; the
+  // local teardown is done regardless, and stays done when the notice is not delivered.
+  if (announced) sendLinkMessageTo(client, LINKMSG_DESTROY, nullptr, 0, linkId);
   return NPERR_NO_ERROR;
 }

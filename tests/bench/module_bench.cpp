@@ -271,9 +271,10 @@ int main() {
   // The launch wait: no client runs, NPP_New starts the one the registry names. The spinning
   // side starts the same command and sends the same LINKMSG_NEW and LINKMSG_DESTROY.
   stopLinkmon(&client);
-  std::string savedCommand = registryCommand();
+  std::string savedCommand = registryCommand(), savedOwn = userRegistryCommand();
   std::string command = "\"" + programBesideTest("linkmon.exe") + "\" --quiet --lifetime 60000";
   setRegistryCommand(command);
+  deleteUserRegistryCommand();  // read before the one above
   std::string commandLine = command + " /$l";
   auto moduleLaunch = [&] {
     NPError result = np.newp(mime, &instance, NP_EMBED, 3, argn, argv, nullptr);
@@ -334,6 +335,8 @@ int main() {
   SetProcessAffinityMask(GetCurrentProcess(), processMask);
   if (savedCommand == "<absent>") deleteRegistryCommand();
   else setRegistryCommand(savedCommand);
+  if (savedOwn == "<absent>") deleteUserRegistryCommand();
+  else setUserRegistryCommand(savedOwn);
 
   std::printf("launch waits, medians of alternating rounds (%d and %d of each side):\n",
               LAUNCH_ROUNDS, STARTUP_ROUNDS);

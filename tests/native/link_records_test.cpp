@@ -18,6 +18,9 @@ TEST(NewLinkReply, LowHalfSelectsTheOutcome) {
   EXPECT_EQ(NEW_LINK_REFUSED, newLinkReplyKind(0x00070001u));
   EXPECT_EQ(NEW_LINK_ACCEPTED_WITHOUT_ID, newLinkReplyKind(0x00070002u));
   EXPECT_EQ(NEW_LINK_ACCEPTED_WITHOUT_ID, newLinkReplyKind(0xFFFFFFFFu));
+  // Identifier 0xFFFF names no instance: the client cannot have accepted one with it.
+  EXPECT_EQ(NEW_LINK_REFUSED, newLinkReplyKind(0xFFFF0000u));
+  EXPECT_EQ(NEW_LINK_ACCEPTED, newLinkReplyKind(0xFFFE0000u));
   // A reply of 0 is an acceptance with identifier 0; a send that was not delivered has no
   // reply to read (sendLinkMessage reports it apart).
   EXPECT_EQ(NEW_LINK_ACCEPTED, newLinkReplyKind(0));

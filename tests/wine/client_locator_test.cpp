@@ -13,6 +13,7 @@
 #include "link/file_dialog.h"
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
+#include "link/on_demand_imports.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -62,7 +63,7 @@ void makeFile(const char* path) {
   CloseHandle(f);
 }
 
-// Each test starts with no launch command and leaves the registry value and the WIN.INI
+// Each test starts with no launch command and leaves the registry values and the WIN.INI
 // entry as it found them.
 class ClientLocatorTest : public ::testing::Test {
  protected:
@@ -70,7 +71,10 @@ class ClientLocatorTest : public ::testing::Test {
     moduleInstance = GetModuleHandleA(nullptr);
     launchCommand[0] = '\0';
     commandLine[0] = '\0';
+    clientProgram[0] = '\0';
     savedRegistry_ = registryCommand();
+    savedUser_ = userRegistryCommand();
+    deleteUserRegistryCommand();
     savedDirectory_ = clientDirectory();
     logPath_ = newLinkmonLogPath("locator");
     SetEnvironmentVariableA("LINKMON_LOG", logPath_.c_str());
@@ -80,6 +84,8 @@ class ClientLocatorTest : public ::testing::Test {
   void TearDown() override {
     if (savedRegistry_ == ABSENT) deleteRegistryCommand();
     else setRegistryCommand(savedRegistry_);
+    if (savedUser_ == ABSENT) deleteUserRegistryCommand();
+    else setUserRegistryCommand(savedUser_);
     setClientDirectory(savedDirectory_ == ABSENT ? nullptr : savedDirectory_.c_str());
     for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
     DeleteFileA(logPath_.c_str());
@@ -93,7 +99,7 @@ class ClientLocatorTest : public ::testing::Test {
     EXPECT_FALSE(guard.seen()) << "the find-client dialog opened";
   }
 
-  std::string savedRegistry_, savedDirectory_, logPath_;
+  std::string savedRegistry_, savedUser_, savedDirectory_, logPath_;
 };
 
 TEST_F(ClientLocatorTest, RegistryCommandIsUsedAndWrittenBack) {
@@ -103,6 +109,14 @@ TEST_F(ClientLocatorTest, RegistryCommandIsUsedAndWrittenBack) {
   EXPECT_STREQ("C:\\REG\\ORBIPLAY.EXE -x", launchCommand);
   EXPECT_EQ("C:\\REG\\ORBIPLAY.EXE -x", registryCommand());
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), registryType()) << "the value was not written back";
+}
+
+TEST_F(ClientLocatorTest, UsersOwnCommandComesFirstAndIsKeptInBothKeys) {
+  setRegistryCommand("C:\\ADMIN\\ORBIPLAY.EXE");
+  setUserRegistryCommand("C:\\OWN\\ORBIPLAY.EXE");
+  configureWithoutDialog();
+  EXPECT_STREQ("C:\\OWN\\ORBIPLAY.EXE", launchCommand);
+  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", registryCommand());  // for readers of .Default
 }
 
 TEST_F(ClientLocatorTest, EmptyOrOverlongRegistryValueFallsBackToWinIni) {
@@ -120,6 +134,7 @@ TEST_F(ClientLocatorTest, EmptyOrOverlongRegistryValueFallsBackToWinIni) {
     SCOPED_TRACE(c.registry.substr(0, 10) + " / " + c.directory);
     if (c.registry == ABSENT) deleteRegistryCommand();
     else setRegistryCommand(c.registry);
+    deleteUserRegistryCommand();  // the last case's, kept there too
     setClientDirectory(c.directory);
     launchCommand[0] = '\0';
     configureWithoutDialog();
@@ -138,6 +153,7 @@ TEST_F(ClientLocatorTest, DirectoryWithoutRoomForTheNameAsksTheUser) {
 
   launchCommand[0] = '\0';
   setRegistryCommand("");
+  deleteUserRegistryCommand();
   std::string tooLong = longest + "D";
   setClientDirectory(tooLong.c_str());
   DialogWatcher cancel(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
@@ -158,6 +174,7 @@ TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.typed) + (c.button == IDOK ? " OK" : " Cancel"));
     deleteRegistryCommand();
+    deleteUserRegistryCommand();
     setClientDirectory(nullptr);
     launchCommand[0] = '\0';
     std::string shown, heldAtStart;
@@ -309,18 +326,63 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
     DeleteFileA(logPath_.c_str());
   }
 
-  // A program followed by its own arguments goes to WinExec as it is.
+  // A program followed by its own arguments: its command line is the command as it is.
   std::string withArguments = folder + "Kel App\\linkmon.exe --quiet";
   strcpy(launchCommand, withArguments.c_str());
   ASSERT_EQ(nullptr, findLinkWindow());
   launchClient();
   EXPECT_EQ(withArguments + " /$l", std::string(commandLine));
+  for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
+  DeleteFileA(logPath_.c_str());
+
+  // Uninstalled: the look-alike at the first space still exists, and nothing starts.
+  DeleteFileA(real.c_str());
+  for (std::string gone : {folder + "Kel App\\linkmon.exe", folder + "Kel App\\linkmon.exe -x"}) {
+    strcpy(launchCommand, gone.c_str());
+    launchClient();
+    EXPECT_EQ(nullptr, linkWindow()) << gone;
+  }
+  EXPECT_TRUE(linkmonStarts(readLinkmonLog(logPath_)).empty()) << "the look-alike started";
 
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
   DeleteFileA(real.c_str());
   DeleteFileA(lookAlike.c_str());
   RemoveDirectoryA((folder + "Kel App").c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// A bare name starts only the program App Paths registers, not the copies of linkmon named
+// ORBIPLAY.EXE in the current folder and beside the test program (both on PATH, relatively).
+TEST_F(ClientLocatorTest, BareNameStartsOnlyTheRegisteredProgram) {
+  const char APP_PATHS[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORBIPLAY.EXE";
+  char temp[MAX_PATH], saved[MAX_PATH], path[4096] = "";
+  GetTempPathA(sizeof temp, temp);
+  GetEnvironmentVariableA("PATH", path, sizeof path);
+  GetCurrentDirectoryA(sizeof saved, saved);
+  std::string program = std::string(temp) + "ORBIPLAY.EXE", beside = programBesideTest("ORBIPLAY.EXE");
+  for (const std::string& copy : {program, beside, std::string(saved) + "\\ORBIPLAY.EXE"})
+    ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), copy.c_str(), FALSE)) << copy;
+  SetCurrentDirectoryA(temp);  // now a decoy too
+  SetEnvironmentVariableA("PATH", ".;bin;C:\\windows");
+  RegDeleteKeyA(HKEY_CURRENT_USER, APP_PATHS);
+  strcpy(launchCommand, "ORBIPLAY");
+  launchClient();
+  EXPECT_TRUE(linkmonStarts(readLinkmonLog(logPath_)).empty()) << "a decoy started";
+
+  RegSetValueA(HKEY_CURRENT_USER, APP_PATHS, REG_SZ, program.c_str(), static_cast<DWORD>(program.size()));
+  SetCurrentDirectoryA(saved);
+  launchClient();
+  std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
+  ASSERT_EQ(1u, started.size());
+  EXPECT_EQ("ORBIPLAY /$l", started[0].commandLine);
+  HANDLE process = OpenProcess(0x1000, FALSE, started[0].pid);  // limited query access
+  char image[MAX_PATH] = "";
+  EXPECT_TRUE(processImagePath(process, image, sizeof image) && lstrcmpiA(program.c_str(), image) == 0) << image;
+  CloseHandle(process);
+  closeLinkmon(started[0].pid);
+  RegDeleteKeyA(HKEY_CURRENT_USER, APP_PATHS);
+  SetEnvironmentVariableA("PATH", path);
+  for (const std::string& copy : {program, beside, std::string(saved) + "\\ORBIPLAY.EXE"}) DeleteFileA(copy.c_str());
 }
 
 // --- A standard user: the default user's key read-only or impossible to create ---
@@ -346,8 +408,6 @@ class StandardUserTest : public ClientLocatorTest {
  protected:
   void SetUp() override {
     ClientLocatorTest::SetUp();
-    savedUser_ = userRegistryCommand();
-    deleteUserRegistryCommand();
     setClientDirectory(nullptr);
   }
   void TearDown() override {
@@ -355,8 +415,6 @@ class StandardUserTest : public ClientLocatorTest {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     for (HKEY k : opened_) RegCloseKey(k);
     deleteKeyTree(HKEY_CURRENT_USER, "Software\\ZurovTest");
-    if (savedUser_ == ABSENT) deleteUserRegistryCommand();
-    else setUserRegistryCommand(savedUser_);
     ClientLocatorTest::TearDown();
   }
 
@@ -410,7 +468,6 @@ class StandardUserTest : public ClientLocatorTest {
     return box.text;
   }
 
-  std::string savedUser_;
   std::vector<HKEY> opened_;
 };
 

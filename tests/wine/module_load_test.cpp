@@ -29,19 +29,28 @@ std::string modulePath() { return programBesideTest("ZUROV.DLL"); }
 // Whether this process has the library loaded; the module reaches these two on demand.
 bool loaded(const char* library) { return GetModuleHandleA(library) != nullptr; }
 
-// Keeps the registry's launch command as it was before the test.
+// Keeps the registry's launch commands as they were before the test; the user's own, which
+// the module reads first (and writes), is absent during it.
 class ModuleLoadTest : public ::testing::Test {
  protected:
-  void SetUp() override { savedCommand_ = registryCommand(); }
+  void SetUp() override {
+    savedCommand_ = registryCommand();
+    savedOwn_ = userRegistryCommand();
+    deleteUserRegistryCommand();
+  }
   void TearDown() override {
     if (savedCommand_ == "<absent>")
       deleteRegistryCommand();
     else
       setRegistryCommand(savedCommand_);
+    if (savedOwn_ == "<absent>")
+      deleteUserRegistryCommand();
+    else
+      setUserRegistryCommand(savedOwn_);
   }
 
  private:
-  std::string savedCommand_;
+  std::string savedCommand_, savedOwn_;
 };
 
 TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {

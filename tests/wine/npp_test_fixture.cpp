@@ -183,6 +183,7 @@ NPError setWindow(TestInstance& instance, HWND hwnd) {
 
 void NppTest::SetUp() {
   memset(&instanceTable, 0, sizeof instanceTable);
+  clientProgram[0] = '\0';
   hostCalls.clear();
   findLinkWindow();
 }
@@ -191,5 +192,6 @@ void NppTest::TearDown() {
   for (HWND hwnd : hostWindows) DestroyWindow(hwnd);
   hostWindows.clear();
   memset(&instanceTable, 0, sizeof instanceTable);
+  clientProgram[0] = '\0';
   findLinkWindow();
 }

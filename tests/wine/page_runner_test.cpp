@@ -407,8 +407,9 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
 // A browser unloads a plug-in whose initialization fails and uses none of its objects.
 TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
-  std::string saved = registryCommand();
+  std::string saved = registryCommand(), savedOwn = userRegistryCommand();
   setRegistryCommand("Z:\\nonexistent\\never-started.exe");
+  deleteUserRegistryCommand();
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);  // the module's warning
@@ -419,6 +420,11 @@ TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
     deleteRegistryCommand();
   else
     setRegistryCommand(saved);
+  // The module keeps the command in the user's key too.
+  if (savedOwn == "<absent>")
+    deleteUserRegistryCommand();
+  else
+    setUserRegistryCommand(savedOwn);
   EXPECT_TRUE(seen.found);
   EXPECT_EQ(2u, r.exitCode) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("= 4 (NPERR_MODULE_LOAD_FAILED_ERROR)")) << r.output;
