@@ -11,7 +11,12 @@
 // processes from this same program (with --type=...), which inherit that variable; the
 // engine reads its switches from this program's command line and passes its own on.
 // Exit code: 0, 3 when a plug-in or renderer crashed, 2 on a set-up failure.
+// The engine needs Windows 7 at least: its calls are there.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601
 #include "cef_capi.h"
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
