@@ -7,6 +7,7 @@
 # $BUILD/demo-chromium/, stopped at the end, also when a step fails.
 #   BUILD         the build folder whose tools to use (default: build)
 #   DEMO_SECONDS  how long the page stays open (default 20)
+#   DEMO_SWITCHES more engine switches, e.g. --disable-direct-npapi-requests
 set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -32,7 +33,8 @@ cmake/wine-session.sh start "$session" || exit 2
 export WINE_SESSION=$session ZUROV_CEF_DIR; ZUROV_CEF_DIR=$(winpath "$engine")
 wine() { cmake/wine-run.sh "$@" </dev/null; }
 
-# Blink's renderer dies without these fonts; a crash must not wait behind Wine's debugger.
+# Blink's renderer dies without these fonts; a crashed process ends at once, with no
+# dialog of Wine's, so that the engine reports it.
 cat >"$demo/settings.reg" <<'REG'
 REGEDIT4
 
@@ -42,8 +44,11 @@ REGEDIT4
 "Courier New"="Liberation Mono"
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
-"Auto"="0"
+"Auto"="1"
 "Debugger"=""
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 REG
 wine regedit /S "$(winpath "$demo/settings.reg")" || { echo "demo: regedit failed" >&2; exit 2; }
 echo "== msiexec /i dist/ZUROV-x64.msi"
@@ -53,9 +58,10 @@ echo "== linkmon (the client application's stand-in) prints the link messages be
 wine "$bin/linkmon.exe" --log "$(winpath "$log")" 2>&1 | cat &
 for _ in $(seq 100); do grep -q '"event":"window"' "$log" 2>/dev/null && break; sleep 0.1; done
 
-echo "== cefhost --disable-gpu examples/demo.html for $seconds s ($engine)"
+switches="--disable-gpu ${DEMO_SWITCHES:-}"
+echo "== cefhost $switches examples/demo.html for $seconds s ($engine)"
 # The engine's own log lines ("[date:LEVEL:file]") are left out.
-{ wine "$bin/cefhost.exe" --seconds="$seconds" --disable-gpu "$(winpath "$root/examples/demo.html")" 2>&1
+{ wine "$bin/cefhost.exe" --seconds="$seconds" $switches "$(winpath "$root/examples/demo.html")" 2>&1
   echo $? >"$demo/cefhost.rc"; } | grep --line-buffered -v '^\[[0-9/]*:' &
 browser=$!
 # The screenshot once the link file has played (or at half time), while the page is open.

@@ -99,15 +99,21 @@ std::vector<Trace> traces(const std::vector<LinkmonLogEntry>& messages) {
 class RealBrowserTest : public testing::Test {
  protected:
   void SetUp() override {
-    // Blink's renderer dies on every page without these three fonts; Wine's debugger would
-    // otherwise hold a crashed plug-in process open behind a dialog.
+    // Blink's renderer dies on every page without these three fonts. A crashed process must
+    // end at once, for the engine to report it: Wine asks whether to debug it when Auto is
+    // 0, and its debugger shows a dialog of its own unless told not to.
     const char* fonts = "Software\\Wine\\Fonts\\Replacements";
     setText(HKEY_CURRENT_USER, fonts, "Times New Roman", "Liberation Serif");
     setText(HKEY_CURRENT_USER, fonts, "Arial", "Liberation Sans");
     setText(HKEY_CURRENT_USER, fonts, "Courier New", "Liberation Mono");
     const char* aeDebug = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
-    setText(HKEY_LOCAL_MACHINE, aeDebug, "Auto", "0");
+    setText(HKEY_LOCAL_MACHINE, aeDebug, "Auto", "1");
     setText(HKEY_LOCAL_MACHINE, aeDebug, "Debugger", "");
+    HKEY k;
+    DWORD no = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\WineDbg", &k));
+    RegSetValueExA(k, "ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&no), sizeof no);
+    RegCloseKey(k);
     SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
 
     page_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
