@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "plugin/link_file_stream.h"
+
 InstancePrivateBlock* allocatePrivateBlock() {
   return static_cast<InstancePrivateBlock*>(
       HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(InstancePrivateBlock)));
@@ -9,9 +11,7 @@ InstancePrivateBlock* allocatePrivateBlock() {
 
 void freePrivateBlock(InstancePrivateBlock* block) {
   if (block == nullptr) return;
-  if (block->ownedBuffer != nullptr) {
-    HeapFree(GetProcessHeap(), 0, block->ownedBuffer);
-    block->ownedBuffer = nullptr;
-  }
+  freeHeldStreamHeaders(block->heldHeaders);
+  block->heldHeaders = nullptr;
   HeapFree(GetProcessHeap(), 0, block);
 }

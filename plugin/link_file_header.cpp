@@ -34,25 +34,38 @@ const uint32_t HEADER_CLEARED_CONTROLS = 0xFF60FFFF;  // the default control set
 static_assert(~HEADER_CLEARED_CONTROLS == LF_DEFAULT_CONTROLS,
               "a header without a control panel clears exactly the default control set");
 
-}  // namespace
-
-bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length) {
+// Whether the header at `buffer` applies; then `*name` and `*nameLength` give its stream name
+// (null when selection is not 0).
+bool headerApplies(const unsigned char* buffer, size_t length, const char** name,
+                   size_t* nameLength) {
   if (buffer == nullptr || length < LINK_FILE_FIXED_SIZE) return false;
   if (buffer[LINK_FILE_MAGIC_OFFSET] != LINK_FILE_MAGIC) return false;
+  *name = nullptr;
+  *nameLength = 0;
+  if (bigEndian16(buffer + LINK_FILE_SELECTION_OFFSET) != 0) return true;
+  if (length <= LINK_FILE_NAME_OFFSET) return false;
+  const unsigned char* start = buffer + LINK_FILE_NAME_OFFSET;
+  const void* nul = std::memchr(start, '\0', length - LINK_FILE_NAME_OFFSET);
+  if (nul == nullptr) return false;
+  *nameLength = static_cast<size_t>(static_cast<const unsigned char*>(nul) - start);
+  *name = reinterpret_cast<const char*>(start);
+  return *nameLength < sizeof(LinkRecord::streamName);
+}
 
+}  // namespace
+
+bool linkFileHeaderApplies(const unsigned char* buffer, size_t length) {
+  const char* name;
+  size_t nameLength;
+  return headerApplies(buffer, length, &name, &nameLength);
+}
+
+bool applyLinkFileHeader(LinkRecord& link, unsigned char* buffer, size_t length) {
+  // Checked before anything changes: a chunk is applied whole or not at all.
+  const char* name;
+  size_t nameLength;
+  if (!headerApplies(buffer, length, &name, &nameLength)) return false;
   uint16_t selection = bigEndian16(buffer + LINK_FILE_SELECTION_OFFSET);
-  // Check the name before anything changes: a chunk is applied whole or not at all.
-  const char* name = nullptr;
-  size_t nameLength = 0;
-  if (selection == 0) {
-    if (length <= LINK_FILE_NAME_OFFSET) return false;
-    const unsigned char* start = buffer + LINK_FILE_NAME_OFFSET;
-    const void* nul = std::memchr(start, '\0', length - LINK_FILE_NAME_OFFSET);
-    if (nul == nullptr) return false;
-    nameLength = static_cast<size_t>(static_cast<const unsigned char*>(nul) - start);
-    if (nameLength >= sizeof link.streamName) return false;
-    name = reinterpret_cast<const char*>(start);
-  }
 
   char address[16];
   formatAddress(address, buffer + LINK_FILE_ADDRESS_OFFSET);

@@ -1,13 +1,52 @@
-// Link-file streams: the header updates the instance's LinkRecord, the bytes go on unchanged.
+// Link-file streams: the header updates the instance's LinkRecord, the bytes go on with their
+// option word swapped, in a copy the module owns.
+#include "plugin/link_file_stream.h"
+
 #include "link/link_channel.h"
+#include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
-#include "plugin/link_file_header.h"
 #include "plugin/npp_functions.h"
 
 namespace {
 // Always ready for another 32 KB.
 const int32_t WRITE_READY_BYTES = 0x8000;
+
+InstancePrivateBlock* blockOf(NPP instance) {
+  return static_cast<InstancePrivateBlock*>(instance->pdata);
+}
+
+// The link in the instance's list that points at the state of `stream`; at its end (holding
+// null) when the stream holds nothing.
+HeldStreamHeader** findHeld(InstancePrivateBlock* block, NPStream* stream) {
+  HeldStreamHeader** link = &block->heldHeaders;
+  while (*link != nullptr && !((*link)->stream == stream && stream->pdata == *link))
+    link = &(*link)->next;
+  return link;
+}
+
+void dropHeld(HeldStreamHeader** link) {
+  HeldStreamHeader* state = *link;
+  *link = state->next;
+  state->stream->pdata = nullptr;
+  HeapFree(GetProcessHeap(), 0, state);
+}
+
+// Whether slot `index` still belongs to `instance`, created, under `linkId`.
+bool stillLinked(uint16_t index, NPP instance, LinkIdentifier linkId) {
+  const InstanceSlot& slot = instanceTable.slots[index];
+  return isCreated(slot) && slot.instance == instance && slot.linkId == linkId;
+}
+
 }  // namespace
+
+void freeHeldStreamHeaders(HeldStreamHeader* first) {
+  // The streams themselves may be gone already: only the states are freed.
+  while (first != nullptr) {
+    HeldStreamHeader* next = first->next;
+    HeapFree(GetProcessHeap(), 0, first);
+    first = next;
+  }
+}
 
 NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
   // Every stream is accepted with the delivery the browser chose.
@@ -15,8 +54,14 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
   return NPERR_NO_ERROR;
 }
 
-NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason) {
+NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
+  // A header still cut short when its stream ends is never sent.
+  InstancePrivateBlock* block = blockOf(instance);
+  if (block != nullptr && stream != nullptr) {
+    HeldStreamHeader** link = findHeld(block, stream);
+    if (*link != nullptr) dropHeld(link);
+  }
   return NPERR_NO_ERROR;
 }
 
@@ -29,33 +74,62 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
   if (buffer == nullptr || len <= 0) return 0;
 
   // Only an instance NPP_New created has a record to update and an identifier to send with;
-  // the data of any other is consumed and nothing is sent.
+  // the data of any other is consumed and nothing is sent. Every byte handed over is
+  // consumed: a 0 would have the browser deliver the same bytes again, alone, for ever.
   uint16_t index = findSlotForInstance(instanceTable, instance);
   if (index == NO_SLOT || !isCreated(instanceTable.slots[index])) return len;
 
-  // Every chunk is taken as the start of a link file, as the client application has always
-  // been sent it. The header's option word is swapped in the browser's own buffer, which is
-  // then forwarded as it stands.
-  InstanceSlot& slot = instanceTable.slots[index];
-  unsigned char* bytes = static_cast<unsigned char*>(buffer);
-  if (!applyLinkFileHeader(slot.link, bytes, static_cast<size_t>(len))) {
-    // 0 makes the browser deliver the same bytes again, with whatever arrived behind them, for
-    // as long as the page is open. Only a header cut short at the stream's start can gain
-    // from that; a later chunk is not where a header begins, and a stream whose end is here
-    // brings nothing more. Anything else is consumed.
-    bool moreCanFollow =
-        stream == nullptr || stream->end == 0 || static_cast<uint32_t>(len) < stream->end;
-    bool deliverAgain = offset == 0 && moreCanFollow &&
-                        linkFileHeaderCutShort(bytes, static_cast<size_t>(len));
-    return deliverAgain ? 0 : len;
+  // The browser's buffer may be read-only memory: it is only ever read.
+  const unsigned char* chunk = static_cast<const unsigned char*>(buffer);
+  size_t length = static_cast<size_t>(len);
+  InstancePrivateBlock* block = blockOf(instance);
+  HeldStreamHeader** link = nullptr;
+  HeldLinkFileHeader nothingHeld = {};
+  const HeldLinkFileHeader* held = nullptr;  // null: no stream to hold bytes for
+  if (stream != nullptr && block != nullptr) {
+    link = findHeld(block, stream);
+    held = *link != nullptr ? &(*link)->header : &nothingHeld;
+  }
+  LinkFileChunkAction action =
+      planLinkFileChunk(held, chunk, length, static_cast<uint32_t>(offset));
+
+  if (action == LINK_CHUNK_HOLD) {
+    if (*link == nullptr) {
+      HeldStreamHeader* state = static_cast<HeldStreamHeader*>(
+          HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HeldStreamHeader)));
+      if (state == nullptr) return len;  // no room to hold it: consumed
+      state->stream = stream;
+      stream->pdata = state;
+      *link = state;
+    }
+    holdLinkFileChunk((*link)->header, chunk, length, static_cast<uint32_t>(offset));
+    return len;
   }
 
-  // Copied first: each send can re-enter, and a nested NPP_Destroy releases the slot. The
-  // data counts as consumed whether or not the client application took it: the browser
+  // The file's start, in the module's own copy; the held bytes are then done with.
+  unsigned char* file = nullptr;
+  size_t fileLength = 0;
+  if (action != LINK_CHUNK_CONSUME) {
+    fileLength = linkFileStartLength(action, held, length);
+    file = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, fileLength));
+    if (file != nullptr) copyLinkFileStart(file, action, held, chunk, length);
+  }
+  if (link != nullptr && *link != nullptr) dropHeld(link);
+  if (file == nullptr) return len;
+
+  InstanceSlot& slot = instanceTable.slots[index];
+  if (applyLinkFileHeader(slot.link, file, fileLength)) {
+    // Re-entry: each send can run a nested NPP_Destroy, which releases the slot (perhaps for
+    // another instance): only the copied identifier and the module's own buffer are used,
+    // and the data goes only to a link that still exists.
+    LinkIdentifier linkId = slot.linkId;
+    sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
+    if (stillLinked(index, instance, linkId))
+      sendLinkMessage(LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength), linkId);
+  }
+  // The data counts as consumed whether or not the client application took it: the browser
   // would only send it again into the same client.
-  LinkIdentifier linkId = slot.linkId;
-  sendLinkMessage(LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link, linkId);
-  sendLinkMessage(LINKMSG_STREAM_DATA, bytes, static_cast<uint32_t>(len), linkId);
+  HeapFree(GetProcessHeap(), 0, file);
   return len;
 }
 

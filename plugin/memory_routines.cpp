@@ -1,15 +1,15 @@
 // The C library's memory and string routines that the module's code and the compiler call,
 // for the module alone: it links no C runtime. (The test programs link the pure code with
-// their normal runtime instead.) Plain byte loops: the module handles small records and
-// short texts, and the link-file chunks it forwards are never copied.
+// their normal runtime instead.) Plain byte loops, except memcpy: it copies each link-file
+// chunk the module forwards (up to 32 KB), which the processor's string move does at memory
+// speed.
 #include <stddef.h>
 
 extern "C" {
 
 void* memcpy(void* destination, const void* source, size_t count) {
-  unsigned char* d = static_cast<unsigned char*>(destination);
-  const unsigned char* s = static_cast<const unsigned char*>(source);
-  while (count--) *d++ = *s++;
+  void* d = destination;
+  __asm__ volatile("rep movsb" : "+D"(d), "+S"(source), "+c"(count) : : "memory");
   return destination;
 }
 

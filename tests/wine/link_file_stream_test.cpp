@@ -1,7 +1,9 @@
-// Link-file streams into a live instance: what the client application receives, byte by byte.
+// Link-file streams into a live instance: what the client application receives, byte by byte,
+// from read-only chunks, headers split over writes, and a page closed during the first send.
 #include <algorithm>
 #include <cstring>
 
+#include "link/client_locator.h"
 #include "npp_test_fixture.h"
 #include "plugin/instance_table.h"
 #include "plugin/link_file_header.h"
@@ -38,21 +40,26 @@ std::vector<unsigned char> linkFile() {
   return f;
 }
 
+// The chunk lies in a read-only page, as Chromium hands it over: the option word is swapped
+// in the module's own copy.
 TEST_F(LinkFileStream, HeaderUpdatesTheRecordAndTheBytesGoOnSwapped) {
   uint16_t stype = NP_NORMAL;
   EXPECT_EQ(NPERR_NO_ERROR, NPP_NewStream(inst.handle(), nullptr, nullptr, 0, &stype));
   EXPECT_EQ(NP_NORMAL, stype);
   EXPECT_EQ(32768, NPP_WriteReady(inst.handle(), nullptr));
 
-  std::vector<unsigned char> buffer = linkFile();
-  const std::vector<unsigned char> original = buffer;
-  int32_t len = static_cast<int32_t>(buffer.size());
-  ASSERT_EQ(len, NPP_Write(inst.handle(), nullptr, 0, len, buffer.data()));
-
-  // The browser's own buffer holds the option word swapped; nothing else changed.
+  const std::vector<unsigned char> original = linkFile();
+  int32_t len = static_cast<int32_t>(original.size());
+  void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  ASSERT_NE(nullptr, page);
+  memcpy(page, original.data(), original.size());
+  DWORD was = 0;
+  ASSERT_TRUE(VirtualProtect(page, 4096, PAGE_READONLY, &was));
+  ASSERT_EQ(len, NPP_Write(inst.handle(), nullptr, 0, len, page));
+  EXPECT_EQ(0, memcmp(page, original.data(), original.size()));
+  VirtualFree(page, 0, MEM_RELEASE);
   std::vector<unsigned char> swapped = original;
   std::swap(swapped[14], swapped[15]);
-  EXPECT_EQ(swapped, buffer);
 
   // What the client must have been sent: the announced record with the header applied.
   LinkRecord expected = announced;
@@ -83,9 +90,9 @@ TEST_F(LinkFileStream, HeaderUpdatesTheRecordAndTheBytesGoOnSwapped) {
   EXPECT_EQ(3u, client.messages().size());
 }
 
-// 0 ("deliver again") only for a header cut short at the stream's start that more bytes can
-// complete; everything else is consumed whole. Nothing is sent and nothing changes either way.
-TEST_F(LinkFileStream, OnlyAHeaderCutShortAtTheStartIsAskedForAgain) {
+// Every chunk is consumed whole, never asked for again; what cannot become a link file sends
+// nothing and changes nothing. Without a stream a header cut short cannot be held.
+TEST_F(LinkFileStream, EveryChunkIsConsumedAndNothingIsAskedForAgain) {
   std::vector<unsigned char> notLink = linkFile();
   notLink[0] = 'k';
   std::vector<unsigned char> shortHeader = linkFile();
@@ -102,20 +109,21 @@ TEST_F(LinkFileStream, OnlyAHeaderCutShortAtTheStartIsAskedForAgain) {
     std::vector<unsigned char> bytes;
     int32_t offset;
     NPStream* stream;
-    bool again;
-  } cases[] = {{"shorter than the header", shortHeader, 0, nullptr, true},
-               {"unterminated name", unterminated, 0, nullptr, true},
-               {"not K", notLink, 0, nullptr, false},
-               {"name that cannot fit", hopelessName, 0, nullptr, false},
-               {"cut short at offset 300", shortHeader, 300, nullptr, false},
-               {"cut short, stream ends here", shortHeader, 0, &sized, false}};
+  } cases[] = {{"shorter than the header, no stream", shortHeader, 0, nullptr},
+               {"unterminated name, no stream", unterminated, 0, nullptr},
+               {"not K", notLink, 0, nullptr},
+               {"name that cannot fit", hopelessName, 0, nullptr},
+               {"cut short at offset 300", shortHeader, 300, nullptr},
+               {"cut short, stream ends here", shortHeader, 0, &sized}};
   for (auto& c : cases) {
     std::vector<unsigned char> before = c.bytes;
     int32_t len = static_cast<int32_t>(c.bytes.size());
-    EXPECT_EQ(c.again ? 0 : len, NPP_Write(inst.handle(), c.stream, c.offset, len, c.bytes.data()))
-        << c.what;
+    EXPECT_EQ(len, NPP_Write(inst.handle(), c.stream, c.offset, len, c.bytes.data())) << c.what;
     EXPECT_EQ(before, c.bytes) << c.what;
   }
+  EXPECT_NE(nullptr, sized.pdata);  // held until the stream ends
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_DestroyStream(inst.handle(), &sized, 0 /* done */));
+  EXPECT_EQ(nullptr, sized.pdata);
   unsigned char one = 'K';
   EXPECT_EQ(0, NPP_Write(inst.handle(), nullptr, 0, 0, &one));
   EXPECT_EQ(0, NPP_Write(inst.handle(), nullptr, 0, -5, &one));
@@ -123,13 +131,110 @@ TEST_F(LinkFileStream, OnlyAHeaderCutShortAtTheStartIsAskedForAgain) {
   EXPECT_EQ(1u, client.messages().size());
   const InstanceSlot& slot = instanceTable.slots[findSlotForInstance(instanceTable, inst.handle())];
   EXPECT_EQ(0, memcmp(&announced, &slot.link, sizeof announced));
+}
 
-  // Delivered again with the rest behind it, the header applies and the whole file goes on.
-  std::vector<unsigned char> whole = linkFile();
-  int32_t len = static_cast<int32_t>(whole.size());
-  EXPECT_EQ(len, NPP_Write(inst.handle(), nullptr, 0, len, whole.data()));
-  EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_STREAM_INFO, LINKMSG_STREAM_DATA}),
-            codesOf(client.messages()));
+// A header split over two writes is completed from the second, whatever the stream says of
+// its end: known, unknown (0), or raised to what has arrived so far. A stream that ends, or an
+// instance that goes, before the header is complete sends nothing and leaks nothing.
+TEST_F(LinkFileStream, HeaderSplitOverTwoWritesIsCompleted) {
+  std::vector<unsigned char> file = linkFile();
+  std::vector<unsigned char> swapped = file;
+  std::swap(swapped[14], swapped[15]);
+  const int32_t cut = 20, len = static_cast<int32_t>(file.size());
+  size_t expectedCount = 1;
+  for (uint32_t end : {uint32_t(len), 0u, uint32_t(cut)}) {
+    SCOPED_TRACE(end);
+    NPStream stream = {};
+    stream.end = end;
+    EXPECT_EQ(cut, NPP_Write(inst.handle(), &stream, 0, cut, file.data()));
+    EXPECT_EQ(expectedCount, client.messages().size());
+    EXPECT_EQ(len - cut, NPP_Write(inst.handle(), &stream, cut, len - cut, file.data() + cut));
+    EXPECT_EQ(nullptr, stream.pdata);
+    std::vector<ReceivedMessage> sent = client.messages();
+    ASSERT_EQ(expectedCount += 2, sent.size());
+    EXPECT_EQ(uint32_t(LINKMSG_STREAM_INFO), sent[expectedCount - 2].code);
+    EXPECT_STREQ("news", reinterpret_cast<const LinkRecord*>(sent[expectedCount - 2].data.data())->streamName);
+    EXPECT_EQ(swapped, sent[expectedCount - 1].data);
+    EXPECT_EQ(NPERR_NO_ERROR, NPP_DestroyStream(inst.handle(), &stream, 0 /* done */));
+  }
+  NPStream early = {}, left = {};
+  EXPECT_EQ(cut, NPP_Write(inst.handle(), &early, 0, cut, file.data()));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_DestroyStream(inst.handle(), &early, 1 /* network error */));
+  EXPECT_EQ(cut, NPP_Write(inst.handle(), &left, 0, cut, file.data()));
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+  EXPECT_EQ(nullptr, early.pdata);
+  std::vector<ReceivedMessage> sent = client.messages();
+  EXPECT_EQ(uint32_t(LINKMSG_DESTROY), sent.back().code);
+  EXPECT_EQ(expectedCount + 1, sent.size());
+  expectConsistent(sent);
+}
+
+// --- A page closed during the first send ---
+
+// A client application on its own thread of this process: it accepts every link as
+// NESTED_ID and, on LINKMSG_STREAM_INFO, has the browser's thread destroy the instance (a
+// message sent back to it, which the module's send handles while it waits).
+const uint16_t NESTED_ID = 7;
+const UINT DESTROY_NOW = WM_APP + 21;
+NPP nestedInstance = nullptr;
+HWND browserWindow = nullptr;
+std::vector<uint32_t> nestedCodes;  // written on the client's thread while the browser waits
+
+LRESULT CALLBACK nestedClientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_COPYDATA) return DefWindowProcA(hwnd, message, wParam, lParam);
+  nestedCodes.push_back(static_cast<uint32_t>(wParam));
+  if (wParam == LINKMSG_NEW) return NESTED_ID << 16;
+  if (wParam == LINKMSG_STREAM_INFO) SendMessageA(browserWindow, DESTROY_NOW, 0, 0);
+  return 1;
+}
+
+LRESULT CALLBACK nestedBrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == DESTROY_NOW) return NPP_Destroy(nestedInstance, nullptr);
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+DWORD WINAPI nestedClientThread(void* ready) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = nestedClientProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "KelvoraLink";
+  RegisterClassA(&wc);
+  // Top-level and hidden: the module looks its client up with FindWindowA.
+  HWND window = CreateWindowExA(0, "KelvoraLink", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+  SetEvent(ready);
+  MSG msg;
+  while (window != nullptr && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  if (window != nullptr) DestroyWindow(window);
+  return 0;
+}
+
+TEST_F(NppTest, DestroyDuringTheFirstSendSendsNoData) {
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, nestedClientThread, ready, 0, &threadId);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 10000));
+  ASSERT_NE(nullptr, findLinkWindow());
+  browserWindow = createMessageWindow("NestedBrowser", nestedBrowserProc);
+  TestInstance inst;
+  nestedInstance = inst.handle();
+  nestedCodes.clear();
+  ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
+
+  std::vector<unsigned char> file = linkFile();
+  int32_t len = static_cast<int32_t>(file.size());
+  NPStream stream = {};
+  EXPECT_EQ(len, NPP_Write(inst.handle(), &stream, 0, len, file.data()));
+  PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+  CloseHandle(thread);
+  CloseHandle(ready);
+  DestroyWindow(browserWindow);
+
+  EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_STREAM_INFO, LINKMSG_DESTROY}),
+            nestedCodes);
+  EXPECT_EQ(nullptr, inst.npp.pdata);
+  expectNothingLeft();
 }
 
 }  // namespace
