@@ -49,6 +49,17 @@ struct _cef_allow_certificate_error_callback_t;
 struct _cef_resource_handler_t;
 struct _cef_popup_features_t;
 struct _cef_client_t;
+struct _cef_context_menu_handler_t;
+struct _cef_dialog_handler_t;
+struct _cef_display_handler_t;
+struct _cef_download_handler_t;
+struct _cef_drag_handler_t;
+struct _cef_focus_handler_t;
+struct _cef_geolocation_handler_t;
+struct _cef_jsdialog_handler_t;
+struct _cef_keyboard_handler_t;
+struct _cef_load_handler_t;
+struct _cef_render_handler_t;
 
 typedef struct _cef_main_args_t {
   HINSTANCE instance;
@@ -195,18 +206,18 @@ typedef struct _cef_request_handler_t {
 // The client as far as its request handler; the members after it are absent.
 typedef struct _cef_client_t {
   cef_base_t base;
-  void*(CEF_CALLBACK* get_context_menu_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_dialog_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_display_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_download_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_drag_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_focus_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_geolocation_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_jsdialog_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_keyboard_handler)(struct _cef_client_t* self);
+  struct _cef_context_menu_handler_t*(CEF_CALLBACK* get_context_menu_handler)(struct _cef_client_t* self);
+  struct _cef_dialog_handler_t*(CEF_CALLBACK* get_dialog_handler)(struct _cef_client_t* self);
+  struct _cef_display_handler_t*(CEF_CALLBACK* get_display_handler)(struct _cef_client_t* self);
+  struct _cef_download_handler_t*(CEF_CALLBACK* get_download_handler)(struct _cef_client_t* self);
+  struct _cef_drag_handler_t*(CEF_CALLBACK* get_drag_handler)(struct _cef_client_t* self);
+  struct _cef_focus_handler_t*(CEF_CALLBACK* get_focus_handler)(struct _cef_client_t* self);
+  struct _cef_geolocation_handler_t*(CEF_CALLBACK* get_geolocation_handler)(struct _cef_client_t* self);
+  struct _cef_jsdialog_handler_t*(CEF_CALLBACK* get_jsdialog_handler)(struct _cef_client_t* self);
+  struct _cef_keyboard_handler_t*(CEF_CALLBACK* get_keyboard_handler)(struct _cef_client_t* self);
   cef_life_span_handler_t*(CEF_CALLBACK* get_life_span_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_load_handler)(struct _cef_client_t* self);
-  void*(CEF_CALLBACK* get_render_handler)(struct _cef_client_t* self);
+  struct _cef_load_handler_t*(CEF_CALLBACK* get_load_handler)(struct _cef_client_t* self);
+  struct _cef_render_handler_t*(CEF_CALLBACK* get_render_handler)(struct _cef_client_t* self);
   cef_request_handler_t*(CEF_CALLBACK* get_request_handler)(struct _cef_client_t* self);
 } cef_client_t;
 
