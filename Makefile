@@ -4,6 +4,9 @@
 #   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi,
 #                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl)
 #   make demo     build, then play examples/demo.html through the module under Wine
+#   make demo BROWSER=chromium   the same page in a real browser (the embedded Chromium
+#                 engine, fetched once per machine) with the installed package, linkmon
+#                 printing the messages; a screenshot lands in $(BUILD)/demo-chromium.png
 #   make test     build and package, then run the native tests, the fuzz smoke runs and the
 #                 Wine-side tests (the install tests use the packages in dist/)
 #   make test32   the Wine-side tests built for i686, run against dist/win32/ZUROV.DLL under
@@ -112,9 +115,17 @@ demo32: win32
 fuzz: native
 	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2
 
-# Plays examples/demo.html through dist/win64/ZUROV.DLL with linkmon as the client.
-demo: all
+# Plays examples/demo.html through dist/win64/ZUROV.DLL with linkmon as the client;
+# BROWSER=chromium plays it in the real browser instead (tests/real_browser/demo.sh).
+BROWSER ?=
+demo: $(if $(BROWSER),dist,all)
+ifeq ($(BROWSER),)
 	@BUILD=$(BUILD) bash tools/demo.sh
+else ifeq ($(BROWSER),chromium)
+	@BUILD=$(BUILD) bash tests/real_browser/demo.sh
+else
+	@echo "make demo: BROWSER is empty (pagerunner) or chromium" >&2; exit 2
+endif
 
 clean:
 	rm -rf $(BUILD) dist
