@@ -404,6 +404,76 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
   }
 }
 
+// Object 1's NPP_Write lines: offset, length, result, and the stream's end where shown.
+struct WriteLine {
+  unsigned offset = 0;
+  int len = 0;
+  int taken = 0;
+  long end = -1;
+};
+
+std::vector<WriteLine> writesOf(const std::string& output) {
+  std::vector<WriteLine> writes;
+  for (size_t at = output.find("[1] NPP_Write("); at != std::string::npos;
+       at = output.find("[1] NPP_Write(", at + 1)) {
+    WriteLine w;
+    unsigned end = 0;
+    const char* line = output.c_str() + at;
+    if (sscanf(line, "[1] NPP_Write(npp1, offset=%u, len=%d, end=%u) = %d", &w.offset, &w.len, &end, &w.taken) == 4)
+      w.end = end;
+    else if (sscanf(line, "[1] NPP_Write(npp1, offset=%u, len=%d) = %d", &w.offset, &w.len, &w.taken) != 3)
+      continue;
+    writes.push_back(w);
+  }
+  return writes;
+}
+
+class StreamHabits : public PageRunnerTest {
+ protected:
+  void playNews(const std::string& runnerArgs) {
+    const unsigned char address[4] = {10, 0, 0, 1};
+    writeFile(folder_ + "news.kvl", linkFile(address, 1600, 0, 0x0040, "news"));
+    play("<embed src=news.kvl type=application/x-kvla>", runnerArgs);
+  }
+};
+
+// Out of process, Gecko hands each chunk over as it came and a refused one again alone,
+// every 100 ms: never joined with the next, never faster.
+TEST_F(StreamHabits, GeckoHandsARefusedChunkOverAloneEvery100Ms) {
+  playNews("--browser=gecko --chunk 8 --keep-open 500");
+  std::vector<WriteLine> writes = writesOf(run_.output);
+  ASSERT_FALSE(writes.empty()) << run_.output;
+  size_t refused = 0;
+  for (const WriteLine& w : writes) {
+    EXPECT_EQ(w.offset / 8, (w.offset + w.len - 1) / 8) << "one chunk alone: " << run_.output;
+    if (w.taken == 0) ++refused;
+  }
+  EXPECT_LE(refused, 500u / 100 + 2) << run_.output;
+}
+
+// In process, Gecko may announce an unknown end (0), or 0 raised to what has arrived.
+TEST_F(StreamHabits, GeckoInProcessPlaysAnUnknownOrRaisedEnd) {
+  for (const char* mode : {"unknown", "raised"}) {
+    SCOPED_TRACE(mode);
+    playNews(std::string("--browser=gecko --in-process --chunk 16 --stream-end ") + mode);
+    EXPECT_NE(std::string::npos, run_.output.find("end=0}, seekable=0)")) << run_.output;
+    for (const WriteLine& w : writesOf(run_.output))
+      EXPECT_EQ(mode[0] == 'u' ? 0 : long(w.offset) + w.len, w.end) << run_.output;
+  }
+}
+
+// Any family: a connection that breaks ends the stream with NPRES_NETWORK_ERR, and a link
+// file cut short there reaches the client not at all.
+TEST_F(StreamHabits, EveryFamilyEndsABrokenStreamWithANetworkError) {
+  for (const char* family : {"gecko", "chromium", "webkit", "opera", "netscape"}) {
+    SCOPED_TRACE(family);
+    playNews(std::string("--network-error-after 10 --browser=") + family);
+    EXPECT_EQ(0u, run_.exitCode) << run_.output;
+    EXPECT_NE(std::string::npos, run_.output.find("NPP_DestroyStream(npp1, NPRES_NETWORK_ERR)"));
+    EXPECT_TRUE(withName(messages_, "LINKMSG_STREAM_DATA").empty());
+  }
+}
+
 // A browser unloads a plug-in whose initialization fails and uses none of its objects.
 TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);

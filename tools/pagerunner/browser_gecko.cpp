@@ -1,5 +1,6 @@
 // Gecko: Firefox 3.6 to 52 ESR, SeaMonkey, and the UXP browsers (Pale Moon, Basilisk), the
-// plug-in run out of process as 52 and UXP do. Its rules (how it finds and loads the module)
+// plug-in run out of process as 52 and UXP do (--in-process: in the browser's own process,
+// as K-Meleon runs it). Its rules (how it finds and loads the module)
 // and its habits (how it calls it), whole.
 #include "tools/pagerunner/browser_family.h"
 #include "tools/pagerunner/browser_habits.h"
@@ -32,10 +33,22 @@ class GeckoHabits final : public BrowserHabits {
     return true;
   }
 
-  // Out of process, the parent passes what it has, whatever NPP_WriteReady said; a write
-  // the plug-in refused is tried again every 100 ms (BrowserStreamChild's timer).
-  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
-    return deliverInChunks(page, o, size, {true, 100});
+  // The file's size, as the server said; in process, --stream-end plays an end that is
+  // unknown (0), or 0 and raised as data arrives (nsPluginStreamListenerPeer).
+  uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const override {
+    return page.options().streamEnd == StreamEndPlay::Known ? size : 0;
+  }
+
+  // Out of process, the parent passes each chunk as it came, whatever NPP_WriteReady said; a
+  // chunk the plug-in refused is delivered again alone every 100 ms (BrowserStreamChild's
+  // timer), never joined with the bytes behind it. In process, the stream listener keeps
+  // what was refused in its buffer and pumps it again, with what came since and at most
+  // what NPP_WriteReady allowed, every 100 ms (nsNPAPIPluginStreamListener).
+  DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    const PageRunnerOptions& opt = page.options();
+    if (!opt.inProcess) return deliverInChunks(page, o, size, {true, 100, ChunkMemory::Writable, false});
+    bool raised = opt.streamEnd == StreamEndPlay::Raised;
+    return deliverInChunks(page, o, size, {false, 100, ChunkMemory::Writable, raised});
   }
 
   // NPP_Destroy(npp, NULL), also for an instance whose NPP_New failed; no NULL window first.

@@ -1,5 +1,7 @@
 #include "tools/pagerunner/page_calls.h"
 
+#include <cstring>
+
 #include "tools/pagerunner/browser_window.h"
 #include "tools/pagerunner/call_log.h"
 #include "tools/pagerunner/page_source.h"
@@ -88,12 +90,43 @@ int32_t Page::writeReady(PageObject* o) {
   return ready;
 }
 
-int32_t Page::write(PageObject* o, size_t offset, int32_t len) {
-  int32_t taken = f_.write(&o->npp, stream_, static_cast<int32_t>(offset), len, &(*data_)[offset]);
-  ::say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
-      static_cast<unsigned>(offset), len, taken);
+int32_t Page::write(PageObject* o, size_t offset, int32_t len, ChunkMemory memory) {
+  void* buffer = &(*data_)[offset];
+  HANDLE mapping = nullptr;
+  if (memory == ChunkMemory::ReadOnly) {
+    // The bytes in a mapped page of their own, filled through a view that is gone before the
+    // call: the module sees only a PAGE_READONLY view.
+    DWORD bytes = static_cast<DWORD>(len > 0 ? len : 1);
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, nullptr);
+    void* fill = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+    buffer = fill ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, bytes) : nullptr;
+    if (fill) {
+      memcpy(fill, &(*data_)[offset], static_cast<size_t>(len));
+      UnmapViewOfFile(fill);
+    }
+    if (!buffer) {
+      complain("load error: [" + std::to_string(o->number) + "] cannot map a read-only page (" +
+               systemErrorText(GetLastError()) + ")");
+      if (mapping) CloseHandle(mapping);
+      noteOutcome(EXIT_LOAD_ERROR);
+      return -1;
+    }
+  }
+  int32_t taken = f_.write(&o->npp, stream_, static_cast<int32_t>(offset), len, buffer);
+  if (mapping) {
+    UnmapViewOfFile(buffer);
+    CloseHandle(mapping);
+  }
+  if (opt_.streamEnd == StreamEndPlay::Known)
+    ::say("[%d] NPP_Write(npp%d, offset=%u, len=%d) = %d", o->number, o->number,
+          static_cast<unsigned>(offset), len, taken);
+  else
+    ::say("[%d] NPP_Write(npp%d, offset=%u, len=%d, end=%u) = %d", o->number, o->number,
+          static_cast<unsigned>(offset), len, stream_->end, taken);
   return taken;
 }
+
+void Page::setStreamEnd(PageObject*, uint32_t end) { stream_->end = end; }
 
 void Page::say(PageObject* o, const std::string& line) {
   ::say("[%d] %s", o->number, line.c_str());
@@ -120,7 +153,7 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
   std::string url = fileUrlForPath(path);
   NPStream stream = {};
   stream.url = url.c_str();
-  stream.end = static_cast<uint32_t>(data.size());
+  stream.end = habits_.endAtNewStream(*this, static_cast<uint32_t>(data.size()));
   uint16_t stype = NP_NORMAL;
   NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
   ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
@@ -132,10 +165,12 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
   }
   stream_ = &stream;
   data_ = &data;
-  NPReason reason = stype == STREAM_AS_FILE_ONLY ? REASON_DONE : habits_.deliver(*this, o, data.size());
+  DeliveryEnd end = {REASON_DONE, false};
+  if (stype != STREAM_AS_FILE_ONLY) end = habits_.deliver(*this, o, data.size());
   stream_ = nullptr;
   data_ = nullptr;
-  if (reason != REASON_DONE) noteOutcome(EXIT_CALL_FAILED);
+  if (end.moduleAtFault) noteOutcome(EXIT_CALL_FAILED);
+  NPReason reason = end.reason;
   if (reason == REASON_DONE && (stype == STREAM_AS_FILE || stype == STREAM_AS_FILE_ONLY) &&
       f_.asfile) {
     f_.asfile(&o->npp, &stream, path.c_str());

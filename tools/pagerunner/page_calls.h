@@ -40,7 +40,8 @@ class Page final : public PageCalls {
   void subclassWindow(PageObject* o) override;
   void destroy(PageObject* o, bool withoutSave) override;
   int32_t writeReady(PageObject* o) override;
-  int32_t write(PageObject* o, size_t offset, int32_t len) override;
+  int32_t write(PageObject* o, size_t offset, int32_t len, ChunkMemory memory) override;
+  void setStreamEnd(PageObject* o, uint32_t end) override;
   void say(PageObject* o, const std::string& line) override;
   void pumpMessages(uint32_t ms) override;
   bool pageClosed() const override;
