@@ -474,6 +474,30 @@ TEST_F(StreamHabits, EveryFamilyEndsABrokenStreamWithANetworkError) {
   }
 }
 
+// Gecko's hang clock with a client slow to start (its window after 9 s) and slow to answer
+// LINKMSG_NEW (after 4 s): the module's waits are modal loops to the browser, so the clock
+// stops within the first second of the launch wait and no hang dialog shows.
+TEST_F(PageRunnerTest, DISABLED_GeckoShowsNoHangDialogWhileASlowClientStarts) {
+  ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
+  std::string saved = registryCommand();
+  setRegistryCommand("\"" + programBesideTest("linkmon.exe") +
+                     "\" --quiet --window-delay 9000 --hang-on 1000:4000");
+  writeFile(folder_ + "page.html", "<embed type=application/x-kvla Server=mediahost>");
+  RunResult r = runPageRunner(folder_, "--browser=gecko --close-window KelvoraLinkMonitor \"" +
+                                           programBesideTest("ZUROV.DLL") + "\" \"" + folder_ +
+                                           "page.html\"");
+  if (saved == "<absent>")
+    deleteRegistryCommand();
+  else
+    setRegistryCommand(saved);
+  EXPECT_EQ(0u, r.exitCode) << r.output;
+  EXPECT_EQ(std::string::npos, r.output.find("hang dialog would have shown")) << r.output;
+  const std::string stopped = "NP_Initialize: the browser's hang clock stopped at ";
+  size_t at = r.output.find(stopped);
+  ASSERT_NE(std::string::npos, at) << r.output;
+  EXPECT_LT(strtoul(r.output.c_str() + at + stopped.size(), nullptr, 10), 1000u * ZUROV_WAIT_SCALE);
+}
+
 // A browser unloads a plug-in whose initialization fails and uses none of its objects.
 TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
@@ -495,6 +519,8 @@ TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   EXPECT_NE(std::string::npos, r.output.find("load error: NP_Initialize failed"));
   EXPECT_NE(std::string::npos, r.output.find("FreeLibrary("));
   EXPECT_EQ(std::string::npos, r.output.find("NPP_New"));
+  // The warning box is a modal loop: gecko's hook sees it and the clock stops.
+  EXPECT_NE(std::string::npos, r.output.find("NP_Initialize: the browser's hang clock stopped at"));
 }
 
 }  // namespace

@@ -64,8 +64,27 @@ class PageCalls {
   ~PageCalls() = default;
 };
 
+// A browser's watch over each synchronous call into the plug-in (Gecko's hang clock). Times
+// are the system's tick count in milliseconds.
+class CallWatch {
+ public:
+  virtual bool wantsMessageFilterHook() const = 0;  // a thread WH_MSGFILTER hook before NP_Initialize
+  virtual void callStarted(uint32_t ms) = 0;
+  virtual void browserCalled(uint32_t ms) = 0;        // an NPN_ call from the plug-in
+  virtual void messageFilterCalled(uint32_t ms) = 0;  // WH_MSGFILTER, code >= 0, calling thread
+  // The call `name` returned: lines to print about it (empty: none); `fails` set when the
+  // browser would have shown its hang dialog.
+  virtual std::string callEnded(const std::string& name, uint32_t ms, bool* fails) = 0;
+  virtual std::string summary() const = 0;  // printed at the page's end
+
+ protected:
+  ~CallWatch() = default;
+};
+
 class BrowserHabits {
  public:
+  // The browser's watch over synchronous calls; null when it keeps none.
+  virtual CallWatch* callWatch(const PageRunnerOptions&) const { return nullptr; }
   // argn/argv for NPP_New from the element's attributes and <param>s.
   virtual std::vector<NewArgument> newArguments(const KvlaObject& object) const = 0;
   // NPP_New and the NPP_SetWindow calls that follow it; false when NPP_New failed.

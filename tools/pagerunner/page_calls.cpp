@@ -24,16 +24,54 @@ std::string argumentList(const PageObject& o) {
   return out + "}";
 }
 
+CallWatch* hookWatch = nullptr;
+HHOOK messageFilterHook = nullptr;
+
+LRESULT CALLBACK messageFilterProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code >= 0 && hookWatch) hookWatch->messageFilterCalled(GetTickCount());
+  return CallNextHookEx(messageFilterHook, code, wParam, lParam);
+}
+
 }  // namespace
 
 char mimeType[] = "application/x-kvla";
+
+WatchedCall::WatchedCall(CallWatch* watch) : watch_(watch) {
+  if (watch_) watch_->callStarted(GetTickCount());
+}
+
+void WatchedCall::end(const std::string& name) {
+  if (!watch_) return;
+  bool fails = false;
+  std::string lines = watch_->callEnded(name, GetTickCount(), &fails);
+  for (size_t at = 0; at < lines.size();) {
+    size_t end = lines.find('\n', at);
+    if (end == std::string::npos) end = lines.size();
+    say("%s", lines.substr(at, end - at).c_str());
+    at = end + 1;
+  }
+  if (fails) noteOutcome(EXIT_CALL_FAILED);
+}
+
+void installMessageFilterHook(CallWatch* watch) {
+  hookWatch = watch;
+  messageFilterHook = SetWindowsHookExA(WH_MSGFILTER, messageFilterProc, nullptr, GetCurrentThreadId());
+}
+
+void removeMessageFilterHook() {
+  if (messageFilterHook) UnhookWindowsHookEx(messageFilterHook);
+  messageFilterHook = nullptr;
+  hookWatch = nullptr;
+}
 
 bool Page::newInstance(PageObject* o, bool emptySavedData) {
   int16_t argc = static_cast<int16_t>(o->args.size());
   o->newCalled = true;
   NPSavedData empty = {0, nullptr};
+  WatchedCall watched(watch_);
   NPError rc = f_.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
                        emptySavedData ? &empty : nullptr);
+  watched.end("[" + std::to_string(o->number) + "] NPP_New");
   ::say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
       o->number, argc, argumentList(*o).c_str(), emptySavedData ? "{len=0, buf=NULL}" : "NULL",
       npErrorText(rc).c_str());
@@ -53,7 +91,9 @@ bool Page::setWindow(PageObject* o, bool nullWindow) {
   w.clipRect.right = static_cast<uint16_t>(o->width);
   w.clipRect.bottom = static_cast<uint16_t>(o->height);
   w.type = NPWindowTypeWindow;
+  WatchedCall watched(watch_);
   NPError rc = f_.setwindow(&o->npp, &w);
+  watched.end("[" + std::to_string(o->number) + "] NPP_SetWindow");
   ::say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
       o->number, o->number, window ? hwndText(window).c_str() : "NULL",
       opt_.ansiWindows ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height,
@@ -78,7 +118,9 @@ void Page::subclassWindow(PageObject* o) {
 
 void Page::destroy(PageObject* o, bool withoutSave) {
   NPSavedData* saved = nullptr;
+  WatchedCall watched(watch_);
   NPError rc = f_.destroy(&o->npp, withoutSave ? nullptr : &saved);
+  watched.end("[" + std::to_string(o->number) + "] NPP_Destroy");
   ::say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number, withoutSave ? "NULL" : "&save",
       npErrorText(rc).c_str(), saved ? ", saved data returned" : "");
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
@@ -155,7 +197,9 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
   stream.url = url.c_str();
   stream.end = habits_.endAtNewStream(*this, static_cast<uint32_t>(data.size()));
   uint16_t stype = NP_NORMAL;
+  WatchedCall watched(watch_);
   NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
+  watched.end("[" + std::to_string(o->number) + "] NPP_NewStream");
   ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
         o->number, o->number, mimeType, quotedText(url).c_str(), stream.end,
         npErrorText(rc).c_str(), streamTypeName(stype));

@@ -28,10 +28,27 @@ struct PageObject {
   bool created = false;  // NPP_New succeeded
 };
 
+// One synchronous call into the module under the family's watch (none: nothing happens):
+// started on construction; end() prints what the watch says and notes a failure.
+class WatchedCall {
+ public:
+  explicit WatchedCall(CallWatch* watch);
+  void end(const std::string& name);
+
+ private:
+  CallWatch* watch_;
+};
+
+// A thread WH_MSGFILTER hook that tells `watch` of every call with a code >= 0, as the
+// plug-in host process of an out-of-process browser installs one; and its removal.
+void installMessageFilterHook(CallWatch* watch);
+void removeMessageFilterHook();
+
 class Page final : public PageCalls {
  public:
-  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs, const BrowserHabits& habits)
-      : opt_(opt), f_(funcs), habits_(habits) {}
+  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs, const BrowserHabits& habits,
+       CallWatch* watch)
+      : opt_(opt), f_(funcs), habits_(habits), watch_(watch) {}
 
   const PageRunnerOptions& options() const override { return opt_; }
   bool newInstance(PageObject* o, bool emptySavedData) override;
@@ -55,6 +72,7 @@ class Page final : public PageCalls {
   const PageRunnerOptions& opt_;
   const NPPluginFuncs& f_;
   const BrowserHabits& habits_;
+  CallWatch* watch_;  // null: the family keeps no watch over calls
   NPStream* stream_ = nullptr;         // the stream being delivered
   std::vector<char>* data_ = nullptr;  // its file's bytes
 };

@@ -59,6 +59,10 @@ const char* pageRunnerUsage() {
          "                              once); gecko hands each chunk over alone\n"
          "  --network-error-after BYTES the connection breaks after BYTES of a link file:\n"
          "                              NPP_DestroyStream with NPRES_NETWORK_ERR\n"
+         "  --hang-timeout palemoon|firefox\n"
+         "                              gecko: the plug-in is killed 20 s (Pale Moon, the\n"
+         "                              default) or 45 s (Firefox 52, Basilisk) after the\n"
+         "                              hang dialog's 11 s\n"
          "  --in-process                gecko: the plug-in runs in the browser's process,\n"
          "                              as K-Meleon runs it\n"
          "  --stream-end unknown|raised gecko in process: the stream's end is 0, or 0 and\n"
@@ -92,7 +96,7 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
     }
     bool valued = name == "--keep-open" || name == "--close-window" || name == "--browser" ||
                   name == "--which" || name == "--chunk" || name == "--network-error-after" ||
-                  name == "--stream-end";
+                  name == "--stream-end" || name == "--hang-timeout";
     if (valued && !inlineValue) {
       if (i + 1 >= args.size()) {
         *error = "missing value for " + name;
@@ -145,6 +149,12 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
         *error = "bad value for --network-error-after: \"" + value + "\"";
         return false;
       }
+    } else if (name == "--hang-timeout") {
+      if (value != "palemoon" && value != "firefox") {
+        *error = "bad value for --hang-timeout: \"" + value + "\" (palemoon, firefox)";
+        return false;
+      }
+      o.firefoxHangTimeout = value == "firefox";
     } else if (name == "--stream-end") {
       if (value != "unknown" && value != "raised") {
         *error = "bad value for --stream-end: \"" + value + "\" (unknown, raised)";

@@ -29,6 +29,7 @@ struct PageRunnerOptions {
   uint32_t keepOpenMs = 0;             // pump messages this long before tearing down
   uint32_t chunkBytes = 0;             // a link file arrives in chunks of this size (0: at once)
   uint32_t networkErrorAfter = NO_NETWORK_ERROR;  // the connection breaks after this many bytes
+  bool firefoxHangTimeout = false;     // gecko: Firefox 52's and Basilisk's 45 s, not Pale Moon's 20 s
   bool inProcess = false;              // gecko: the plug-in in the browser's process (K-Meleon)
   StreamEndPlay streamEnd = StreamEndPlay::Known;  // gecko in process
   std::string closeWindowClass;        // at the end, WM_CLOSE to top-level windows of this class
