@@ -382,7 +382,7 @@ TEST(GeckoHangClock, ShowsItsDialogAfter11sOfClockUnlessRestartedOrStopped) {
     GeckoHangClock clock(r.inProcess, r.firefox);
     EXPECT_EQ(!r.inProcess, clock.wantsMessageFilterHook());
     const uint32_t start = 1000;
-    clock.callStarted(start);
+    clock.callStarted("NPP_New", start);
     if (r.browserCallAt != NONE) clock.browserCalled(start + r.browserCallAt);
     if (r.filterAt != NONE) clock.messageFilterCalled(start + r.filterAt);
     bool fails = false;
@@ -391,5 +391,8 @@ TEST(GeckoHangClock, ShowsItsDialogAfter11sOfClockUnlessRestartedOrStopped) {
     if (*r.says) EXPECT_NE(std::string::npos, said.find(r.says)) << said;
     if (!*r.says) EXPECT_EQ("", said);
     EXPECT_NE(std::string::npos, clock.summary().find("[1] NPP_New, " + std::to_string(r.endAt) + " ms"));
+    clock.callStarted("NPP_Write", start);  // asynchronous: not on the clock
+    EXPECT_EQ("", clock.callEnded("[1] NPP_Write", start + 60000, &fails));
+    EXPECT_FALSE(fails);
   }
 }

@@ -1,7 +1,7 @@
 // Gecko: Firefox 3.6 to 52 ESR, SeaMonkey, and the UXP browsers (Pale Moon, Basilisk), the
 // plug-in run out of process as 52 and UXP do (--in-process: in the browser's own process,
-// as K-Meleon runs it). Its rules (how it finds and loads the module)
-// and its habits (how it calls it), whole.
+// as K-Meleon runs it). Its rules (how it finds and loads the module) and its habits (how it
+// calls it, and the hang clock it runs over each synchronous call), whole.
 #include "tools/pagerunner/browser_gecko.h"
 
 #include <cstdio>
@@ -103,8 +103,14 @@ std::string seconds(uint32_t ms) {
 GeckoHangClock::GeckoHangClock(bool inProcess, bool firefox)
     : inProcess_(inProcess), firefox_(firefox) {}
 
-void GeckoHangClock::callStarted(uint32_t ms) {
-  inCall_ = true;
+// The calls the browser makes synchronously, waiting for the plug-in process's answer; stream
+// data (NPP_WriteReady, NPP_Write, NPP_DestroyStream) goes over asynchronously.
+void GeckoHangClock::callStarted(const std::string& call, uint32_t ms) {
+  static const char* const SYNCHRONOUS[] = {"NP_Initialize", "NP_Shutdown", "NPP_New",
+                                            "NPP_SetWindow", "NPP_NewStream", "NPP_Destroy"};
+  inCall_ = false;
+  for (const char* name : SYNCHRONOUS) inCall_ = inCall_ || call == name;
+  if (!inCall_) return;
   start_ = restart_ = ms;
   stopped_ = false;
   dialogAt_ = longestRun_ = 0;

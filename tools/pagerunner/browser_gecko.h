@@ -18,7 +18,7 @@ class GeckoHangClock final : public CallWatch {
   GeckoHangClock(bool inProcess, bool firefox);
 
   bool wantsMessageFilterHook() const override { return !inProcess_; }
-  void callStarted(uint32_t ms) override;
+  void callStarted(const std::string& call, uint32_t ms) override;
   void browserCalled(uint32_t ms) override;
   void messageFilterCalled(uint32_t ms) override;
   std::string callEnded(const std::string& name, uint32_t ms, bool* fails) override;

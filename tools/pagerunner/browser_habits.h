@@ -69,11 +69,13 @@ class PageCalls {
 class CallWatch {
  public:
   virtual bool wantsMessageFilterHook() const = 0;  // a thread WH_MSGFILTER hook before NP_Initialize
-  virtual void callStarted(uint32_t ms) = 0;
+  // A call into the module (NP_Initialize, NPP_New, ...) starts; the watch times those it
+  // knows as synchronous.
+  virtual void callStarted(const std::string& call, uint32_t ms) = 0;
   virtual void browserCalled(uint32_t ms) = 0;        // an NPN_ call from the plug-in
   virtual void messageFilterCalled(uint32_t ms) = 0;  // WH_MSGFILTER, code >= 0, calling thread
-  // The call `name` returned: lines to print about it (empty: none); `fails` set when the
-  // browser would have shown its hang dialog.
+  // The call returned (`name`: as printed): lines to print about it (empty: none); `fails`
+  // set when the browser would have shown its hang dialog.
   virtual std::string callEnded(const std::string& name, uint32_t ms, bool* fails) = 0;
   virtual std::string summary() const = 0;  // printed at the page's end
 

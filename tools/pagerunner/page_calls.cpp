@@ -36,14 +36,15 @@ LRESULT CALLBACK messageFilterProc(int code, WPARAM wParam, LPARAM lParam) {
 
 char mimeType[] = "application/x-kvla";
 
-WatchedCall::WatchedCall(CallWatch* watch) : watch_(watch) {
-  if (watch_) watch_->callStarted(GetTickCount());
+WatchedCall::WatchedCall(CallWatch* watch, const char* call, int object)
+    : watch_(watch), name_(object ? "[" + std::to_string(object) + "] " + call : std::string(call)) {
+  if (watch_) watch_->callStarted(call, GetTickCount());
 }
 
-void WatchedCall::end(const std::string& name) {
+void WatchedCall::end() {
   if (!watch_) return;
   bool fails = false;
-  std::string lines = watch_->callEnded(name, GetTickCount(), &fails);
+  std::string lines = watch_->callEnded(name_, GetTickCount(), &fails);
   for (size_t at = 0; at < lines.size();) {
     size_t end = lines.find('\n', at);
     if (end == std::string::npos) end = lines.size();
@@ -68,10 +69,10 @@ bool Page::newInstance(PageObject* o, bool emptySavedData) {
   int16_t argc = static_cast<int16_t>(o->args.size());
   o->newCalled = true;
   NPSavedData empty = {0, nullptr};
-  WatchedCall watched(watch_);
+  WatchedCall watched(watch_, "NPP_New", o->number);
   NPError rc = f_.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
                        emptySavedData ? &empty : nullptr);
-  watched.end("[" + std::to_string(o->number) + "] NPP_New");
+  watched.end();
   ::say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
       o->number, argc, argumentList(*o).c_str(), emptySavedData ? "{len=0, buf=NULL}" : "NULL",
       npErrorText(rc).c_str());
@@ -91,9 +92,9 @@ bool Page::setWindow(PageObject* o, bool nullWindow) {
   w.clipRect.right = static_cast<uint16_t>(o->width);
   w.clipRect.bottom = static_cast<uint16_t>(o->height);
   w.type = NPWindowTypeWindow;
-  WatchedCall watched(watch_);
+  WatchedCall watched(watch_, "NPP_SetWindow", o->number);
   NPError rc = f_.setwindow(&o->npp, &w);
-  watched.end("[" + std::to_string(o->number) + "] NPP_SetWindow");
+  watched.end();
   ::say("[%d] NPP_SetWindow(npp%d, {window=%s (%s), x=%d, y=%d, width=%d, height=%d}) = %s",
       o->number, o->number, window ? hwndText(window).c_str() : "NULL",
       opt_.ansiWindows ? "ANSI" : "Unicode", o->x, o->y, o->width, o->height,
@@ -118,16 +119,18 @@ void Page::subclassWindow(PageObject* o) {
 
 void Page::destroy(PageObject* o, bool withoutSave) {
   NPSavedData* saved = nullptr;
-  WatchedCall watched(watch_);
+  WatchedCall watched(watch_, "NPP_Destroy", o->number);
   NPError rc = f_.destroy(&o->npp, withoutSave ? nullptr : &saved);
-  watched.end("[" + std::to_string(o->number) + "] NPP_Destroy");
+  watched.end();
   ::say("[%d] NPP_Destroy(npp%d, %s) = %s%s", o->number, o->number, withoutSave ? "NULL" : "&save",
       npErrorText(rc).c_str(), saved ? ", saved data returned" : "");
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
 }
 
 int32_t Page::writeReady(PageObject* o) {
+  WatchedCall watched(watch_, "NPP_WriteReady", o->number);
   int32_t ready = f_.writeready(&o->npp, stream_);
+  watched.end();
   ::say("[%d] NPP_WriteReady(npp%d) = %d", o->number, o->number, ready);
   return ready;
 }
@@ -154,7 +157,9 @@ int32_t Page::write(PageObject* o, size_t offset, int32_t len, ChunkMemory memor
       return -1;
     }
   }
+  WatchedCall watched(watch_, "NPP_Write", o->number);
   int32_t taken = f_.write(&o->npp, stream_, static_cast<int32_t>(offset), len, buffer);
+  watched.end();
   if (mapping) {
     UnmapViewOfFile(buffer);
     CloseHandle(mapping);
@@ -197,9 +202,9 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
   stream.url = url.c_str();
   stream.end = habits_.endAtNewStream(*this, static_cast<uint32_t>(data.size()));
   uint16_t stype = NP_NORMAL;
-  WatchedCall watched(watch_);
+  WatchedCall watched(watch_, "NPP_NewStream", o->number);
   NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
-  watched.end("[" + std::to_string(o->number) + "] NPP_NewStream");
+  watched.end();
   ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
         o->number, o->number, mimeType, quotedText(url).c_str(), stream.end,
         npErrorText(rc).c_str(), streamTypeName(stype));
@@ -220,7 +225,9 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
     f_.asfile(&o->npp, &stream, path.c_str());
     ::say("[%d] NPP_StreamAsFile(npp%d, %s)", o->number, o->number, quotedText(path).c_str());
   }
+  WatchedCall destroying(watch_, "NPP_DestroyStream", o->number);
   rc = f_.destroystream(&o->npp, &stream, reason);
+  destroying.end();
   ::say("[%d] NPP_DestroyStream(npp%d, %s) = %s", o->number, o->number, npReasonName(reason),
         npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);

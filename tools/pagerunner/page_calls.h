@@ -28,15 +28,17 @@ struct PageObject {
   bool created = false;  // NPP_New succeeded
 };
 
-// One synchronous call into the module under the family's watch (none: nothing happens):
-// started on construction; end() prints what the watch says and notes a failure.
+// One call into the module under the family's watch (none: nothing happens): started on
+// construction; end() prints what the watch says and notes a failure.
 class WatchedCall {
  public:
-  explicit WatchedCall(CallWatch* watch);
-  void end(const std::string& name);
+  // `call`: its name (NPP_New, ...); `object`: the object's number, 0 for none.
+  WatchedCall(CallWatch* watch, const char* call, int object);
+  void end();
 
  private:
   CallWatch* watch_;
+  std::string name_;  // as printed: "[n] NPP_New"
 };
 
 // A thread WH_MSGFILTER hook that tells `watch` of every call with a code >= 0, as the

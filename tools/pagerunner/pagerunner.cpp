@@ -324,9 +324,9 @@ bool getEntryPoints(const PageRunnerOptions& opt, LoadedModule* m) {
 bool initialize(LoadedModule* m, CallWatch* watch) {
   static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
   if (watch && watch->wantsMessageFilterHook()) installMessageFilterHook(watch);
-  WatchedCall watched(watch);
+  WatchedCall watched(watch, m->names[1], 0);
   NPError rc = m->initialize(&browserFuncs);
-  watched.end(m->names[1]);
+  watched.end();
   say("%s({size=%u, version=%u}) = %s", m->names[1], browserFuncs.size, browserFuncs.version,
       npErrorText(rc).c_str());
   if (rc == NPERR_NO_ERROR) return true;
@@ -400,9 +400,9 @@ void closePage(Page& page, std::vector<PageObject>* objects, const LoadedModule&
   }
   pumpMessages(0);
   if (m.shutdown) {
-    WatchedCall watched(watch);
+    WatchedCall watched(watch, m.names[2], 0);
     NPError rc = m.shutdown();
-    watched.end(m.names[2]);
+    watched.end();
     say("%s() = %s", m.names[2], npErrorText(rc).c_str());
     if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   }
@@ -451,9 +451,24 @@ int run(const PageRunnerOptions& opt) {
   return runExitCode();
 }
 
+// A fault in the module ends the run as a browser's plug-in process ends: at once, with one
+// line saying what happened, instead of waiting in a debugger.
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* e) {
+  const EXCEPTION_RECORD* r = e->ExceptionRecord;
+  std::string detail;
+  if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2)
+    detail = std::string(r->ExceptionInformation[0] == 1 ? ", writing " : ", reading ") +
+             hex(static_cast<uintptr_t>(r->ExceptionInformation[1]));
+  say("the plug-in crashed: exception %s at %s%s", hex(r->ExceptionCode).c_str(),
+      hex(reinterpret_cast<uintptr_t>(r->ExceptionAddress)).c_str(), detail.c_str());
+  say("pagerunner: exit code %d (the plug-in crashed)", EXIT_CALL_FAILED);
+  ExitProcess(EXIT_CALL_FAILED);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetUnhandledExceptionFilter(reportCrash);
   std::vector<std::string> args(argv + 1, argv + argc);
   PageRunnerOptions opt;
   std::string error;
