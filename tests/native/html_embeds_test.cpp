@@ -220,6 +220,12 @@ TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
   EXPECT_TRUE(o.help);
   ASSERT_TRUE(parsePageRunnerOptions({"--", "--odd.dll", "p.html"}, &o, &error));
   EXPECT_EQ("--odd.dll", o.modulePath);
+  ASSERT_TRUE(parsePageRunnerOptions({"--chunk=8", "--network-error-after=0", "--in-process",
+                                      "--stream-end=raised", "--hang-timeout=firefox", "m.dll", "p.html"},
+                                     &o, &error)) << error;
+  EXPECT_EQ(8u, o.chunkBytes);
+  EXPECT_EQ(0u, o.networkErrorAfter);
+  EXPECT_TRUE(o.inProcess && o.firefoxHangTimeout && o.streamEnd == StreamEndPlay::Raised);
 
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -233,6 +239,11 @@ TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
       {"--ansi-windows=1", "m.dll", "p.html"},
       {"--close-window=", "m.dll", "p.html"},
       {"--unicode", "m.dll", "p.html"},
+      {"--chunk=0", "m.dll", "p.html"},
+      {"--network-error-after=2147483648", "m.dll", "p.html"},
+      {"--stream-end=unknown", "m.dll", "p.html"},  // gecko in process only
+      {"--in-process", "--browser=webkit", "m.dll", "p.html"},
+      {"--hang-timeout=opera", "m.dll", "p.html"},
   };
   for (const auto& args : bad) {
     error.clear();
