@@ -13,6 +13,7 @@
 #include "tools/pagerunner/pe_image.h"
 #include "tools/pagerunner/plugin_candidate.h"
 #include "tools/pagerunner/browser_family.h"
+#include "tools/pagerunner/browser_gecko.h"
 
 namespace {
 
@@ -219,6 +220,12 @@ TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
   EXPECT_TRUE(o.help);
   ASSERT_TRUE(parsePageRunnerOptions({"--", "--odd.dll", "p.html"}, &o, &error));
   EXPECT_EQ("--odd.dll", o.modulePath);
+  ASSERT_TRUE(parsePageRunnerOptions({"--chunk=8", "--network-error-after=0", "--in-process",
+                                      "--stream-end=raised", "--hang-timeout=firefox", "m.dll", "p.html"},
+                                     &o, &error)) << error;
+  EXPECT_EQ(8u, o.chunkBytes);
+  EXPECT_EQ(0u, o.networkErrorAfter);
+  EXPECT_TRUE(o.inProcess && o.firefoxHangTimeout && o.streamEnd == StreamEndPlay::Raised);
 
   const std::vector<std::vector<std::string>> bad = {
       {},
@@ -232,6 +239,11 @@ TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
       {"--ansi-windows=1", "m.dll", "p.html"},
       {"--close-window=", "m.dll", "p.html"},
       {"--unicode", "m.dll", "p.html"},
+      {"--chunk=0", "m.dll", "p.html"},
+      {"--network-error-after=2147483648", "m.dll", "p.html"},
+      {"--stream-end=unknown", "m.dll", "p.html"},  // gecko in process only
+      {"--in-process", "--browser=webkit", "m.dll", "p.html"},
+      {"--hang-timeout=opera", "m.dll", "p.html"},
   };
   for (const auto& args : bad) {
     error.clear();
@@ -355,4 +367,43 @@ TEST(KvlaEmbeds, ObjectsCarryTheirParamsAndHideTheirFallback) {
   EXPECT_EQ("h", found[0].params[0].value);
   EXPECT_EQ("object", found[1].element.name);
   EXPECT_EQ("embed", found[2].element.name);
+}
+
+// Gecko's hang clock over one call, times in ms from its start (NONE: no such event).
+TEST(GeckoHangClock, ShowsItsDialogAfter11sOfClockUnlessRestartedOrStopped) {
+  const uint32_t NONE = ~0u;
+  const struct {
+    bool inProcess, firefox;
+    uint32_t browserCallAt, filterAt, endAt;
+    bool fails;
+    const char* says;  // a part of what it prints; "" for nothing
+  } rows[] = {
+      {false, false, NONE, NONE, 10900, false, ""},
+      {false, false, NONE, NONE, 11000, true, "would have shown at 11.0 s (the call took 11.0 s); Pale Moon kills the plug-in at 31.0 s"},
+      {false, false, 5000, NONE, 15900, false, ""},  // restarted by an NPN_ call
+      {false, false, 5000, NONE, 16000, true, "would have shown at 16.0 s"},
+      {false, false, NONE, 900, 40000, false, "stopped at 900 ms (WH_MSGFILTER)"},
+      {false, false, NONE, 12000, 12000, true, "stopped at 12000 ms"},
+      {false, false, NONE, NONE, 31000, true, "Pale Moon would have killed the plug-in at 31.0 s"},
+      {false, true, NONE, NONE, 31000, true, "Firefox 52 and Basilisk kill the plug-in at 56.0 s"},
+      {true, false, NONE, 900, 40000, false, ""},  // in process: no clock
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.browserCallAt << " " << r.filterAt << " " << r.endAt);
+    GeckoHangClock clock(r.inProcess, r.firefox);
+    EXPECT_EQ(!r.inProcess, clock.wantsMessageFilterHook());
+    const uint32_t start = 1000;
+    clock.callStarted("NPP_New", start);
+    if (r.browserCallAt != NONE) clock.browserCalled(start + r.browserCallAt);
+    if (r.filterAt != NONE) clock.messageFilterCalled(start + r.filterAt);
+    bool fails = false;
+    std::string said = clock.callEnded("[1] NPP_New", start + r.endAt, &fails);
+    EXPECT_EQ(r.fails, fails) << said;
+    if (*r.says) EXPECT_NE(std::string::npos, said.find(r.says)) << said;
+    if (!*r.says) EXPECT_EQ("", said);
+    EXPECT_NE(std::string::npos, clock.summary().find("[1] NPP_New, " + std::to_string(r.endAt) + " ms"));
+    clock.callStarted("NPP_Write", start);  // asynchronous: not on the clock
+    EXPECT_EQ("", clock.callEnded("[1] NPP_Write", start + 60000, &fails));
+    EXPECT_FALSE(fails);
+  }
 }

@@ -23,9 +23,14 @@ class ChromiumHabits final : public BrowserHabits {
     return true;
   }
 
-  // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
-  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
-    return deliverInChunks(page, o, size, {false, 10});
+  // The file's size, as the server said.
+  uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
+
+  // At most what NPP_WriteReady allowed; a refused write again after 10 ms. NPP_Write gets
+  // the bytes in a read-only mapped page: by default ("direct NPAPI requests") Chromium's
+  // plug-in process hands over its shared-memory buffer (PAGE_READONLY, MEM_MAPPED).
+  DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    return deliverInChunks(page, o, size, {false, 10, ChunkMemory::ReadOnly, false});
   }
 
   // NPP_SetWindow with a NULL window right before NPP_Destroy(npp, &save), which also comes

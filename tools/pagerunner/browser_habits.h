@@ -15,6 +15,18 @@
 struct PageObject;  // pagerunner's: one object of the page, its instance and its window
 struct PageRunnerOptions;
 
+// The memory a family hands NPP_Write.
+enum class ChunkMemory {
+  Writable,  // ordinary heap
+  ReadOnly,  // a mapped page with PAGE_READONLY, as Chromium's shared buffer
+};
+
+// How a stream's delivery ended.
+struct DeliveryEnd {
+  NPReason reason;     // for NPP_DestroyStream
+  bool moduleAtFault;  // the module failed it (not the browser or the network)
+};
+
 // One argn/argv pair of NPP_New; `nullValue`: argv is NULL.
 struct NewArgument {
   std::string name;
@@ -36,10 +48,11 @@ class PageCalls {
   virtual void moveWindowByOnePixel(PageObject* o) = 0;  // right and down
   virtual void subclassWindow(PageObject* o) = 0;  // the browser's procedure over the module's
   virtual void destroy(PageObject* o, bool withoutSave) = 0;  // NPP_Destroy(npp, NULL or &save)
-  // The object's stream being delivered: NPP_WriteReady, and NPP_Write of `len` bytes of
-  // the file from `offset`.
+  // The object's stream being delivered: NPP_WriteReady, NPP_Write of `len` bytes of the
+  // file from `offset` in memory of that kind, and a new end for the stream.
   virtual int32_t writeReady(PageObject* o) = 0;
-  virtual int32_t write(PageObject* o, size_t offset, int32_t len) = 0;
+  virtual int32_t write(PageObject* o, size_t offset, int32_t len, ChunkMemory memory) = 0;
+  virtual void setStreamEnd(PageObject* o, uint32_t end) = 0;
   virtual void say(PageObject* o, const std::string& line) = 0;  // printed as "[n] line"
   // Dispatches this thread's messages; with `ms` > 0 for that long or until the page closes.
   virtual void pumpMessages(uint32_t ms) = 0;
@@ -51,15 +64,38 @@ class PageCalls {
   ~PageCalls() = default;
 };
 
+// A browser's watch over each synchronous call into the plug-in (Gecko's hang clock). Times
+// are the system's tick count in milliseconds.
+class CallWatch {
+ public:
+  virtual bool wantsMessageFilterHook() const = 0;  // a thread WH_MSGFILTER hook before NP_Initialize
+  // A call into the module (NP_Initialize, NPP_New, ...) starts; the watch times those it
+  // knows as synchronous.
+  virtual void callStarted(const std::string& call, uint32_t ms) = 0;
+  virtual void browserCalled(uint32_t ms) = 0;        // an NPN_ call from the plug-in
+  virtual void messageFilterCalled(uint32_t ms) = 0;  // WH_MSGFILTER, code >= 0, calling thread
+  // The call returned (`name`: as printed): lines to print about it (empty: none); `fails`
+  // set when the browser would have shown its hang dialog.
+  virtual std::string callEnded(const std::string& name, uint32_t ms, bool* fails) = 0;
+  virtual std::string summary() const = 0;  // printed at the page's end
+
+ protected:
+  ~CallWatch() = default;
+};
+
 class BrowserHabits {
  public:
+  // The browser's watch over synchronous calls; null when it keeps none.
+  virtual CallWatch* callWatch(const PageRunnerOptions&) const { return nullptr; }
   // argn/argv for NPP_New from the element's attributes and <param>s.
   virtual std::vector<NewArgument> newArguments(const KvlaObject& object) const = 0;
   // NPP_New and the NPP_SetWindow calls that follow it; false when NPP_New failed.
   virtual bool create(PageCalls& page, PageObject* o) const = 0;
+  // The stream's end at NPP_NewStream for a file of `size` bytes.
+  virtual uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const = 0;
   // NPP_WriteReady and NPP_Write over the object's stream of `size` bytes, after
-  // NPP_NewStream; returns the reason NPP_DestroyStream gets.
-  virtual NPReason deliver(PageCalls& page, PageObject* o, size_t size) const = 0;
+  // NPP_NewStream; says how it ended.
+  virtual DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const = 0;
   // At the page's end, for an object whose NPP_New was called (`created`: it succeeded).
   virtual void tearDown(PageCalls& page, PageObject* o, bool created) const = 0;
 
@@ -86,11 +122,18 @@ void addParamsNotNamedByAttributes(const KvlaObject& object, std::vector<NewArgu
 
 // How a family hands a stream's bytes to NPP_Write.
 struct ChunkHabit {
-  bool passesAllItHas;      // NPP_Write may carry more than NPP_WriteReady allowed
+  // Each chunk as it came from the network, whatever NPP_WriteReady allowed, and never joined
+  // with the bytes behind it; else at most what NPP_WriteReady allowed of all that arrived.
+  bool chunksAlone;
   uint32_t refusedAgainMs;  // after NPP_Write took nothing, the same bytes again after this
+  ChunkMemory memory;
+  bool raisesEnd;  // the stream's end raised to what has arrived before each NPP_Write
 };
 
-// NPP_WriteReady/NPP_Write until the stream's `size` bytes are taken. A module that stays
-// not ready is given up after 20 tries; bytes it keeps refusing, once the page has been open
-// for its time (--keep-open, else 1 s) or is closed.
-NPReason deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit);
+// NPP_WriteReady/NPP_Write until the stream's `size` bytes are taken. The network gives them
+// in chunks of --chunk bytes, one more for each NPP_Write (all at once by default), and breaks
+// after --network-error-after bytes: once those are taken, or refused with nothing more to
+// come, the stream ends with NPRES_NETWORK_ERR. A module that stays not ready is
+// given up after 20 tries; bytes it keeps refusing, once the page has been open for its time
+// (--keep-open, else 1 s) or is closed.
+DeliveryEnd deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit);

@@ -22,9 +22,12 @@ class OperaHabits final : public BrowserHabits {
     return true;
   }
 
+  // The file's size, as the server said.
+  uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
+
   // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
-  NPReason deliver(PageCalls& page, PageObject* o, size_t size) const override {
-    return deliverInChunks(page, o, size, {false, 10});
+  DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override {
+    return deliverInChunks(page, o, size, {false, 10, ChunkMemory::Writable, false});
   }
 
   // NPP_Destroy(npp, &save), only for instances whose NPP_New succeeded

@@ -7,7 +7,7 @@
 # as hN, numbered in order of first appearance (the same value is always the same hN); the
 # client's own start-up lines ("linkmon: ...") come at a moment of its choosing and are left
 # out. Everything else, the link messages the client prints included, is kept as it came.
-#   compare-demo-output.sh capture OUT          (one fresh Wine session for all five runs)
+#   compare-demo-output.sh capture OUT          (a fresh Wine session for each run)
 #   compare-demo-output.sh diff BEFORE AFTER    (exit 0 when all five are identical)
 #   BUILD  the build folder whose tools to use (default: build)
 set -u
@@ -39,13 +39,14 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 stop_session() { trap '' INT TERM; cmake/wine-session.sh stop "$session"; }
 trap stop_session EXIT
 trap 'exit 130' INT TERM
-cmake/wine-session.sh start "$session" || exit 2
-export WINE_SESSION=$session
 launch="\"$(winpath "$bin/linkmon.exe")\" --log \"$(winpath "$out/linkmon.jsonl")\""
-cmake/wine-run.sh reg add "$key" /ve /d "$launch" /f </dev/null >/dev/null 2>&1 || exit 2
 
 for f in $families; do
-  # pagerunner's own stdout only: linkmon's lines and their timing are not pagerunner's.
+  # A session of its own for each family: a client left running by one run (say, after the
+  # plug-in crashed) must not serve the next.
+  cmake/wine-session.sh start "$session" >/dev/null || exit 2
+  export WINE_SESSION=$session
+  cmake/wine-run.sh reg add "$key" /ve /d "$launch" /f </dev/null >/dev/null 2>&1 || exit 2
   timeout 60 cmake/wine-run.sh "$bin/pagerunner.exe" --browser="$f" \
     --close-window KelvoraLinkMonitor dist/win64/ZUROV.DLL examples/demo.html \
     </dev/null >"$out/$f.raw" 2>"$out/$f.err"
@@ -55,4 +56,5 @@ for f in $families; do
       unless /^\s*(reply|flags|spare)\b/;
     print' "$out/$f.raw" >"$out/$f.txt"
   echo "$f: exit $rc ($(wc -l <"$out/$f.txt") lines)"
+  cmake/wine-session.sh stop "$session"
 done

@@ -28,10 +28,29 @@ struct PageObject {
   bool created = false;  // NPP_New succeeded
 };
 
+// One call into the module under the family's watch (none: nothing happens): started on
+// construction; end() prints what the watch says and notes a failure.
+class WatchedCall {
+ public:
+  // `call`: its name (NPP_New, ...); `object`: the object's number, 0 for none.
+  WatchedCall(CallWatch* watch, const char* call, int object);
+  void end();
+
+ private:
+  CallWatch* watch_;
+  std::string name_;  // as printed: "[n] NPP_New"
+};
+
+// A thread WH_MSGFILTER hook that tells `watch` of every call with a code >= 0, as the
+// plug-in host process of an out-of-process browser installs one; and its removal.
+void installMessageFilterHook(CallWatch* watch);
+void removeMessageFilterHook();
+
 class Page final : public PageCalls {
  public:
-  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs, const BrowserHabits& habits)
-      : opt_(opt), f_(funcs), habits_(habits) {}
+  Page(const PageRunnerOptions& opt, const NPPluginFuncs& funcs, const BrowserHabits& habits,
+       CallWatch* watch)
+      : opt_(opt), f_(funcs), habits_(habits), watch_(watch) {}
 
   const PageRunnerOptions& options() const override { return opt_; }
   bool newInstance(PageObject* o, bool emptySavedData) override;
@@ -40,7 +59,8 @@ class Page final : public PageCalls {
   void subclassWindow(PageObject* o) override;
   void destroy(PageObject* o, bool withoutSave) override;
   int32_t writeReady(PageObject* o) override;
-  int32_t write(PageObject* o, size_t offset, int32_t len) override;
+  int32_t write(PageObject* o, size_t offset, int32_t len, ChunkMemory memory) override;
+  void setStreamEnd(PageObject* o, uint32_t end) override;
   void say(PageObject* o, const std::string& line) override;
   void pumpMessages(uint32_t ms) override;
   bool pageClosed() const override;
@@ -54,6 +74,7 @@ class Page final : public PageCalls {
   const PageRunnerOptions& opt_;
   const NPPluginFuncs& f_;
   const BrowserHabits& habits_;
+  CallWatch* watch_;  // null: the family keeps no watch over calls
   NPStream* stream_ = nullptr;         // the stream being delivered
   std::vector<char>* data_ = nullptr;  // its file's bytes
 };

@@ -320,10 +320,13 @@ bool getEntryPoints(const PageRunnerOptions& opt, LoadedModule* m) {
 }
 
 // NP_Initialize (or the older name) with the browser's table: the module keeps its address
-// and calls none of its entries.
-bool initialize(LoadedModule* m) {
+// and calls none of its entries. A family that watches its calls hooks WH_MSGFILTER first.
+bool initialize(LoadedModule* m, CallWatch* watch) {
   static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
+  if (watch && watch->wantsMessageFilterHook()) installMessageFilterHook(watch);
+  WatchedCall watched(watch, m->names[1], 0);
   NPError rc = m->initialize(&browserFuncs);
+  watched.end();
   say("%s({size=%u, version=%u}) = %s", m->names[1], browserFuncs.size, browserFuncs.version,
       npErrorText(rc).c_str());
   if (rc == NPERR_NO_ERROR) return true;
@@ -389,21 +392,26 @@ void playPage(const PageRunnerOptions& opt, Page& page, std::vector<PageObject>*
 
 // Each object torn down as the family does, the browser's procedure taken off its window,
 // then NP_Shutdown.
-void closePage(Page& page, std::vector<PageObject>* objects, const LoadedModule& m) {
+void closePage(Page& page, std::vector<PageObject>* objects, const LoadedModule& m,
+               CallWatch* watch) {
   for (PageObject& o : *objects) {
     if (o.newCalled) rules->habits->tearDown(page, &o, o.created);
     if (o.window) undoSubclass(o.window, o.number);
   }
   pumpMessages(0);
   if (m.shutdown) {
+    WatchedCall watched(watch, m.names[2], 0);
     NPError rc = m.shutdown();
+    watched.end();
     say("%s() = %s", m.names[2], npErrorText(rc).c_str());
     if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   }
 }
 
 // The checks after NP_Shutdown, the windows destroyed, the module unloaded, the heap checked.
-void checkAndUnload(std::vector<PageObject>* objects, HWND pageWindow, const LoadedModule& m) {
+void checkAndUnload(std::vector<PageObject>* objects, HWND pageWindow, const LoadedModule& m,
+                    CallWatch* watch) {
+  removeMessageFilterHook();
   // Checked once the module has shut down, with the windows still alive, the hardest case: a
   // plug-in may stay in a window's chain under the browser's procedure until then.
   for (PageObject& o : *objects) checkWindowProcedure(o);
@@ -417,6 +425,7 @@ void checkAndUnload(std::vector<PageObject>* objects, HWND pageWindow, const Loa
   bool heapValid = HeapValidate(GetProcessHeap(), 0, nullptr) != 0;
   say("process heap %s", heapValid ? "valid" : "CORRUPTED");
   if (!heapValid) noteOutcome(EXIT_CALL_FAILED);
+  if (watch) say("%s", watch->summary().c_str());
 }
 
 int run(const PageRunnerOptions& opt) {
@@ -427,21 +436,39 @@ int run(const PageRunnerOptions& opt) {
   std::string modulePath;
   if (!findModule(opt, embeds.size(), &modulePath)) return EXIT_NO_PLUGIN;
   LoadedModule m;
-  if (!loadModule(opt, modulePath, &m) || !getEntryPoints(opt, &m) || !initialize(&m))
+  CallWatch* watch = rules->habits->callWatch(opt);
+  if (!loadModule(opt, modulePath, &m) || !getEntryPoints(opt, &m) || !initialize(&m, watch)) {
+    removeMessageFilterHook();
     return EXIT_LOAD_ERROR;
+  }
 
   std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
-  Page page(opt, m.table.funcs, *rules->habits);
+  Page page(opt, m.table.funcs, *rules->habits, watch);
   HWND pageWindow = nullptr;
   if (buildPage(opt, &embeds, &objects, &pageWindow)) playPage(opt, page, &objects, pagePath);
-  closePage(page, &objects, m);
-  checkAndUnload(&objects, pageWindow, m);
+  closePage(page, &objects, m, watch);
+  checkAndUnload(&objects, pageWindow, m, watch);
   return runExitCode();
+}
+
+// A fault in the module ends the run as a browser's plug-in process ends: at once, with one
+// line saying what happened, instead of waiting in a debugger.
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* e) {
+  const EXCEPTION_RECORD* r = e->ExceptionRecord;
+  std::string detail;
+  if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2)
+    detail = std::string(r->ExceptionInformation[0] == 1 ? ", writing " : ", reading ") +
+             hex(static_cast<uintptr_t>(r->ExceptionInformation[1]));
+  say("the plug-in crashed: exception %s at %s%s", hex(r->ExceptionCode).c_str(),
+      hex(reinterpret_cast<uintptr_t>(r->ExceptionAddress)).c_str(), detail.c_str());
+  say("pagerunner: exit code %d (the plug-in crashed)", EXIT_CALL_FAILED);
+  ExitProcess(EXIT_CALL_FAILED);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetUnhandledExceptionFilter(reportCrash);
   std::vector<std::string> args(argv + 1, argv + argc);
   PageRunnerOptions opt;
   std::string error;

@@ -15,6 +15,19 @@ bool parseMilliseconds(const std::string& text, uint32_t* out) {
   return true;
 }
 
+// A byte count: digits only, below 2^31.
+bool parseBytes(const std::string& text, uint32_t* out) {
+  if (text.empty() || text.size() > 10) return false;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0x7FFFFFFFu) return false;
+  *out = static_cast<uint32_t>(value);
+  return true;
+}
+
 }  // namespace
 
 const char* pageRunnerUsage() {
@@ -42,6 +55,18 @@ const char* pageRunnerUsage() {
          "  --keep-open MS              pump messages for MS milliseconds before teardown;\n"
          "                              also how long refused link-file data is delivered\n"
          "                              again (default 1000)\n"
+         "  --chunk BYTES               link files arrive in chunks of BYTES (default: at\n"
+         "                              once); gecko hands each chunk over alone\n"
+         "  --network-error-after BYTES the connection breaks after BYTES of a link file:\n"
+         "                              NPP_DestroyStream with NPRES_NETWORK_ERR\n"
+         "  --hang-timeout palemoon|firefox\n"
+         "                              gecko: the plug-in is killed 20 s (Pale Moon, the\n"
+         "                              default) or 45 s (Firefox 52, Basilisk) after the\n"
+         "                              hang dialog's 11 s\n"
+         "  --in-process                gecko: the plug-in runs in the browser's process,\n"
+         "                              as K-Meleon runs it\n"
+         "  --stream-end unknown|raised gecko in process: the stream's end is 0, or 0 and\n"
+         "                              raised to what has arrived before each NPP_Write\n"
          "  --close-window CLASS        at the end, close the top-level windows of CLASS\n"
          "                              and wait for their programs to exit\n"
          "  --help                      this text\n"
@@ -70,7 +95,8 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       inlineValue = true;
     }
     bool valued = name == "--keep-open" || name == "--close-window" || name == "--browser" ||
-                  name == "--which";
+                  name == "--which" || name == "--chunk" || name == "--network-error-after" ||
+                  name == "--stream-end" || name == "--hang-timeout";
     if (valued && !inlineValue) {
       if (i + 1 >= args.size()) {
         *error = "missing value for " + name;
@@ -87,6 +113,8 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       o.ansiWindows = true;
     } else if (name == "--destroy-after-failed-new") {
       o.destroyAfterFailedNew = true;
+    } else if (name == "--in-process") {
+      o.inProcess = true;
     } else if (name == "--firefox-3.6") {
       o.firefox36Table = true;
     } else if (name == "--size0-table") {
@@ -111,6 +139,28 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
         *error = "bad value for --keep-open: \"" + value + "\"";
         return false;
       }
+    } else if (name == "--chunk") {
+      if (!parseBytes(value, &o.chunkBytes) || o.chunkBytes == 0) {
+        *error = "bad value for --chunk: \"" + value + "\"";
+        return false;
+      }
+    } else if (name == "--network-error-after") {
+      if (!parseBytes(value, &o.networkErrorAfter)) {
+        *error = "bad value for --network-error-after: \"" + value + "\"";
+        return false;
+      }
+    } else if (name == "--hang-timeout") {
+      if (value != "palemoon" && value != "firefox") {
+        *error = "bad value for --hang-timeout: \"" + value + "\" (palemoon, firefox)";
+        return false;
+      }
+      o.firefoxHangTimeout = value == "firefox";
+    } else if (name == "--stream-end") {
+      if (value != "unknown" && value != "raised") {
+        *error = "bad value for --stream-end: \"" + value + "\" (unknown, raised)";
+        return false;
+      }
+      o.streamEnd = value == "unknown" ? StreamEndPlay::Unknown : StreamEndPlay::Raised;
     } else if (name == "--close-window") {
       if (value.empty()) {
         *error = "empty value for --close-window";
@@ -133,6 +183,14 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       *error = operands.size() > wanted ? "too many arguments: " + operands[wanted]
                : o.discover              ? "PAGE.html is needed"
                                          : "MODULE.DLL and PAGE.html are needed";
+      return false;
+    }
+    if (o.inProcess && o.browser != BrowserFamily::Gecko) {
+      *error = "--in-process is gecko's";
+      return false;
+    }
+    if (o.streamEnd != StreamEndPlay::Known && !o.inProcess) {
+      *error = "--stream-end is gecko's, in process: add --in-process";
       return false;
     }
     if (wanted == 2) o.modulePath = operands[0];

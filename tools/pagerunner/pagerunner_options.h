@@ -7,6 +7,15 @@
 
 #include "tools/pagerunner/browser_family.h"
 
+// What gecko in process (--stream-end) announces as a stream's end.
+enum class StreamEndPlay {
+  Known,    // the file's size (the default, and every family out of process)
+  Unknown,  // 0 throughout
+  Raised,   // 0 at NPP_NewStream, raised to what has arrived before each NPP_Write
+};
+
+const uint32_t NO_NETWORK_ERROR = 0xFFFFFFFFu;
+
 struct PageRunnerOptions {
   std::string modulePath;  // empty with --discover and --which
   std::string pagePath;    // empty with --which
@@ -18,6 +27,11 @@ struct PageRunnerOptions {
   bool ansiWindows = false;            // plug-in windows of an ANSI class (default: Unicode)
   bool destroyAfterFailedNew = false;  // NPP_Destroy also for objects whose NPP_New failed
   uint32_t keepOpenMs = 0;             // pump messages this long before tearing down
+  uint32_t chunkBytes = 0;             // a link file arrives in chunks of this size (0: at once)
+  uint32_t networkErrorAfter = NO_NETWORK_ERROR;  // the connection breaks after this many bytes
+  bool firefoxHangTimeout = false;     // gecko: Firefox 52's and Basilisk's 45 s, not Pale Moon's 20 s
+  bool inProcess = false;              // gecko: the plug-in in the browser's process (K-Meleon)
+  StreamEndPlay streamEnd = StreamEndPlay::Known;  // gecko in process
   std::string closeWindowClass;        // at the end, WM_CLOSE to top-level windows of this class
   bool help = false;
 };
