@@ -61,16 +61,18 @@ const HKEY COMMAND_ROOTS[] = {HKEY_CURRENT_USER, HKEY_USERS};
 const char* const COMMAND_KEYS[] = {LAUNCH_COMMAND_USER_KEY "\\" LAUNCH_COMMAND_SUBKEY,
                                     LAUNCH_COMMAND_KEY "\\" LAUNCH_COMMAND_SUBKEY};
 
-// The first stored command, in `command` (as big as launchCommand). A value that did not fit
-// (or any failed read, which leaves the buffer undefined) is none.
-void readStoredCommand(char* command) {
-  command[0] = '\0';
-  for (int i = 0; i < 2 && command[0] == '\0'; ++i) {
+// The first stored command, in `command` (as big as launchCommand), and the index of its key;
+// -1 for none. A value that did not fit (or any failed read, which leaves the buffer
+// undefined) is none.
+int readStoredCommand(char* command) {
+  for (int i = 0; i < 2; ++i) {
     LONG size = sizeof launchCommand;
-    if (RegQueryValueA(COMMAND_ROOTS[i], COMMAND_KEYS[i], command, &size) != ERROR_SUCCESS ||
-        !keepIfTerminated(command, sizeof launchCommand))
-      command[0] = '\0';
+    if (RegQueryValueA(COMMAND_ROOTS[i], COMMAND_KEYS[i], command, &size) == ERROR_SUCCESS &&
+        keepIfTerminated(command, sizeof launchCommand) && command[0] != '\0')
+      return i;
   }
+  command[0] = '\0';
+  return -1;
 }
 
 // Whether `program` (a path of `programSize` bytes), or it with ".EXE" added unless `exact`,
@@ -241,7 +243,9 @@ void configureLaunchCommand() {
     return;
   }
 
-  readStoredCommand(launchCommand);
+  // A stored command goes back only to its own key: a copy in the user's key would hide every
+  // later command an installer or administrator writes under .Default.
+  int source = readStoredCommand(launchCommand);
 
   if (launchCommand[0] == '\0') {
     char directory[sizeof launchCommand];
@@ -256,10 +260,12 @@ void configureLaunchCommand() {
   if (launchCommand[0] == '\0')
     runFindClientDialog();
 
-  // Written on every path, an empty command included, so the registry always holds it.
-  for (HKEY key : keys) {
-    if (key == nullptr) continue;
-    RegSetValueA(key, nullptr, REG_SZ, launchCommand, lstrlenA(launchCommand));
-    RegCloseKey(key);
+  // Written on every path, an empty command included, so the registry always holds it: a new
+  // answer to both keys, a stored command to the key it came from.
+  for (int i = 0; i < 2; ++i) {
+    if (keys[i] == nullptr) continue;
+    if (source < 0 || source == i)
+      RegSetValueA(keys[i], nullptr, REG_SZ, launchCommand, lstrlenA(launchCommand));
+    RegCloseKey(keys[i]);
   }
 }

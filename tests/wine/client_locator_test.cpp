@@ -111,12 +111,21 @@ TEST_F(ClientLocatorTest, RegistryCommandIsUsedAndWrittenBack) {
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), registryType()) << "the value was not written back";
 }
 
-TEST_F(ClientLocatorTest, UsersOwnCommandComesFirstAndIsKeptInBothKeys) {
+// A stored command is used where it is and copied nowhere: a copy in the user's key would hide
+// the next command an installer writes under .Default.
+TEST_F(ClientLocatorTest, UsersOwnCommandComesFirstAndNoStoredCommandIsCopied) {
   setRegistryCommand("C:\\ADMIN\\ORBIPLAY.EXE");
   setUserRegistryCommand("C:\\OWN\\ORBIPLAY.EXE");
   configureWithoutDialog();
   EXPECT_STREQ("C:\\OWN\\ORBIPLAY.EXE", launchCommand);
-  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", registryCommand());  // for readers of .Default
+  EXPECT_EQ("C:\\ADMIN\\ORBIPLAY.EXE", registryCommand());
+
+  deleteUserRegistryCommand();
+  launchCommand[0] = '\0';
+  configureWithoutDialog();
+  EXPECT_STREQ("C:\\ADMIN\\ORBIPLAY.EXE", launchCommand);
+  std::string own = userRegistryCommand();  // the key may exist, without a value
+  EXPECT_TRUE(own.empty() || own == "<absent>") << own;
 }
 
 TEST_F(ClientLocatorTest, EmptyOrOverlongRegistryValueFallsBackToWinIni) {
