@@ -23,6 +23,10 @@ class ChromiumHabits final : public BrowserHabits {
     return true;
   }
 
+  // Chromium 39 asks for an object's data only once the page's every object exists: the
+  // link file's messages follow the last LINKMSG_NEW (seen in the real browser's suite).
+  bool streamsAfterEveryObject() const override { return true; }
+
   // The file's size, as the server said.
   uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
 

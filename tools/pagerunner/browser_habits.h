@@ -91,6 +91,9 @@ class BrowserHabits {
   virtual std::vector<NewArgument> newArguments(const KvlaObject& object) const = 0;
   // NPP_New and the NPP_SetWindow calls that follow it; false when NPP_New failed.
   virtual bool create(PageCalls& page, PageObject* o) const = 0;
+  // Whether the page's streams start only once every object exists; else each object's
+  // right after it was created.
+  virtual bool streamsAfterEveryObject() const { return false; }
   // The stream's end at NPP_NewStream for a file of `size` bytes.
   virtual uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const = 0;
   // NPP_WriteReady and NPP_Write over the object's stream of `size` bytes, after

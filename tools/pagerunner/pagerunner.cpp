@@ -94,9 +94,8 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
   o->height = sizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
 }
 
-// One object's life up to the page's end: created as the family does, repainted, its link
-// file streamed.
-void playObject(Page& page, PageObject* o, const std::string& pagePath) {
+// One object created as the family does, and repainted.
+void createObject(Page& page, PageObject* o) {
   if (!rules->habits->create(page, o)) return;
   o->created = true;
 
@@ -105,7 +104,11 @@ void playObject(Page& page, PageObject* o, const std::string& pagePath) {
   ShowWindow(o->window, SW_SHOWNA);
   RedrawWindow(o->window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   UpdateWindow(o->window);
+}
 
+// A created object's link file streamed, when its source names one.
+void streamObject(Page& page, PageObject* o, const std::string& pagePath) {
+  if (!o->created) return;
   const std::string* src = findAttribute(o->embed, o->embed.name == "object" ? "data" : "src");
   std::string path;
   if (src && !src->empty()) {
@@ -380,10 +383,17 @@ bool buildPage(const PageRunnerOptions& opt, std::vector<KvlaObject>* embeds,
   return true;
 }
 
-// Every object in document order, then the page kept open for --keep-open.
+// Every object in document order, each streamed right after it was created or, where the
+// family does so, once all exist; then the page kept open for --keep-open.
 void playPage(const PageRunnerOptions& opt, Page& page, std::vector<PageObject>* objects,
               const std::string& pagePath) {
-  for (PageObject& o : *objects) playObject(page, &o, pagePath);
+  bool streamsLast = rules->habits->streamsAfterEveryObject();
+  for (PageObject& o : *objects) {
+    createObject(page, &o);
+    if (!streamsLast) streamObject(page, &o, pagePath);
+  }
+  if (streamsLast)
+    for (PageObject& o : *objects) streamObject(page, &o, pagePath);
   if (opt.keepOpenMs > 0) {
     say("keeping the page open for %u ms", opt.keepOpenMs);
     pumpMessages(opt.keepOpenMs);
