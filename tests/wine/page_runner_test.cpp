@@ -477,9 +477,10 @@ TEST_F(StreamHabits, EveryFamilyEndsABrokenStreamWithANetworkError) {
 // Gecko's hang clock with a client slow to start (its window after 9 s) and slow to answer
 // LINKMSG_NEW (after 4 s): the module's waits are modal loops to the browser, so the clock
 // stops within the first second of the launch wait and no hang dialog shows.
-TEST_F(PageRunnerTest, DISABLED_GeckoShowsNoHangDialogWhileASlowClientStarts) {
+TEST_F(PageRunnerTest, GeckoShowsNoHangDialogWhileASlowClientStarts) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
-  std::string saved = registryCommand();
+  std::string saved = registryCommand(), savedOwn = userRegistryCommand();
+  deleteUserRegistryCommand();
   setRegistryCommand("\"" + programBesideTest("linkmon.exe") +
                      "\" --quiet --window-delay 9000 --hang-on 1000:4000");
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla Server=mediahost>");
@@ -490,6 +491,10 @@ TEST_F(PageRunnerTest, DISABLED_GeckoShowsNoHangDialogWhileASlowClientStarts) {
     deleteRegistryCommand();
   else
     setRegistryCommand(saved);
+  if (savedOwn == "<absent>")
+    deleteUserRegistryCommand();
+  else
+    setUserRegistryCommand(savedOwn);
   EXPECT_EQ(0u, r.exitCode) << r.output;
   EXPECT_EQ(std::string::npos, r.output.find("hang dialog would have shown")) << r.output;
   const std::string stopped = "NP_Initialize: the browser's hang clock stopped at ";
