@@ -2,6 +2,8 @@
 // registration in each registry view, the launch command of CLIENTCOMMAND, the upgrade of an
 // older version, removal; the per-user package, which writes nothing machine-wide; and
 // pagerunner finding, explaining and playing through the installed module as browsers do.
+// Built for x86_64 it installs ZUROV-x64.msi on a 64-bit Windows; built for i686 (make
+// test32), ZUROV-x86.msi on a 32-bit one, where the per-user package's module is played too.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -27,6 +29,10 @@ const char* const TYPE_KEY = "Software\\MozillaPlugins\\@kelvora.com/ZUROV\\Mime
 const char* const UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const REGSAM VIEW64 = KEY_WOW64_64KEY;
 const REGSAM VIEW32 = KEY_WOW64_32KEY;
+const bool WIDE = sizeof(void*) == 8;  // this build, its pagerunner and its msiexec
+const REGSAM OWN_VIEW = WIDE ? VIEW64 : VIEW32;
+const char* const OWN_MACHINE = WIDE ? "x86-64" : "i386";
+const char* const OTHER_MACHINE = WIDE ? "i386" : "x86-64";
 const char* const ABSENT = "<absent>";
 
 // The Windows name of a Unix path taken from the environment (Wine maps / to drive Z:).
@@ -74,7 +80,7 @@ RunResult run(const std::string& commandLine) {
                                 &si, &pi);
   CloseHandle(out);
   if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(pi.hProcess, 120000 * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
     TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
     WaitForSingleObject(pi.hProcess, 5000);
   }
@@ -154,7 +160,7 @@ void registerTestPlugin(const std::string& name, const std::string& path, bool l
 }
 
 void removeTestPlugins() {
-  for (const char* name : {"missing", "i386", "keyonly", "oldnames"})
+  for (const char* name : {"missing", "otherbits", "keyonly", "oldnames"})
     run(std::string("reg.exe delete \"HKCU\\") + PLUGINS + "\\@test/" + name + "\" /f");
 }
 
@@ -182,10 +188,14 @@ class InstallTest : public testing::Test {
     built32_ = readFile(dist + "\\win32\\ZUROV.DLL");
     ASSERT_TRUE(exists(x64_) && exists(x86_) && !built64_.empty() && !built32_.empty())
         << "the packages and modules in " << dist << " (make dist)";
-    installed64_ = environment("ProgramW6432") + "\\Kelvora\\ZUROV.DLL";
-    installed32_ = environment("ProgramFiles(x86)") + "\\Kelvora\\ZUROV.DLL";
-    gecko64_ = environment("ProgramW6432") + "\\Kelvora\\npzurov.dll";
-    gecko32_ = environment("ProgramFiles(x86)") + "\\Kelvora\\npzurov.dll";
+    package_ = WIDE ? x64_ : x86_;
+    packageName_ = WIDE ? "ZUROV-x64.msi" : "ZUROV-x86.msi";
+    built_ = WIDE ? built64_ : built32_;
+    otherBuilt_ = dist + (WIDE ? "\\win32" : "\\win64") + "\\ZUROV.DLL";
+    // A process's ProgramFiles is the folder of its own bitness; a 32-bit Windows has one.
+    installed_ = environment("ProgramFiles") + "\\Kelvora\\ZUROV.DLL";
+    gecko_ = environment("ProgramFiles") + "\\Kelvora\\npzurov.dll";
+    installed32_ = environment(WIDE ? "ProgramFiles(x86)" : "ProgramFiles") + "\\Kelvora\\ZUROV.DLL";
     savedCommand_ = registryCommand();
     savedUserCommand_ = userRegistryCommand();
     deleteRegistryCommand();
@@ -233,61 +243,70 @@ class InstallTest : public testing::Test {
     }
   }
 
-  std::string old_, demoPage_, x64_, x86_, user_, built64_, built32_, installed64_, installed32_;
-  std::string gecko64_, gecko32_;
+  // A launch command that starts linkmon, logging to `*log`.
+  std::string linkmonCommand(const char* tag, std::string* log) {
+    *log = newLinkmonLogPath(tag);
+    std::string command = programBesideTest("linkmon.exe") + " --quiet --log " + *log;
+    EXPECT_LT(command.size(), 160u) << "the module reads at most 159 characters";
+    return command;
+  }
+
+  // Each family finds the module as it does and plays the demo page through it (Gecko
+  // `gecko`, the others `others`). No client runs: loading the module starts `command`,
+  // linkmon, which must see each of the page's eight objects created and destroyed.
+  void expectEachFamilyPlays(const std::string& gecko, const std::string& others,
+                             const std::string& command, const std::string& log) {
+    for (const char* family : FAMILIES) {
+      SCOPED_TRACE(family);
+      DeleteFileA(log.c_str());
+      RunResult play = pagerunner(std::string("--discover --browser=") + family +
+                                  " --close-window KelvoraLinkMonitor \"" + demoPage_ + "\"");
+      EXPECT_EQ(0u, play.exitCode) << play.output;
+      const std::string& file = family == std::string("gecko") ? gecko : others;
+      EXPECT_NE(std::string::npos, play.output.find("LoadLibraryA(" + quotedPath(file))) << play.output;
+      std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
+      ASSERT_FALSE(entries.empty()) << play.output;
+      EXPECT_EQ(command + " /$l", entries[0].commandLine);
+      size_t created = 0, destroyed = 0;
+      for (const LinkmonLogEntry& m : linkmonMessages(entries)) {
+        created += m.name == "LINKMSG_NEW";
+        destroyed += m.name == "LINKMSG_DESTROY";
+      }
+      EXPECT_EQ(8u, created) << play.output;
+      EXPECT_EQ(8u, destroyed) << play.output;
+    }
+    DeleteFileA(log.c_str());
+  }
+
+  // package_: the per-machine package of this build's bitness; built_ its module, installed_
+  // and gecko_ where it goes. installed32_: the i686 module's place (the same on 32-bit).
+  std::string old_, demoPage_, x64_, x86_, user_, package_, packageName_, built64_, built32_;
+  std::string built_, otherBuilt_, installed_, gecko_, installed32_;
   std::string savedCommand_, savedUserCommand_;
 };
 
-TEST_F(InstallTest, X64PackageReplacesAnOlderOneRegistersBothViewsAndPlaysThroughDiscovery) {
-  ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\ZUROV-x64.msi\" /qn"));
-  EXPECT_EQ("0.9.0", registryText(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Version", VIEW64));
+TEST_F(InstallTest, PackageReplacesAnOlderOneRegistersItsModulesAndPlaysThroughDiscovery) {
+  ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\" + packageName_ + "\" /qn"));
+  EXPECT_EQ("0.9.0", registryText(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Version", OWN_VIEW));
   EXPECT_EQ(ABSENT, registryCommand());  // no CLIENTCOMMAND, nothing written
 
-  std::string log = newLinkmonLogPath("install");
-  std::string command = programBesideTest("linkmon.exe") + " --quiet --log " + log;
-  ASSERT_LT(command.size(), 160u) << "the module reads at most 159 characters";
-  ASSERT_EQ(0u, msiexec("/i \"" + x64_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
+  std::string log;
+  std::string command = linkmonCommand("install", &log);
+  ASSERT_EQ(0u, msiexec("/i \"" + package_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
   EXPECT_EQ(command, registryCommand());
-  EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(VIEW64));  // the older one is gone
-  expectRegistered(installed64_, built64_, VIEW64);
-  expectRegistered(installed32_, built32_, VIEW32);
+  EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(OWN_VIEW));  // the older one is gone
+  expectRegistered(installed_, built_, OWN_VIEW);
+  if (WIDE) expectRegistered(installed32_, built32_, VIEW32);
 
-  expectEachFamilyPicks(gecko64_, installed64_);
-
-  // No client runs: loading the module starts linkmon with the installed command.
-  RunResult play = pagerunner("--discover --browser=gecko --close-window KelvoraLinkMonitor \"" +
-                              demoPage_ + "\"");
-  EXPECT_EQ(0u, play.exitCode) << play.output;
-  EXPECT_NE(std::string::npos, play.output.find("NP_Initialize({")) << play.output;
-  std::vector<LinkmonLogEntry> entries = readLinkmonLog(log);
-  ASSERT_FALSE(entries.empty()) << play.output;
-  EXPECT_EQ(command + " /$l", entries[0].commandLine);
-  size_t created = 0, destroyed = 0;
-  for (const LinkmonLogEntry& m : linkmonMessages(entries)) {
-    created += m.name == "LINKMSG_NEW";
-    destroyed += m.name == "LINKMSG_DESTROY";
-  }
-  EXPECT_EQ(8u, created);  // the demo page's eight objects
-  EXPECT_EQ(8u, destroyed);
-  EXPECT_NE(std::string::npos, play.output.find("LoadLibraryA(" + quotedPath(gecko64_))) << play.output;
-  DeleteFileA(log.c_str());
-
-  // The other families load ZUROV.DLL itself and play the demo in their own habits.
-  for (const char* family : {"chromium", "webkit", "opera", "netscape"}) {
-    SCOPED_TRACE(family);
-    RunResult other = pagerunner(std::string("--discover --browser=") + family +
-                                 " --close-window KelvoraLinkMonitor \"" + demoPage_ + "\"");
-    EXPECT_EQ(0u, other.exitCode) << other.output;
-    EXPECT_NE(std::string::npos, other.output.find("LoadLibraryA(" + quotedPath(installed64_))) << other.output;
-    EXPECT_NE(std::string::npos, other.output.find("[8] NPP_Destroy(npp8")) << other.output;
-  }
-  DeleteFileA(log.c_str());
+  expectEachFamilyPicks(gecko_, installed_);
+  expectEachFamilyPlays(gecko_, installed_, command, log);
 }
 
 TEST_F(InstallTest, WhichNamesWhyEachOtherCandidateIsPassedOver) {
-  ASSERT_EQ(0u, msiexec("/i \"" + x64_ + "\" /qn"));
+  ASSERT_EQ(0u, msiexec("/i \"" + package_ + "\" /qn"));
   // A module whose type stands only in its key's MimeTypes: a copy of a system library
-  // under a name Gecko would take, in a folder of its own.
+  // under a name Gecko would take, in a folder of its own; and the module of the other
+  // bitness under both its names, in another.
   char system[MAX_PATH], temp[MAX_PATH];
   GetSystemDirectoryA(system, MAX_PATH);
   GetTempPathA(MAX_PATH, temp);
@@ -295,9 +314,14 @@ TEST_F(InstallTest, WhichNamesWhyEachOtherCandidateIsPassedOver) {
   std::string keyOnly = keyOnlyFolder + "\\npkeyonly.dll";
   CreateDirectoryA(keyOnlyFolder.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA((std::string(system) + "\\version.dll").c_str(), keyOnly.c_str(), FALSE));
+  std::string otherFolder = std::string(temp) + "install-test-otherbits";
+  std::string otherModule = otherFolder + "\\ZUROV.DLL", otherGecko = otherFolder + "\\npzurov.dll";
+  CreateDirectoryA(otherFolder.c_str(), nullptr);
+  for (const std::string& file : {otherModule, otherGecko})
+    ASSERT_TRUE(CopyFileA(otherBuilt_.c_str(), file.c_str(), FALSE)) << file;
   std::string oldNames = programBesideTest("npoldnames.dll");
   registerTestPlugin("missing", "Z:\\nonexistent\\npmissing.dll", true);
-  registerTestPlugin("i386", installed32_, true);
+  registerTestPlugin("otherbits", otherModule, true);
   registerTestPlugin("keyonly", keyOnly, true);
   registerTestPlugin("oldnames", oldNames, true);
   std::string hkcu = std::string("HKCU\\") + PLUGINS + "\\@test/";
@@ -309,46 +333,51 @@ TEST_F(InstallTest, WhichNamesWhyEachOtherCandidateIsPassedOver) {
   EXPECT_EQ(0u, gecko.exitCode);
   const std::string skipped[] = {
       hkcu + "missing: Z:\\nonexistent\\npmissing.dll: missing folder Z:\\nonexistent",
-      hkcu + "i386 (its folder): " + installed32_ + ": not named np*.dll",
-      hkcu + "i386 (its folder): " + gecko32_ + ": wrong bitness: i386 module, x86-64 browser",
+      hkcu + "otherbits (its folder): " + otherModule + ": not named np*.dll",
+      hkcu + "otherbits (its folder): " + otherGecko + ": wrong bitness: " + OTHER_MACHINE + " module, " +
+          OWN_MACHINE + " browser",
       hkcu + "keyonly (its folder): " + keyOnly + keyOnlyReason,
       hkcu + "oldnames (its folder): " + oldNames + ": no entry point NP_Initialize",
-      ours + " (its folder): " + installed64_ + ": not named np*.dll"};
+      ours + " (its folder): " + installed_ + ": not named np*.dll"};
   for (const std::string& line : skipped)
     EXPECT_NE(std::string::npos, gecko.output.find("  skipped   " + line)) << line << "\n" << gecko.output;
-  EXPECT_NE(std::string::npos, gecko.output.find("  picked    " + ours + " (its folder): " + gecko64_));
+  EXPECT_NE(std::string::npos, gecko.output.find("  picked    " + ours + " (its folder): " + gecko_));
 
   // The others take the Path's file; none reads the MimeTypes key.
   for (const char* family : {"chromium", "webkit", "opera"}) {
     SCOPED_TRACE(family);
     RunResult r = pagerunner(std::string("--which application/x-kvla --browser=") + family);
     EXPECT_NE(std::string::npos, r.output.find("  skipped   " + hkcu + "keyonly: " + keyOnly + keyOnlyReason)) << r.output;
-    EXPECT_NE(std::string::npos, r.output.find("  picked    " + ours + ": " + installed64_)) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("  picked    " + ours + ": " + installed_)) << r.output;
   }
   // Netscape took either name: the old module, read first from HKCU, wins.
   RunResult netscape = pagerunner("--browser=netscape --which application/x-kvla");
   EXPECT_EQ(0u, netscape.exitCode);
   EXPECT_NE(std::string::npos, netscape.output.find("  picked    " + hkcu + "oldnames: " + oldNames)) << netscape.output;
-  EXPECT_NE(std::string::npos, netscape.output.find("  not used  " + ours + ": " + installed64_));
-  DeleteFileA(keyOnly.c_str());
+  EXPECT_NE(std::string::npos, netscape.output.find("  not used  " + ours + ": " + installed_));
+  for (const std::string& file : {keyOnly, otherModule, otherGecko}) DeleteFileA(file.c_str());
   RemoveDirectoryA(keyOnlyFolder.c_str());
+  RemoveDirectoryA(otherFolder.c_str());
 }
 
+// On a 64-bit Windows both packages, then each removed; on a 32-bit one the x86 package.
 TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchCommand) {
   const char* const command = "C:\\Program Files\\Kelvora\\ORBIPLAY.EXE";
-  ASSERT_EQ(0u, msiexec("/i \"" + x64_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
-  ASSERT_EQ(0u, msiexec("/i \"" + x86_ + "\" /qn"));
-  EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(VIEW32));  // the x86 package's
-  expectEachFamilyPicks(gecko64_, installed64_);  // 64-bit browsers see the x64 package's
+  ASSERT_EQ(0u, msiexec("/i \"" + package_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
+  if (WIDE) {
+    ASSERT_EQ(0u, msiexec("/i \"" + x86_ + "\" /qn"));
+    EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(VIEW32));  // the x86 package's
+    expectEachFamilyPicks(gecko_, installed_);  // 64-bit browsers see the x64 package's
 
-  // Without the x64 package, the x86 package's part stays: the i686 module in the 32-bit view.
-  ASSERT_EQ(0u, msiexec("/x \"" + x64_ + "\" /qn"));
-  expectRegistered(installed32_, built32_, VIEW32);
-  EXPECT_FALSE(exists(installed64_));
-  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PLUGIN_KEY, VIEW64));
+    // Without the x64 package, the x86 package's part stays: the i686 module in the 32-bit view.
+    ASSERT_EQ(0u, msiexec("/x \"" + x64_ + "\" /qn"));
+    expectRegistered(installed32_, built32_, VIEW32);
+    EXPECT_FALSE(exists(installed_));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PLUGIN_KEY, VIEW64));
+  }
 
   ASSERT_EQ(0u, msiexec("/x \"" + x86_ + "\" /qn"));
-  for (const std::string& file : {installed64_, installed32_}) {
+  for (const std::string& file : {installed_, installed32_}) {
     EXPECT_FALSE(exists(file)) << file;
     EXPECT_FALSE(exists(file.substr(0, file.rfind('\\')))) << "folder of " << file;
   }
@@ -372,11 +401,12 @@ TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchC
 TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAndRemovesCleanly) {
   std::string folder = environment("LOCALAPPDATA") + "\\Kelvora";
   std::string module = folder + "\\ZUROV.DLL", gecko = folder + "\\npzurov.dll";
-  const char* const command = "C:\\Users\\Me\\Kelvora\\ORBIPLAY.EXE";
+  std::string log;
+  std::string command = linkmonCommand("install-user", &log);
   ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\ZUROV-user.msi\" /qn"));
-  EXPECT_EQ("0.9.0", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
+  EXPECT_EQ("0.9.0", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", OWN_VIEW));
   ASSERT_EQ(0u, msiexec("/i \"" + user_ + "\" /qn CLIENTCOMMAND=" + msiValue(command)));
-  EXPECT_EQ("1.0.0.1", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", VIEW64));
+  EXPECT_EQ("1.0.0.1", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", OWN_VIEW));
   char product[39];
   EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 0, product));
   EXPECT_NE(static_cast<UINT>(ERROR_SUCCESS), MsiEnumRelatedProductsA(UPGRADE_CODES[2], 0, 1, product))
@@ -398,18 +428,17 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   EXPECT_EQ(ABSENT, registryCommand()) << "the default user's key is not the user's to write";
 
   // Every family finds it (Gecko the np-named copy in the Path's folder, the others the
-  // Path's file); a browser of the other bitness passes it over.
+  // Path's file) and plays through it; a browser of the other bitness passes it over.
   std::string hkcu = std::string("HKCU\\") + PLUGIN_KEY;
-  for (const char* family : FAMILIES) {
-    bool gecko_ = family == std::string("gecko");
-    const std::string& file = gecko_ ? gecko : module;
-    RunResult which = pagerunner(std::string("--browser=") + family + " --which application/x-kvla");
-    if (sizeof(void*) == 4) {
-      EXPECT_EQ(0u, which.exitCode) << family << ": " << which.output;
-      EXPECT_TRUE(hasLine(which.output, "application/x-kvla: " + file)) << which.output;
-    } else {
+  if (!WIDE) {
+    expectEachFamilyPicks(gecko, module);
+    expectEachFamilyPlays(gecko, module, command, log);
+  } else {
+    for (const char* family : FAMILIES) {
+      bool geckoFamily = family == std::string("gecko");
+      RunResult which = pagerunner(std::string("--browser=") + family + " --which application/x-kvla");
       EXPECT_EQ(3u, which.exitCode) << family << ": " << which.output;
-      std::string candidate = hkcu + (gecko_ ? " (its folder): " : ": ") + file;
+      std::string candidate = hkcu + (geckoFamily ? " (its folder): " + gecko : ": " + module);
       EXPECT_NE(std::string::npos,
                 which.output.find("  skipped   " + candidate + ": wrong bitness: i386 module, x86-64 browser"))
           << family << ": " << which.output;
