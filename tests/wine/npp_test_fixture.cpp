@@ -126,14 +126,21 @@ std::vector<ReceivedMessage> ClientSession::messages() const {
   return linkmonMessages(readLinkmonLog(logPath_));
 }
 
+// The fixed settings go through the environment, which the client inherits: the command has
+// to fit the module's 160 bytes wherever the build folder is.
 LaunchedClient::LaunchedClient(const char* options) : log_(newLinkmonLogPath("launched")) {
-  std::string command = "\"" + programBesideTest("linkmon.exe") +
-                        "\" --quiet --lifetime 30000 --log " + log_ + " " + options;
-  strcpy(launchCommand, command.c_str());
+  SetEnvironmentVariableA("LINKMON_QUIET", "1");
+  SetEnvironmentVariableA("LINKMON_LIFETIME", "30000");
+  SetEnvironmentVariableA("LINKMON_LOG", log_.c_str());
+  std::string command = "\"" + programBesideTest("linkmon.exe") + "\" " + options;
+  EXPECT_LT(command.size(), sizeof launchCommand) << command;
+  lstrcpynA(launchCommand, command.c_str(), sizeof launchCommand);
 }
 
 LaunchedClient::~LaunchedClient() {
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log_))) closeLinkmon(e.pid);
+  for (const char* name : {"LINKMON_QUIET", "LINKMON_LIFETIME", "LINKMON_LOG"})
+    SetEnvironmentVariableA(name, nullptr);
   launchCommand[0] = '\0';
   findLinkWindow();
 }
