@@ -161,6 +161,9 @@ HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
         return found != nullptr || WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0;
       },
       timeoutMs);
+  // Its message loop running too: a send that aborts when the client seems hung would
+  // otherwise fail against a client slow to reach its loop (a loaded or emulated machine).
+  if (found != nullptr) WaitForInputIdle(p.process, timeoutMs * ZUROV_WAIT_SCALE);
   return found;
 }
 
