@@ -116,9 +116,6 @@ class RealBrowserTest : public testing::Test {
     RegCloseKey(k);
     SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
 
-    // The package writes the machine's command; a user's own would come first.
-    savedOwn_ = userRegistryCommand();
-    deleteUserRegistryCommand();
     page_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
     installed_ = getenv("ProgramW6432") + std::string("\\Kelvora\\ZUROV.DLL");
     log_ = newLinkmonLogPath("real-browser");
@@ -128,7 +125,6 @@ class RealBrowserTest : public testing::Test {
   }
   void TearDown() override {
     run("msiexec.exe /x \"" + windowsPath("ZUROV_DIST_DIR") + "\\ZUROV-x64.msi\" /qn", 120000);
-    if (savedOwn_ != "<absent>") setUserRegistryCommand(savedOwn_);
   }
 
   // Plays the page with `command`; returns the messages of the linkmon it launched, closed.
@@ -141,7 +137,8 @@ class RealBrowserTest : public testing::Test {
     return linkmonMessages(log);
   }
 
-  std::string page_, installed_, log_, savedOwn_;
+  LaunchCommandsKept commands_;  // the package writes the machine's; a user's own comes first
+  std::string page_, installed_, log_;
 };
 
 TEST_F(RealBrowserTest, DemoPagePlaysInBothModesAsPagerunnerPlaysIt) {

@@ -32,25 +32,8 @@ bool loaded(const char* library) { return GetModuleHandleA(library) != nullptr; 
 // Keeps the registry's launch commands as they were before the test; the user's own, which
 // the module reads first (and writes), is absent during it.
 class ModuleLoadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedCommand_ = registryCommand();
-    savedOwn_ = userRegistryCommand();
-    deleteUserRegistryCommand();
-  }
-  void TearDown() override {
-    if (savedCommand_ == "<absent>")
-      deleteRegistryCommand();
-    else
-      setRegistryCommand(savedCommand_);
-    if (savedOwn_ == "<absent>")
-      deleteUserRegistryCommand();
-    else
-      setUserRegistryCommand(savedOwn_);
-  }
-
  private:
-  std::string savedCommand_, savedOwn_;
+  LaunchCommandsKept commands_;
 };
 
 TEST_F(ModuleLoadTest, LoadsBesideARunningClientAndFillsTheFunctionTable) {

@@ -479,22 +479,13 @@ TEST_F(StreamHabits, EveryFamilyEndsABrokenStreamWithANetworkError) {
 // stops within the first second of the launch wait and no hang dialog shows.
 TEST_F(PageRunnerTest, GeckoShowsNoHangDialogWhileASlowClientStarts) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
-  std::string saved = registryCommand(), savedOwn = userRegistryCommand();
-  deleteUserRegistryCommand();
+  LaunchCommandsKept commands;
   setRegistryCommand("\"" + programBesideTest("linkmon.exe") +
                      "\" --quiet --window-delay 9000 --hang-on 1000:4000");
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla Server=mediahost>");
   RunResult r = runPageRunner(folder_, "--browser=gecko --close-window KelvoraLinkMonitor \"" +
                                            programBesideTest("ZUROV.DLL") + "\" \"" + folder_ +
                                            "page.html\"");
-  if (saved == "<absent>")
-    deleteRegistryCommand();
-  else
-    setRegistryCommand(saved);
-  if (savedOwn == "<absent>")
-    deleteUserRegistryCommand();
-  else
-    setUserRegistryCommand(savedOwn);
   EXPECT_EQ(0u, r.exitCode) << r.output;
   EXPECT_EQ(std::string::npos, r.output.find("hang dialog would have shown")) << r.output;
   const std::string stopped = "NP_Initialize: the browser's hang clock stopped at ";
@@ -506,24 +497,14 @@ TEST_F(PageRunnerTest, GeckoShowsNoHangDialogWhileASlowClientStarts) {
 // A browser unloads a plug-in whose initialization fails and uses none of its objects.
 TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   ASSERT_TRUE(FindWindowA("KelvoraLink", nullptr) == nullptr);
-  std::string saved = registryCommand(), savedOwn = userRegistryCommand();
+  LaunchCommandsKept commands;
   setRegistryCommand("Z:\\nonexistent\\never-started.exe");
-  deleteUserRegistryCommand();
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);  // the module's warning
   RunResult r = runPageRunner(
       folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
   watcher.join();
-  if (saved == "<absent>")
-    deleteRegistryCommand();
-  else
-    setRegistryCommand(saved);
-  // The module keeps the command in the user's key too.
-  if (savedOwn == "<absent>")
-    deleteUserRegistryCommand();
-  else
-    setUserRegistryCommand(savedOwn);
   EXPECT_TRUE(seen.found);
   EXPECT_EQ(2u, r.exitCode) << r.output;
   EXPECT_NE(std::string::npos, r.output.find("= 4 (NPERR_MODULE_LOAD_FAILED_ERROR)")) << r.output;

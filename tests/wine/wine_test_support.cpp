@@ -381,6 +381,22 @@ void deleteUserRegistryCommand() {
   RegCloseKey(key);
 }
 
+LaunchCommandsKept::LaunchCommandsKept()
+    : machine_(registryCommand()), own_(userRegistryCommand()) {
+  deleteUserRegistryCommand();
+}
+
+LaunchCommandsKept::~LaunchCommandsKept() {
+  if (machine_ == "<absent>")
+    deleteRegistryCommand();
+  else
+    setRegistryCommand(machine_);
+  if (own_ == "<absent>")
+    deleteUserRegistryCommand();
+  else
+    setUserRegistryCommand(own_);
+}
+
 // --- Message boxes ---
 
 namespace {

@@ -173,6 +173,16 @@ void deleteRegistryCommand();
 std::string userRegistryCommand();  // "<absent>" when the key or sub-key is missing
 void setUserRegistryCommand(const std::string& command);
 void deleteUserRegistryCommand();
+// Both launch commands kept as they were for the life of the object; the user's own, which
+// the module reads first, is absent meanwhile.
+class LaunchCommandsKept {
+ public:
+  LaunchCommandsKept();
+  ~LaunchCommandsKept();
+
+ private:
+  std::string machine_, own_;
+};
 
 // What a watcher saw of a message box.
 struct MessageBoxSeen {
