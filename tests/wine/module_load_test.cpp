@@ -307,6 +307,7 @@ TEST_F(ModuleLoadTest, CallsDuringTheDialogFailAtOnceOrUnloadSafelyAndTheWaitIsA
   EXPECT_LT(nestedMs, 1000u);
   EXPECT_FALSE(box.found);
   // The hook heard of the wait long before the window came, 3 s in: in its first second.
+  EXPECT_NE(0u, firstWaitFilterAt) << "the wait never called the message filter";
   EXPECT_GE(returnedAt - firstWaitFilterAt, windowDelay - 1000 * ZUROV_WAIT_SCALE);
 
   // Loaded again, the dialog's answer serves the calls after it, and the next shutdown gives
