@@ -173,20 +173,19 @@ TEST_F(LinkFileStream, HeaderSplitOverTwoWritesIsCompleted) {
 
 // --- A page closed during the first send ---
 
-// A client application on its own thread of this process: it accepts every link as
-// NESTED_ID and, on LINKMSG_STREAM_INFO, has the browser's thread destroy the instance (a
-// message sent back to it, which the module's send handles while it waits).
+// A client application on its own thread of this process (ThreadClient): it accepts every
+// link as NESTED_ID and, on LINKMSG_STREAM_INFO, has the browser's thread destroy the instance
+// (a message sent back to it, which the module's send handles while it waits).
 const uint16_t NESTED_ID = 7;
 const UINT DESTROY_NOW = WM_APP + 21;
 NPP nestedInstance = nullptr;
 HWND browserWindow = nullptr;
 std::vector<uint32_t> nestedCodes;  // written on the client's thread while the browser waits
 
-LRESULT CALLBACK nestedClientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_COPYDATA) return DefWindowProcA(hwnd, message, wParam, lParam);
-  nestedCodes.push_back(static_cast<uint32_t>(wParam));
-  if (wParam == LINKMSG_NEW) return NESTED_ID << 16;
-  if (wParam == LINKMSG_STREAM_INFO) SendMessageA(browserWindow, DESTROY_NOW, 0, 0);
+LRESULT nestedClientAnswer(WPARAM code) {
+  nestedCodes.push_back(static_cast<uint32_t>(code));
+  if (code == LINKMSG_NEW) return NESTED_ID << 16;
+  if (code == LINKMSG_STREAM_INFO) SendMessageA(browserWindow, DESTROY_NOW, 0, 0);
   return 1;
 }
 
@@ -195,27 +194,8 @@ LRESULT CALLBACK nestedBrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-DWORD WINAPI nestedClientThread(void* ready) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = nestedClientProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "KelvoraLink";
-  RegisterClassA(&wc);
-  // Top-level and hidden: the module looks its client up with FindWindowA.
-  HWND window = CreateWindowExA(0, "KelvoraLink", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-  SetEvent(ready);
-  MSG msg;
-  while (window != nullptr && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-  if (window != nullptr) DestroyWindow(window);
-  return 0;
-}
-
 TEST_F(NppTest, DestroyDuringTheFirstSendSendsNoData) {
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, nestedClientThread, ready, 0, &threadId);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 10000));
+  ThreadClient client(nestedClientAnswer);
   ASSERT_NE(nullptr, findLinkWindow());
   browserWindow = createMessageWindow("NestedBrowser", nestedBrowserProc);
   TestInstance inst;
@@ -227,10 +207,6 @@ TEST_F(NppTest, DestroyDuringTheFirstSendSendsNoData) {
   int32_t len = static_cast<int32_t>(file.size());
   NPStream stream = {};
   EXPECT_EQ(len, NPP_Write(inst.handle(), &stream, 0, len, file.data()));
-  PostThreadMessageA(threadId, WM_QUIT, 0, 0);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
-  CloseHandle(thread);
-  CloseHandle(ready);
   DestroyWindow(browserWindow);
 
   EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_STREAM_INFO, LINKMSG_DESTROY}),
