@@ -21,6 +21,7 @@ uint16_t slotForInstance(InstanceTable& table, NPP instance) {
       slot.linkId = LINK_ID_NONE;
       slot.created = 0;
       slot.linkWindow = nullptr;
+      slot.block = nullptr;
       return i;
     }
   }
@@ -35,6 +36,14 @@ void releaseSlot(InstanceTable& table, NPP instance) {
   slot.inUse = 0;
   slot.linkId = LINK_ID_NONE;
   slot.linkWindow = nullptr;
+  slot.block = nullptr;
+}
+
+InstanceSlot* checkedSlot(InstanceTable& table, NPP instance, const void* block, uint16_t index) {
+  if (index >= INSTANCE_SLOT_COUNT || block == nullptr) return nullptr;
+  InstanceSlot& slot = table.slots[index];
+  bool owned = slot.inUse != 0 && slot.instance == instance && slot.block == block;
+  return owned ? &slot : nullptr;
 }
 
 uint16_t slotForWindow(const InstanceTable& table, const void* hwnd) {

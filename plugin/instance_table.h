@@ -1,5 +1,6 @@
 // The module-wide table of per-instance state: 20 fixed slots, addressed by a 16-bit index.
-// The browser's entry points find their slot by NPP, the subclassed window procedure by HWND.
+// The browser's entry points reach their slot through the instance's private block (pdata),
+// checked here; the subclassed window procedure finds it by HWND.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +18,15 @@ struct InstanceSlot {
   LinkIdentifier linkId;   // LINK_ID_NONE until the client application supplies one
   intptr_t oldWndProc;     // the window procedure replaced on hwnd; 0 when none
   void* hwnd;              // the plug-in window subclassed for this instance; null when none
+  uint32_t windowThread;   // the thread that owned hwnd when it was subclassed: a handle now
+                           // owned by another names another window, never to be touched
   int32_t linkSpecified;   // 1 when the embed attributes named a target
   LinkRecord link;         // the description sent to the client application
   int32_t created;         // 1 once NPP_New completed; 0 while it is still creating
   void* linkWindow;        // the link window that accepted the instance: its messages go
                            // there alone (gone: they are dropped); null until accepted
+  void* block;             // the instance's private block (its pdata); null when free
+  void* paintWindow;       // the window whose LINKMSG_PAINT is being sent; null when none
 };
 
 // Whether the slot belongs to an instance that NPP_New completed: only such an instance is
@@ -30,10 +35,11 @@ inline bool isCreated(const InstanceSlot& slot) { return slot.inUse != 0 && slot
 
 // A window let go of while a browser's procedure sat above SubClassProc: SubClassProc stays in
 // its chain and passes every message on to oldWndProc, until it is on top again or the window
-// is destroyed. Free when hwnd is null.
+// is found gone. Free when hwnd is null.
 struct WindowForward {
   void* hwnd;
   intptr_t oldWndProc;
+  uint32_t windowThread;  // as InstanceSlot::windowThread
 };
 
 struct InstanceTable {
@@ -45,15 +51,20 @@ struct InstanceTable {
 extern InstanceTable instanceTable;
 
 // Index of the in-use slot owned by `instance`; otherwise claims the lowest free slot (inUse,
-// instance and linkId are set, created and linkWindow are cleared, everything else keeps what a previous owner
-// left). NO_SLOT when every slot is in use.
+// instance and linkId are set, created, linkWindow and block are cleared, everything else
+// keeps what a previous owner left). NO_SLOT when every slot is in use.
 uint16_t slotForInstance(InstanceTable& table, NPP instance);
 
 // Index of the in-use slot owned by `instance`, or NO_SLOT; claims nothing.
 uint16_t findSlotForInstance(const InstanceTable& table, NPP instance);
 
-// Frees the first in-use slot owned by `instance` (instance, inUse, linkId, linkWindow only).
+// Frees the first in-use slot owned by `instance` (instance, inUse, linkId, linkWindow and
+// block only).
 void releaseSlot(InstanceTable& table, NPP instance);
+
+// Slot `index`, named by the private block `block` that `instance` carries, when the table
+// holds that very block for that instance; null for a stale or foreign instance or block.
+InstanceSlot* checkedSlot(InstanceTable& table, NPP instance, const void* block, uint16_t index);
 
 // Index of the first slot, in use or not, whose hwnd equals `hwnd`; NO_WINDOW_SLOT if none.
 // A null hwnd matches any slot without a window: callers should not pass null.

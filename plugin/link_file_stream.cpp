@@ -1,53 +1,23 @@
 // Link-file streams: the header updates the instance's LinkRecord, the bytes go on with their
 // option word swapped, in a copy the module owns.
-#include "plugin/link_file_stream.h"
+#include <windows.h>
 
-#include "link/link_channel.h"
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
+#include "plugin/link_file_chunks.h"
 #include "plugin/npp_functions.h"
-#include "plugin/plugin_window.h"
+#include "plugin/slot_messages.h"
 
 namespace {
 // Always ready for another 32 KB.
 const int32_t WRITE_READY_BYTES = 0x8000;
 
-InstancePrivateBlock* blockOf(NPP instance) {
-  return static_cast<InstancePrivateBlock*>(instance->pdata);
-}
-
-// The link in the instance's list that points at the state of `stream`; at its end (holding
-// null) when the stream holds nothing.
-HeldStreamHeader** findHeld(InstancePrivateBlock* block, NPStream* stream) {
-  HeldStreamHeader** link = &block->heldHeaders;
-  while (*link != nullptr && !((*link)->stream == stream && stream->pdata == *link))
-    link = &(*link)->next;
-  return link;
-}
-
-void dropHeld(HeldStreamHeader** link) {
-  HeldStreamHeader* state = *link;
-  *link = state->next;
-  state->stream->pdata = nullptr;
-  HeapFree(GetProcessHeap(), 0, state);
-}
-
-// Whether slot `index` still belongs to `instance`, created, under `linkId`.
-bool stillLinked(uint16_t index, NPP instance, LinkIdentifier linkId) {
-  const InstanceSlot& slot = instanceTable.slots[index];
+// Whether `slot` still belongs to `instance`, created, under `linkId`.
+bool stillLinked(const InstanceSlot& slot, NPP instance, LinkIdentifier linkId) {
   return isCreated(slot) && slot.instance == instance && slot.linkId == linkId;
 }
 
 }  // namespace
-
-void freeHeldStreamHeaders(HeldStreamHeader* first) {
-  // The streams themselves may be gone already: only the states are freed.
-  while (first != nullptr) {
-    HeldStreamHeader* next = first->next;
-    HeapFree(GetProcessHeap(), 0, first);
-    first = next;
-  }
-}
 
 NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
   // Every stream is accepted with the delivery the browser chose.
@@ -58,10 +28,10 @@ NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
 NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
   // A header still cut short when its stream ends is never sent.
-  InstancePrivateBlock* block = blockOf(instance);
-  if (block != nullptr && stream != nullptr) {
-    HeldStreamHeader** link = findHeld(block, stream);
-    if (*link != nullptr) dropHeld(link);
+  InstanceSlot* slot = instanceSlot(instance);
+  if (slot != nullptr && stream != nullptr) {
+    HeldStreamHeader** link = heldHeaderOf(blockOf(*slot), stream);
+    if (*link != nullptr) dropHeldHeader(link);
   }
   return NPERR_NO_ERROR;
 }
@@ -77,32 +47,25 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
   // Only an instance NPP_New created has a record to update and an identifier to send with;
   // the data of any other is consumed and nothing is sent. Every byte handed over is
   // consumed: a 0 would have the browser deliver the same bytes again, alone, for ever.
-  uint16_t index = findSlotForInstance(instanceTable, instance);
-  if (index == NO_SLOT || !isCreated(instanceTable.slots[index])) return len;
+  InstanceSlot* slot = instanceSlot(instance);
+  if (slot == nullptr || !isCreated(*slot)) return len;
 
   // The browser's buffer may be read-only memory: it is only ever read.
   const unsigned char* chunk = static_cast<const unsigned char*>(buffer);
   size_t length = static_cast<size_t>(len);
-  InstancePrivateBlock* block = blockOf(instance);
   HeldStreamHeader** link = nullptr;
   HeldLinkFileHeader nothingHeld = {};
   const HeldLinkFileHeader* held = nullptr;  // null: no stream to hold bytes for
-  if (stream != nullptr && block != nullptr) {
-    link = findHeld(block, stream);
+  if (stream != nullptr) {
+    link = heldHeaderOf(blockOf(*slot), stream);
     held = *link != nullptr ? &(*link)->header : &nothingHeld;
   }
   LinkFileChunkAction action =
       planLinkFileChunk(held, chunk, length, static_cast<uint32_t>(offset));
 
   if (action == LINK_CHUNK_HOLD) {
-    if (*link == nullptr) {
-      HeldStreamHeader* state = static_cast<HeldStreamHeader*>(
-          HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HeldStreamHeader)));
-      if (state == nullptr) return len;  // no room to hold it: consumed
-      state->stream = stream;
-      stream->pdata = state;
-      *link = state;
-    }
+    // No room to hold it: consumed.
+    if (*link == nullptr && holdStreamHeader(link, stream) == nullptr) return len;
     holdLinkFileChunk((*link)->header, chunk, length, static_cast<uint32_t>(offset));
     return len;
   }
@@ -115,18 +78,17 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
     file = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, fileLength));
     if (file != nullptr) copyLinkFileStart(file, action, held, chunk, length);
   }
-  if (link != nullptr && *link != nullptr) dropHeld(link);
+  if (link != nullptr && *link != nullptr) dropHeldHeader(link);
   if (file == nullptr) return len;
 
-  InstanceSlot& slot = instanceTable.slots[index];
-  if (applyLinkFileHeader(slot.link, file, fileLength)) {
+  if (applyLinkFileHeader(slot->link, file, fileLength)) {
     // Re-entry: each send can run a nested NPP_Destroy, which releases the slot (perhaps for
-    // another instance): only the copied identifier and the module's own buffer are used,
-    // and the data goes only to a link that still exists.
-    LinkIdentifier linkId = slot.linkId;
-    sendSlotMessage(slot, LINKMSG_STREAM_INFO, &slot.link, sizeof slot.link);
-    if (stillLinked(index, instance, linkId))
-      sendSlotMessage(slot, LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength));
+    // another instance), and even an unload: only the copied identifier and the module's own
+    // buffer are used, and the data goes only to a link that still exists.
+    LinkIdentifier linkId = slot->linkId;
+    sendSlotMessage(*slot, LINKMSG_STREAM_INFO, &slot->link, sizeof slot->link);
+    if (stillLinked(*slot, instance, linkId))
+      sendSlotMessage(*slot, LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength));
   }
   // The data counts as consumed whether or not the client application took it: the browser
   // would only send it again into the same client.

@@ -2,6 +2,8 @@
 
 #include "link/client_locator.h"
 
+int callsOutRunning = 0;
+
 namespace {
 
 int holdsRunning = 0;
@@ -33,6 +35,13 @@ HMODULE referenceModule(DWORD flags) {
   return length != 0 && length < sizeof path ? LoadLibraryA(path) : nullptr;
 }
 
+// Kept until an NP_Shutdown outside every hold and call out.
+void keep(HMODULE reference) {
+  if (reference == nullptr) return;
+  ++keptReferences;
+  keptModule = reference;
+}
+
 }  // namespace
 
 bool pinModule() { return referenceModule(GET_MODULE_HANDLE_EX_FLAG_PIN) != nullptr; }
@@ -44,20 +53,19 @@ HMODULE holdModule() {
 
 void endModuleHold(HMODULE reference) {
   --holdsRunning;
-  if (reference == nullptr) return;
-  if (!shutDownDuringHold) {
+  if (reference != nullptr && !shutDownDuringHold) {
     FreeLibrary(reference);  // the browser's own reference outlives this call
     return;
   }
-  ++keptReferences;
-  keptModule = reference;
+  keep(reference);
 }
 
 void moduleShuttingDown() {
-  if (holdsRunning > 0) {
-    shutDownDuringHold = true;
-    return;
-  }
+  // A send or the page's procedure returns into the module after the browser's FreeLibrary:
+  // the reference is taken now, while the browser's own still holds the module.
+  if (callsOutRunning > 0) keep(referenceModule(0));
+  if (holdsRunning > 0) shutDownDuringHold = true;
+  if (holdsRunning > 0 || callsOutRunning > 0) return;
   shutDownDuringHold = false;
   for (; keptReferences > 0; --keptReferences) FreeLibrary(keptModule);
 }

@@ -1,6 +1,7 @@
 // References the module takes to itself, so that its code stays mapped while it can still
-// run: under a window's chain after the browser unloads it, and under its own waits and
-// dialogs, from inside which a browser call can unload it.
+// run: under a window's chain after the browser unloads it, and under its own waits, dialogs,
+// sends and calls to the page's window procedure, from inside which a browser call can
+// unload it.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +18,17 @@ HMODULE holdModule();
 // returns into. Such a reference is kept until moduleShuttingDown.
 void endModuleHold(HMODULE reference);
 
+// The module's frames waiting on a call out of it (a send to the client application, the
+// page's window procedure). Counting costs two additions; only an NP_Shutdown that arrives
+// meanwhile takes a reference, in moduleShuttingDown.
+extern int callsOutRunning;
+struct CallOut {
+  CallOut() { ++callsOutRunning; }
+  ~CallOut() { --callsOutRunning; }
+};
+
 // From NP_Shutdown, which the browser calls while its own reference still keeps the module
-// loaded: gives back the references kept past an earlier shutdown, or, when a hold is running
-// (the call is nested inside a wait or dialog), marks the holds to be kept.
+// loaded: gives back the references kept past an earlier shutdown; or, when the call is
+// nested inside a wait, dialog or call out, marks the running holds to be kept and takes one
+// more reference for the calls out, kept alike until a shutdown outside all of them.
 void moduleShuttingDown();

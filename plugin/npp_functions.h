@@ -8,12 +8,12 @@
 
 #include "plugin/npapi.h"
 
-// Instance creation (instance_creation.cpp).
+// An instance's creation and teardown (instance_lifetime.cpp).
 NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc, char* argn[],
                 char* argv[], NPSavedData* saved);
-
-// The plug-in window and instance teardown (plugin_window.cpp).
 NPError NPP_Destroy(NPP instance, NPSavedData** save);
+
+// The plug-in window (plugin_window.cpp).
 NPError NPP_SetWindow(NPP instance, NPWindow* window);
 
 // Link-file streams (link_file_stream.cpp).

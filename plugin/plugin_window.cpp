@@ -1,10 +1,12 @@
-// The plug-in window lent to the client application, and instance teardown.
+// The plug-in window lent to the client application. What the module decides about a window
+// rests on the browser's calls and the window's real state (its procedure, its thread), never
+// on a message: any program may send or post one to the window.
 #include "plugin/plugin_window.h"
 
-#include "link/client_locator.h"
-#include "link/link_channel.h"
 #include "plugin/instance_private_block.h"
+#include "plugin/module_reference.h"
 #include "plugin/npp_functions.h"
+#include "plugin/slot_messages.h"
 
 namespace {
 
@@ -21,11 +23,43 @@ LONG_PTR currentProc(void* hwnd) {
 // A function, not a constant: the module runs no static initializers.
 LONG_PTR ourProc() { return reinterpret_cast<LONG_PTR>(&SubClassProc); }
 
-// The forwarding record of `hwnd`; a free one for null.
+// The thread that owns `hwnd`; 0 when no window has that handle.
+uint32_t windowThread(void* hwnd) {
+  return GetWindowThreadProcessId(static_cast<HWND>(hwnd), nullptr);
+}
+
+// Whether the window recorded as `hwnd` of `thread` is still there. A handle that names no
+// window, or one of another thread, names no window the module subclassed: its value has
+// been reused (or was never a window's), and it is never touched.
+bool stillThere(void* hwnd, uint32_t thread) {
+  return thread != 0 && windowThread(hwnd) == thread;
+}
+
+// The forwarding record of `hwnd`.
 WindowForward* forwardFor(const void* hwnd) {
   for (WindowForward& forward : instanceTable.forwards)
     if (forward.hwnd == hwnd) return &forward;
   return nullptr;
+}
+
+// A free forwarding record; one whose window is gone is free again. Null when all are in use.
+WindowForward* freeForward() {
+  for (WindowForward& forward : instanceTable.forwards)
+    if (forward.hwnd == nullptr || !stillThere(forward.hwnd, forward.windowThread)) return &forward;
+  return nullptr;
+}
+
+// Records of `hwnd` made for a window of another thread are of a window that is gone: they
+// are dropped, and their procedures never set on the window the handle names now.
+void forgetOtherWindows(void* hwnd, uint32_t thread) {
+  for (InstanceSlot& slot : instanceTable.slots) {
+    if (slot.hwnd == hwnd && slot.windowThread != thread) {
+      slot.hwnd = nullptr;
+      slot.oldWndProc = 0;
+    }
+  }
+  WindowForward* forward = forwardFor(hwnd);
+  if (forward != nullptr && forward->windowThread != thread) *forward = WindowForward();
 }
 
 // Whether `hwnd` must not be subclassed for `slot`: another instance holds it (its
@@ -38,24 +72,18 @@ bool refusedWindow(const InstanceSlot& slot, void* hwnd) {
   return forwardFor(hwnd) == nullptr && currentProc(hwnd) == ourProc();
 }
 
-// Whether a WM_NCDESTROY is the window's own destruction. DestroyWindow hides the window (or
-// its destroyed ancestor) first and runs on the window's own thread; one that reaches a
-// visible window, or that another thread sent, is forged (any program may send it) and
-// changes nothing.
-bool destroyedForReal(HWND hwnd) { return !IsWindowVisible(hwnd) && !InSendMessage(); }
-
 // Takes SubClassProc out of the window's chain. Browsers put their own procedure above it
 // after each NPP_SetWindow and, at teardown, restore what they replaced only while they are
 // still on top: setting oldWndProc under them would cut their procedure out of the chain. So
 // only a SubClassProc on top is replaced; below a browser's procedure it keeps forwarding.
-// A full forwarding table falls back to restoring; a window already gone needs nothing.
-void letGoOfWindow(void* hwnd, intptr_t oldWndProc) {
-  LONG_PTR current = currentProc(hwnd);
-  if (current == 0) return;
-  WindowForward* forward = current != ourProc() ? forwardFor(nullptr) : nullptr;
+// A full forwarding table falls back to restoring; a window that is gone needs nothing.
+void letGoOfWindow(void* hwnd, uint32_t thread, intptr_t oldWndProc) {
+  if (!stillThere(hwnd, thread)) return;
+  WindowForward* forward = currentProc(hwnd) != ourProc() ? freeForward() : nullptr;
   if (forward != nullptr) {
     forward->hwnd = hwnd;
     forward->oldWndProc = oldWndProc;
+    forward->windowThread = thread;
     return;
   }
   restoreWindowProc(hwnd, oldWndProc);
@@ -64,7 +92,7 @@ void letGoOfWindow(void* hwnd, intptr_t oldWndProc) {
 }  // namespace
 
 void releaseSlotWindow(InstanceSlot& slot) {
-  if (slot.hwnd != nullptr) letGoOfWindow(slot.hwnd, slot.oldWndProc);
+  if (slot.hwnd != nullptr) letGoOfWindow(slot.hwnd, slot.windowThread, slot.oldWndProc);
   slot.hwnd = nullptr;
   slot.oldWndProc = 0;
 }
@@ -74,20 +102,16 @@ bool releaseWindowsForUnload() {
   bool stillHooked = false;
   for (WindowForward& forward : instanceTable.forwards) {
     if (forward.hwnd == nullptr) continue;
-    LONG_PTR current = currentProc(forward.hwnd);
-    if (current != 0 && current != ourProc()) {
+    bool there = stillThere(forward.hwnd, forward.windowThread);
+    bool onTop = there && currentProc(forward.hwnd) == ourProc();
+    if (there && !onTop) {
       stillHooked = true;
       continue;
     }
-    if (current == ourProc()) restoreWindowProc(forward.hwnd, forward.oldWndProc);
+    if (onTop) restoreWindowProc(forward.hwnd, forward.oldWndProc);
     forward = WindowForward();
   }
   return stillHooked;
-}
-
-bool sendSlotMessage(const InstanceSlot& slot, LinkMessageCode code, const void* payload,
-                     uint32_t length) {
-  return sendLinkMessageTo(static_cast<HWND>(slot.linkWindow), code, payload, length, slot.linkId);
 }
 
 void announceWindow(const InstanceSlot& slot) {
@@ -102,21 +126,27 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
   if (window == nullptr) return NPERR_NO_ERROR;
 
-  // An instance NPP_New never created (or that is gone) gets no slot and no subclassing.
-  uint16_t index = findSlotForInstance(instanceTable, instance);
-  if (index == NO_SLOT) return NPERR_NO_ERROR;
-  InstanceSlot& slot = instanceTable.slots[index];
+  // An instance NPP_New never created (or that is gone) has no slot and gets no subclassing.
+  InstanceSlot* found = instanceSlot(instance);
+  if (found == nullptr) return NPERR_NO_ERROR;
+  InstanceSlot& slot = *found;
   // While NPP_New still waits for the client application, the window is only recorded;
   // NPP_New announces it once the instance has its identifier.
   bool created = isCreated(slot);
   // An orphan, whose client application is gone, is not subclassed either.
   if (created && !IsWindow(static_cast<HWND>(slot.linkWindow))) return NPERR_NO_ERROR;
 
+  // The slot's window, gone or its handle now another's, is forgotten without a touch.
+  if (slot.hwnd != nullptr && !stillThere(slot.hwnd, slot.windowThread)) {
+    slot.hwnd = nullptr;
+    slot.oldWndProc = 0;
+  }
   void* newWindow = window->window;
-  // A refused window is handled as no window: this instance lets go of its own and has none.
-  if (newWindow != nullptr && newWindow != slot.hwnd && refusedWindow(slot, newWindow))
-    newWindow = nullptr;
   if (slot.hwnd != newWindow) {
+    uint32_t thread = newWindow != nullptr ? windowThread(newWindow) : 0;
+    if (newWindow != nullptr) forgetOtherWindows(newWindow, thread);
+    // A refused window is handled as no window: this instance lets go of its own, has none.
+    if (newWindow != nullptr && refusedWindow(slot, newWindow)) newWindow = nullptr;
     releaseSlotWindow(slot);
     WindowForward* forward = newWindow != nullptr ? forwardFor(newWindow) : nullptr;
     if (forward != nullptr) {
@@ -130,6 +160,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
       SetWindowLongPtrA(hwnd, GWLP_WNDPROC, ourProc());
     }
     slot.hwnd = newWindow;
+    slot.windowThread = thread;
   }
 
   // Sent on every call, also when the window did not change.
@@ -139,6 +170,9 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
 
 extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
                                          LPARAM lParam) {
+  // Re-entry: the notice and the procedures called below may run any NPP_ call, and the
+  // page's procedure even NP_Shutdown and FreeLibrary; the call out keeps this code mapped.
+  CallOut out;
   // A null window would match a slot without a window, and a free forwarding record.
   InstanceSlot* slot = nullptr;
   WindowForward* forward = nullptr;
@@ -156,53 +190,20 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
 
   // Copied first: the notice is a send, during which the slot may change.
   WNDPROC oldWndProc = reinterpret_cast<WNDPROC>(old);
-  if (message == WM_NCDESTROY && destroyedForReal(hwnd)) {
-    // The window goes (the browser may destroy it before NPP_Destroy), and its handle may
-    // soon name another: whatever held it lets go.
-    if (slot != nullptr) {
-      slot->hwnd = nullptr;
-      slot->oldWndProc = 0;
-    } else {
-      *forward = WindowForward();
-    }
-  } else if (forward != nullptr && currentProc(hwnd) == ourProc()) {
+  if (forward != nullptr && currentProc(hwnd) == ourProc()) {
     // The browser's procedure above has stepped out: on top again, SubClassProc steps out too.
     restoreWindowProc(hwnd, old);
     *forward = WindowForward();
-  } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot)) {
-    // An undelivered notice still lets the page paint its window.
+  } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot) &&
+             slot->paintWindow != hwnd) {
+    // One notice at a time per window: a WM_PAINT sent back while it is out (a client that
+    // repaints the window in its answer) goes straight on to the page's procedure. An
+    // undelivered notice still lets the page paint its window.
+    void* outer = slot->paintWindow;
+    slot->paintWindow = hwnd;
     sendSlotMessage(*slot, LINKMSG_PAINT);
+    slot->paintWindow = outer;
   }
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
   return CallWindowProcA(oldWndProc, hwnd, message, wParam, lParam);
-}
-
-NPError NPP_Destroy(NPP instance, NPSavedData**) {
-  if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
-
-  InstancePrivateBlock* block = static_cast<InstancePrivateBlock*>(instance->pdata);
-  instance->pdata = nullptr;
-  uint16_t index = findSlotForInstance(instanceTable, instance);
-  if (index == NO_SLOT) {
-    // Never created, creation failed, or destroyed before: the client application does not
-    // know this instance. Only a leftover block is ours to free.
-    freePrivateBlock(block);
-    return NPERR_NO_ERROR;
-  }
-
-  // The whole local teardown comes before the notice, the one call that can re-enter: a
-  // nested NPP_Destroy then finds nothing left to do. An instance still being created is
-  // unknown to the client application, and its NPP_New sees that it is gone.
-  InstanceSlot& slot = instanceTable.slots[index];
-  bool announced = isCreated(slot);
-  LinkIdentifier linkId = slot.linkId;
-  HWND client = static_cast<HWND>(slot.linkWindow);
-  releaseSlotWindow(slot);
-  freePrivateBlock(block);
-  releaseSlot(instanceTable, instance);
-
-  // Only the notice needs the client application, the one that accepted the instance; the
-  // local teardown is done regardless, and stays done when the notice is not delivered.
-  if (announced) sendLinkMessageTo(client, LINKMSG_DESTROY, nullptr, 0, linkId);
-  return NPERR_NO_ERROR;
 }

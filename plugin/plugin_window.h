@@ -3,13 +3,8 @@
 
 #include "plugin/instance_table.h"
 
-// Gives the slot's window (if any) its own procedure back and clears hwnd and oldWndProc.
+// Gives the slot's window (if any) its own procedure back and clears the slot's window.
 void releaseSlotWindow(InstanceSlot& slot);
-
-// Sends one message of the slot's instance: to the link window that accepted it, with its
-// identifier. A window that is gone, or none, drops it (false).
-bool sendSlotMessage(const InstanceSlot& slot, LinkMessageCode code, const void* payload = nullptr,
-                     uint32_t length = 0);
 
 // Tells the client application the slot's window (LINKMSG_SET_WINDOW with the slot's linkId).
 void announceWindow(const InstanceSlot& slot);

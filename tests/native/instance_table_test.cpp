@@ -91,6 +91,34 @@ TEST_F(InstanceTableTest, WindowIsFoundAfterReleaseUntilHwndIsCleared) {
   EXPECT_EQ(0, slotForWindow(table, &windowA));
 }
 
+// The browser hands each call the instance's block: it leads to its slot only while the
+// table holds that very block for that very instance.
+TEST_F(InstanceTableTest, ABlockLeadsToItsSlotOnlyWhileTheTableHoldsItForThatInstance) {
+  int block = 0, otherBlock = 0;
+  slotForInstance(table, npp(0));
+  uint16_t index = slotForInstance(table, npp(1));
+  table.slots[index].block = &block;
+  struct Case {
+    NPP instance;
+    const void* block;
+    uint16_t index;
+    bool found;
+  } cases[] = {
+      {npp(1), &block, index, true},
+      {npp(0), &block, index, false},                  // another instance's NPP
+      {npp(1), &otherBlock, index, false},             // a block the table does not hold
+      {npp(1), &block, 0, false},                      // a block naming another slot
+      {npp(1), &block, INSTANCE_SLOT_COUNT, false},    // or none
+      {npp(1), nullptr, index, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.found ? &table.slots[index] : nullptr,
+              checkedSlot(table, c.instance, c.block, c.index));
+  releaseSlot(table, npp(1));  // destroyed: the block is stale
+  EXPECT_EQ(nullptr, checkedSlot(table, npp(1), &block, index));
+  EXPECT_EQ(nullptr, table.slots[index].block);
+}
+
 TEST(InstanceTableGlobal, StartsAllZero) {
   for (const InstanceSlot& slot : instanceTable.slots) {
     EXPECT_EQ(0, slot.inUse);

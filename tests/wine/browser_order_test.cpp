@@ -7,6 +7,7 @@
 
 #include "link/client_locator.h"
 #include "npp_test_fixture.h"
+#include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 
@@ -223,8 +224,9 @@ TEST_F(NppTest, BrowserProcedureAboveTheModuleStaysInTheChainThroughTeardown) {
   expectConsistent(sent);
 }
 
-// The browser destroys its window before NPP_Destroy: the slot is left without a window.
-TEST_F(NppTest, WindowDestroyedBeforeNppDestroyLeavesItsSlot) {
+// The browser destroys its window before NPP_Destroy: the module finds it gone when it lets
+// go of it (no WM_NCDESTROY is believed), and keeps no record of it.
+TEST_F(NppTest, WindowDestroyedBeforeNppDestroyIsFoundGoneAndLeavesNoRecord) {
   ClientSession client;
   ASSERT_TRUE(client.start("accept", 31));
   TestInstance inst;
@@ -233,9 +235,8 @@ TEST_F(NppTest, WindowDestroyedBeforeNppDestroyLeavesItsSlot) {
   ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
   browserHooks(hwnd);
   DestroyWindow(hwnd);
-  const InstanceSlot& slot = instanceTable.slots[findSlotForInstance(instanceTable, inst.handle())];
-  EXPECT_EQ(nullptr, slot.hwnd);
-  EXPECT_EQ(0, slot.oldWndProc);
+  EXPECT_EQ(NPERR_NO_ERROR, setWindow(inst, nullptr));
+  EXPECT_EQ(nullptr, instanceSlot(inst.handle())->hwnd);
   EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
   EXPECT_TRUE(noForwards());
   expectConsistent(client.messages());

@@ -1,5 +1,6 @@
 // NPP_SetWindow, SubClassProc and NPP_Destroy on real ANSI and Unicode windows, with linkmon
 // as the client application.
+#include <atomic>
 #include <cstring>
 
 #include "link/client_locator.h"
@@ -187,6 +188,28 @@ TEST_F(PluginWindow, DestroyWithoutClientStillTearsDownLocally) {
   EXPECT_EQ(nullptr, inst.npp.pdata);
   EXPECT_EQ(NO_SLOT, findSlotForInstance(instanceTable, inst.handle()));
   EXPECT_EQ(before, client.messages().size());
+}
+
+// A client that repaints the window in its answer to each notice: the WM_PAINT it sends back
+// goes on to the page without a second notice (bounded here, so that a module that notices
+// it again fails rather than recursing until the stack is gone).
+TEST_F(NppTest, AClientRepaintingInItsAnswerGetsOneNoticePerRepaint) {
+  HWND hwnd = createAnsiHostWindow();
+  std::atomic<int> notices{0};
+  ThreadClient client([&](WPARAM code) -> LRESULT {
+    if (code == LINKMSG_PAINT && ++notices < 100) SendMessageA(hwnd, WM_PAINT, 0, 0);
+    return code == LINKMSG_NEW ? 1 << 16 : 1;
+  });
+  ASSERT_NE(nullptr, findLinkWindow());
+  TestInstance inst;
+  ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
+  ASSERT_EQ(NPERR_NO_ERROR, setWindow(inst, hwnd));
+  hostCalls.clear();
+  for (int i = 0; i < 3; ++i) RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(3, notices.load());
+  EXPECT_EQ(6u, hostCallCount(hwnd, WM_PAINT));  // each repaint and the client's
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+  expectNothingLeft();
 }
 
 // Which client an instance talks to: the configured program's link window, not a look-alike

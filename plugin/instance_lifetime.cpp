@@ -1,6 +1,6 @@
-// NPP_New: one embedded object becomes a slot, a LinkRecord and a LINKMSG_NEW.
+// An instance's life: NPP_New makes one embedded object a slot, a private block, a LinkRecord
+// and a LINKMSG_NEW; NPP_Destroy undoes all of it and sends LINKMSG_DESTROY.
 #include "link/client_locator.h"
-#include "link/link_channel.h"
 #include "plugin/ansi_code_page.h"
 #include "plugin/client_presence.h"
 #include "plugin/embed_attributes.h"
@@ -8,16 +8,18 @@
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 #include "plugin/plugin_window.h"
+#include "plugin/slot_messages.h"
 
 namespace {
 
 // Whether the creation that claimed slot `index` and allocated `block` still owns them. A
 // browser call made while this creation waited may have destroyed the instance (freeing the
 // block and releasing the slot), and even created it again (a new block, perhaps the same
-// slot); then nothing here is this creation's to touch any more.
+// slot); then nothing here is this creation's to touch any more, the NPP included: the
+// browser may have freed it. Only the table is read.
 bool stillCreating(NPP instance, uint16_t index, const InstancePrivateBlock* block) {
-  return findSlotForInstance(instanceTable, instance) == index &&
-         instanceTable.slots[index].created == 0 && instance->pdata == block;
+  const InstanceSlot* slot = checkedSlot(instanceTable, instance, block, index);
+  return slot != nullptr && slot->created == 0;
 }
 
 // A failed creation leaves nothing behind (browsers may or may not call NPP_Destroy after it),
@@ -40,10 +42,16 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
 
   uint16_t index = slotForInstance(instanceTable, instance);
   if (index == NO_SLOT) return NPERR_OUT_OF_MEMORY_ERROR;  // table full: nothing claimed
-  releaseSlotWindow(instanceTable.slots[index]);            // a fresh slot holds no window
+  InstanceSlot& slot = instanceTable.slots[index];
+  releaseSlotWindow(slot);  // a fresh slot holds no window
 
-  // A failed allocation leaves pdata null; creation goes on without the block.
-  InstancePrivateBlock* block = allocatePrivateBlock();
+  // The block is how every later call finds the instance: without it there is none.
+  InstancePrivateBlock* block = allocatePrivateBlock(index);
+  if (block == nullptr) {
+    releaseSlot(instanceTable, instance);
+    return NPERR_OUT_OF_MEMORY_ERROR;
+  }
+  slot.block = block;
   instance->pdata = block;
 
   // Finds or starts the client application; the user is told when neither works.
@@ -56,7 +64,6 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     return NPERR_MODULE_LOAD_FAILED_ERROR;
   }
 
-  InstanceSlot& slot = instanceTable.slots[index];
   // The record carries the creating thread's pseudo-handle, 32 bits wide on every build.
   uint32_t thread = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
   slot.linkSpecified =
@@ -68,12 +75,12 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
   // gave them.
   HWND client = linkWindow();
   uint32_t reply = 0;
-  bool delivered = sendLinkMessageTo(client, LINKMSG_NEW, &slot.link, sizeof slot.link, 0, &reply);
+  bool delivered = sendToClient(client, LINKMSG_NEW, &slot.link, sizeof slot.link, 0, &reply);
   NewLinkReplyKind kind = newLinkReplyKind(reply);
   if (!stillCreating(instance, index, block)) {
     // Destroyed during the send: the client application must not keep an orphan link.
     if (delivered && kind == NEW_LINK_ACCEPTED)
-      sendLinkMessageTo(client, LINKMSG_DESTROY, nullptr, 0, newLinkReplyIdentifier(reply));
+      sendToClient(client, LINKMSG_DESTROY, nullptr, 0, newLinkReplyIdentifier(reply));
     return NPERR_INVALID_INSTANCE_ERROR;
   }
   // Nothing answered (window gone, client hung or too slow, message refused): no reply to
@@ -92,5 +99,29 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
   // A window given while the creation waited is announced now that the instance has its
   // identifier.
   if (slot.hwnd != nullptr) announceWindow(slot);
+  return NPERR_NO_ERROR;
+}
+
+NPError NPP_Destroy(NPP instance, NPSavedData**) {
+  if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
+  // Never created, creation failed, destroyed before, or a pdata the module never gave: the
+  // client application does not know the instance, and nothing is the module's to free.
+  InstanceSlot* slot = instanceSlot(instance);
+  if (slot == nullptr) return NPERR_NO_ERROR;
+
+  // The whole local teardown comes before the notice, the one call that can re-enter: a
+  // nested NPP_Destroy then finds nothing left to do. An instance still being created is
+  // unknown to the client application, and its NPP_New sees that it is gone.
+  bool announced = isCreated(*slot);
+  LinkIdentifier linkId = slot->linkId;
+  HWND client = static_cast<HWND>(slot->linkWindow);
+  instance->pdata = nullptr;
+  releaseSlotWindow(*slot);
+  freePrivateBlock(blockOf(*slot));
+  releaseSlot(instanceTable, instance);
+
+  // Only the notice needs the client application, the one that accepted the instance; the
+  // local teardown is done regardless, and stays done when the notice is not delivered.
+  if (announced) sendToClient(client, LINKMSG_DESTROY, nullptr, 0, linkId);
   return NPERR_NO_ERROR;
 }
