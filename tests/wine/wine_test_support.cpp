@@ -480,48 +480,30 @@ void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
   }
 }
 
-namespace {
-
+std::function<LRESULT(WPARAM)> threadClientAnswer;  // one ThreadClient at a time
 LRESULT CALLBACK threadClientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE)
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
-                                               reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-  auto answer =
-      reinterpret_cast<std::function<LRESULT(WPARAM)>*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (message == WM_COPYDATA && answer != nullptr) return (*answer)(wParam);
-  if (message == WM_CLOSE) {
-    DestroyWindow(hwnd);
-    PostQuitMessage(0);
-    return 0;
-  }
+  if (message == WM_COPYDATA) return threadClientAnswer(wParam);
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-}  // namespace
-
-ThreadClient::ThreadClient(std::function<LRESULT(WPARAM)> answer) : answer_(std::move(answer)) {
-  static ATOM atom = 0;
-  if (atom == 0) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = threadClientProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = LINK_WINDOW_CLASS;
-    atom = RegisterClassA(&wc);
-  }
-  thread_ = std::thread([this] {
-    // Top-level: the module looks its client up with FindWindowA.
-    HWND window = CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), &answer_);
-    window_ = window;
-    ready_ = true;
+ThreadClient::ThreadClient(std::function<LRESULT(WPARAM)> answer) {
+  threadClientAnswer = std::move(answer);
+  WNDCLASSA wc = {0, threadClientProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
+                  nullptr, nullptr, LINK_WINDOW_CLASS};
+  RegisterClassA(&wc);  // the first time
+  thread = std::thread([this] {
+    window = CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    ready = true;
     MSG msg;
     while (window != nullptr && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    DestroyWindow(window);
   });
-  while (!ready_) Sleep(1);
-  EXPECT_NE(nullptr, window_);
+  while (!ready) Sleep(1);
+  EXPECT_NE(nullptr, window);
 }
 
 ThreadClient::~ThreadClient() {
-  if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-  thread_.join();
+  if (window != nullptr) PostMessageA(window, WM_QUIT, 0, 0);
+  thread.join();
 }

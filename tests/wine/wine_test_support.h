@@ -117,20 +117,14 @@ DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs = 5000);
 // control window, then a wait of up to 5 s for the process.
 void closeLinkmon(DWORD pid);
 
-// A client application on a thread of this process: a hidden top-level "KelvoraLink" window
-// whose WM_COPYDATA are answered by `answer(code)` on that thread. Its answer may send
-// messages back to the browser's thread, which the module's send then handles.
-class ThreadClient {
- public:
+// A client application on a thread of this process: a hidden "KelvoraLink" window whose
+// WM_COPYDATA `answer(code)` answers there, and may send back to the browser's thread.
+struct ThreadClient {
   explicit ThreadClient(std::function<LRESULT(WPARAM code)> answer);
-  ~ThreadClient();  // destroys the window and ends the thread
-  HWND window() const { return window_; }
-
- private:
-  std::function<LRESULT(WPARAM)> answer_;
-  HWND window_ = nullptr;
-  std::atomic<bool> ready_{false};
-  std::thread thread_;
+  ~ThreadClient();
+  HWND window = nullptr;
+  std::atomic<bool> ready{false};
+  std::thread thread;
 };
 
 // One line of linkmon's JSON log; fields a line does not have keep their defaults.
