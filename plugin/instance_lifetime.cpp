@@ -109,8 +109,8 @@ NPError NPP_Destroy(NPP instance, NPSavedData**) {
   InstanceSlot* slot = instanceSlot(instance);
   if (slot == nullptr) return NPERR_NO_ERROR;
 
-  // The whole local teardown comes before the notice, the one call that can re-enter: a
-  // nested NPP_Destroy then finds nothing left to do. An instance still being created is
+  // Re-entry: the whole local teardown comes before the notice, the one call that can let a
+  // nested NPP_ call or an unload in: a nested NPP_Destroy then finds nothing left to do. An instance still being created is
   // unknown to the client application, and its NPP_New sees that it is gone.
   bool announced = isCreated(*slot);
   LinkIdentifier linkId = slot->linkId;
