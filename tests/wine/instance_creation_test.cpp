@@ -5,6 +5,7 @@
 
 #include "link/client_locator.h"
 #include "npp_test_fixture.h"
+#include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 
@@ -78,11 +79,13 @@ TEST_P(ReplyKinds, KeptInstanceHoldsTheIdentifierAndTheRecord) {
   EXPECT_EQ(0, memcmp(&announced, &instanceTable.slots[index_].link, sizeof announced));
 }
 
-TEST_P(ReplyKinds, KeptInstanceGetsZeroedPdata) {
+// pdata: a zeroed 16-byte block but for the index of the instance's slot.
+TEST_P(ReplyKinds, KeptInstanceGetsAZeroedBlockNamingItsSlot) {
   if (!GetParam().kept) GTEST_SKIP() << "refused";
   ASSERT_NE(nullptr, inst_.npp.pdata);
-  unsigned char zero[16] = {};
-  EXPECT_EQ(0, memcmp(zero, inst_.npp.pdata, 16));
+  InstancePrivateBlock expected = {};
+  expected.slot = index_;
+  EXPECT_EQ(0, memcmp(&expected, inst_.npp.pdata, sizeof expected));
 }
 
 TEST_P(ReplyKinds, EveryLaterMessageCarriesTheIdentifier) {
