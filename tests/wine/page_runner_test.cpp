@@ -364,7 +364,7 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
     const char* destroy;
   } families[] = {
       {"gecko", false, true, "PARAM=NULL, Server=\"mediahost\"", "[8] NPP_Destroy(npp8, NULL)"},
-      {"chromium", true, false, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
+      {"chromium", true, false, "{Server=\"mediahost\", Port=\"1600\"", "[8] NPP_Destroy(npp8, &save)"},
       {"webkit", true, true, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
       {"opera", false, false, "PARAM=NULL, Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},
       {"netscape", false, false, "height=\"40\", Server=\"mediahost\"", "[8] NPP_Destroy(npp8, &save)"},

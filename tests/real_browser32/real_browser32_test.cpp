@@ -1,0 +1,89 @@
+// examples/demo.html in a real 32-bit browser (cef1host: the embedded engine of Chromium 21,
+// plug-ins in its own process) with the shipped module installed from dist/ZUROV-x86.msi by
+// the PC's msiexec and linkmon as the client it launches. Each object must go through its
+// whole life in linkmon's log, nothing may fault, the module must come from where the
+// package put it, and pagerunner's chromium family in process must produce the same messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "link/link_records.h"
+#include "real_browser_support.h"
+
+namespace {
+
+class RealBrowser32Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    endCrashedProcessesAtOnce();
+    SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
+    page_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
+    installed_ = getenv("ProgramFiles") + std::string("\\Kelvora\\ZUROV.DLL");
+    log_ = newLinkmonLogPath("real-browser32");
+    std::string client = programBesideTest("linkmon.exe") + " --quiet --log " + log_;
+    ASSERT_EQ(0u, runProgram("msiexec.exe /i \"" + windowsPath("ZUROV_DIST_DIR") + "\\ZUROV-x86.msi\" /qn CLIENTCOMMAND=\"" +
+                             client + "\"", 300000 * ZUROV_WAIT_SCALE));
+  }
+  void TearDown() override {
+    runProgram("msiexec.exe /x \"" + windowsPath("ZUROV_DIST_DIR") + "\\ZUROV-x86.msi\" /qn", 300000 * ZUROV_WAIT_SCALE);
+  }
+
+  LaunchCommandsKept commands_;  // the package writes the machine's; a user's own comes first
+  std::string page_, installed_, log_;
+};
+
+// Whether every object of `objects` (and at least that many) was created, was lent its
+// window, and `streams` link files were forwarded.
+bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int streams) {
+  std::vector<Trace> traces = objectTraces(linkmonMessages(log));
+  int forwarded = 0;
+  size_t lent = 0;
+  for (const Trace& t : traces) {
+    lent += t.size() >= 2 && t[0].find("LINKMSG_NEW ") == 0 && t[1] == "LINKMSG_SET_WINDOW window";
+    for (const std::string& m : t) forwarded += m.find("LINKMSG_STREAM_DATA ") == 0;
+  }
+  return lent >= objects && forwarded >= streams;
+}
+
+TEST_F(RealBrowser32Test, DemoPagePlaysAsPagerunnerPlaysIt) {
+  std::string output;
+  size_t before = readLinkmonLog(log_).size();
+  EXPECT_EQ(0u, runProgram("\"" + programBesideTest("pagerunner.exe") + "\" --discover --browser=chromium --in-process \"" +
+                               page_ + "\"",
+                           300000 * ZUROV_WAIT_SCALE, &output))
+      << output;
+  std::vector<Trace> expected = objectTraces(messagesSince(log_, before));
+  ASSERT_EQ(8u, expected.size()) << output;
+
+  // The page is closed once each object, the scripted one too, has its window and the link
+  // file has been forwarded; the engine's own limit only ends a page that never gets there.
+  before = readLinkmonLog(log_).size();
+  StartedProgram browser = startProgram("\"" + programBesideTest("cef1host.exe") + "\" --seconds=600 \"" + page_ + "\"");
+  ASSERT_TRUE(browser.process != nullptr);
+  bool played = pumpUntil(
+      [&] {
+        std::vector<LinkmonLogEntry> log = readLinkmonLog(log_);
+        log.erase(log.begin(), log.begin() + std::min(before, log.size()));
+        return pagePlayed(log, expected.size() + 1, 1) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
+      },
+      200000);
+  EXPECT_TRUE(played);
+  if (HWND frame = findProcessWindow(browser.pid, "Cef1HostFrame")) PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
+  std::vector<Trace> seen = objectTraces(messagesSince(log_, before));
+
+  EXPECT_EQ(std::string::npos, output.find("crashed")) << output;
+  EXPECT_NE(std::string::npos, output.find("plugin-load: " + installed_)) << output;
+  EXPECT_NE(std::string::npos, output.find("plugin-unload: ")) << output;
+  EXPECT_EQ(1, expectWholeLives(seen)) << seen.size() << " objects";
+  // The page's script writes one more object, which pagerunner (no script) never sees.
+  ASSERT_TRUE(takeScriptedObject(&seen)) << output;
+  EXPECT_EQ(expected, seen) << output;
+}
+
+}  // namespace
