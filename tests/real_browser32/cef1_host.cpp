@@ -10,7 +10,8 @@
 //   plugin-unload: PATH             it is gone again after the engine shut down
 //   crashed: exception CODE at ADDRESS
 //   browser: opening / closing / closed / engine shut down
-// Usage: cef1host [--seconds=N] PAGE; ZUROV_CEF_DIR names the engine's folder.
+// Usage: cef1host [--seconds=N] [--screenshot=FILE.bmp] PAGE; ZUROV_CEF_DIR names the
+// engine's folder. --screenshot keeps what the screen shows of the window as it closes.
 // Exit code: 0, 3 when the process faulted, 2 on a set-up failure.
 #include "cef1_capi.h"
 #include "tests/real_browser/browser_host_text.h"
@@ -42,6 +43,7 @@ struct Plugin {
 };
 std::vector<Plugin> plugins;
 HWND frame = nullptr, view = nullptr;  // the host's window, the browser's child in it
+std::wstring screenshot;              // where to keep the window's picture, or empty
 
 void say(const std::string& line) {
   fputs((line + "\n").c_str(), stdout);
@@ -100,6 +102,43 @@ void notePluginLoads(bool afterShutdown) {
   }
 }
 
+// What the screen shows of `window`, as a 24-bit BMP file.
+bool saveScreenshot(HWND window, const std::wstring& path) {
+  RECT r;
+  GetWindowRect(window, &r);
+  int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;  // bottom-up, as BMP files keep their rows
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<unsigned char> pixels(stride * static_cast<DWORD>(height));
+  bool ok = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                      reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  FILE* f = ok ? _wfopen(path.c_str(), L"wb") : nullptr;
+  if (!f) return false;
+  ok = fwrite(&file, sizeof file, 1, f) == 1 && fwrite(&info, sizeof info, 1, f) == 1 &&
+       fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
+  return fclose(f) == 0 && ok;
+}
+
 LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_TIMER:
@@ -118,6 +157,8 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // Re-entry: the plug-ins' teardown runs inside this DestroyWindow.
       say("browser: closing");
       notePluginLoads(false);
+      if (!screenshot.empty())
+        say(saveScreenshot(hwnd, screenshot) ? "browser: screenshot kept" : "browser: no screenshot");
       if (view && IsWindow(view)) DestroyWindow(view);
       view = nullptr;
       say("browser: closed");
@@ -148,11 +189,12 @@ int main() {
   const wchar_t* page = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (wcsncmp(argv[i], L"--seconds=", 10) == 0) seconds = _wtoi(argv[i] + 10);
+    else if (wcsncmp(argv[i], L"--screenshot=", 13) == 0) screenshot = argv[i] + 13;
     else if (wcsncmp(argv[i], L"--", 2) != 0) page = argv[i];
   }
   std::wstring url = page ? fileUrl(page) : L"";
   if (url.empty() || seconds <= 0) {
-    fprintf(stderr, "usage: cef1host [--seconds=N] PAGE\n");
+    fprintf(stderr, "usage: cef1host [--seconds=N] [--screenshot=FILE.bmp] PAGE\n");
     return 2;
   }
   wchar_t dir[MAX_PATH];

@@ -190,7 +190,7 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
       *error = "--in-process is gecko's and chromium's";
       return false;
     }
-    if (o.streamEnd != StreamEndPlay::Known && !o.inProcess) {
+    if (o.streamEnd != StreamEndPlay::Known && (!o.inProcess || o.browser != BrowserFamily::Gecko)) {
       *error = "--stream-end is gecko's, in process: add --in-process";
       return false;
     }
