@@ -9,11 +9,13 @@
 # machine while its image is built. ZUROV_APT_RETRY_SECONDS is the pause before each retry
 # (default 20, doubled each time).
 set -uo pipefail
+# Another install running at the same time (a second build on the machine) is waited for.
+lock=(-o DPkg::Lock::Timeout=900)
 [ $# -gt 0 ] || { echo "usage: $0 PACKAGE..." >&2; exit 2; }
 pause=${ZUROV_APT_RETRY_SECONDS:-20}
 updated=""
 for attempt in 1 2 3; do
-  if apt-get update -q; then updated=1; break; fi
+  if apt-get "${lock[@]}" update -q; then updated=1; break; fi
   [ "$attempt" -lt 3 ] || break
   echo "apt-install: apt-get update failed (try $attempt of 3); again in $pause s" >&2
   sleep "$pause"
@@ -24,7 +26,7 @@ done
 
 # A dry run first: with an index missing, it names what cannot be installed without touching
 # anything.
-plan=$(apt-get install -s -q --no-install-recommends "$@" 2>&1)
+plan=$(apt-get "${lock[@]}" install -s -q --no-install-recommends "$@" 2>&1)
 if [ $? -ne 0 ]; then
   printf '%s\n' "$plan" | grep -E '^E:|Depends:|has no installation candidate|Unable to locate' >&2
   missing=$(printf '%s\n' "$plan" | sed -nE \
@@ -34,7 +36,7 @@ if [ $? -ne 0 ]; then
   echo "apt-install: FAILED: cannot install ${missing:-the packages}" >&2
   exit 1
 fi
-apt-get install -y -q --no-install-recommends "$@" || {
+apt-get "${lock[@]}" install -y -q --no-install-recommends "$@" || {
   echo "apt-install: FAILED: apt-get install $*" >&2
   exit 1
 }

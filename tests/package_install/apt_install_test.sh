@@ -18,6 +18,7 @@ scenario() {
   mkdir -p "$bin"
   cat >"$bin/apt-get" <<EOF
 #!/usr/bin/env bash
+[ "\$1" = -o ] && shift 2
 echo "\$*" >>"$work/$name.calls"
 case "\$*" in
   update*)
