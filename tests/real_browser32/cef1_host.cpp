@@ -26,6 +26,7 @@ namespace {
 
 const wchar_t* const FRAME_CLASS = L"Cef1HostFrame";
 const UINT_PTR POLL_TIMER = 1, LIMIT_TIMER = 2;
+const UINT WM_CLOSED = WM_APP + 1;  // the browser's window is gone: end the loop
 
 struct Engine {
   cef_build_revision_fn build_revision;
@@ -143,6 +144,7 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_TIMER:
       if (wParam == POLL_TIMER) {
+        if (plugins.empty()) listPlugins();  // the engine may read its list late
         notePluginLoads(false);
         return 0;
       }
@@ -154,6 +156,7 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (view) MoveWindow(view, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
       return 0;
     case WM_CLOSE:
+      if (!view) return 0;  // closing already
       // Re-entry: the plug-ins' teardown runs inside this DestroyWindow.
       say("browser: closing");
       notePluginLoads(false);
@@ -161,6 +164,10 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         say(saveScreenshot(hwnd, screenshot) ? "browser: screenshot kept" : "browser: no screenshot");
       if (view && IsWindow(view)) DestroyWindow(view);
       view = nullptr;
+      // Behind whatever work the engine posted meanwhile.
+      PostMessageW(hwnd, WM_CLOSED, 0, 0);
+      return 0;
+    case WM_CLOSED:
       say("browser: closed");
       DestroyWindow(hwnd);
       return 0;
