@@ -54,7 +54,7 @@ for f in $families; do
   options=--browser=$f
   [ "$f" = chromium-in-process ] && options="--browser=chromium --in-process"
   # shellcheck disable=SC2086 # the options are words
-  timeout 60 cmake/wine-run.sh "$bin/pagerunner.exe" $options \
+  timeout 300 cmake/wine-run.sh "$bin/pagerunner.exe" $options \
     --close-window KelvoraLinkMonitor dist/win64/ZUROV.DLL examples/demo.html \
     </dev/null >"$out/$f.raw" 2>"$out/$f.err"
   rc=$?
