@@ -98,6 +98,15 @@ std::vector<Trace> objectTraces(const std::vector<LinkmonLogEntry>& messages) {
   return out;
 }
 
+void printTraces(const char* who, const std::vector<Trace>& traces) {
+  for (const Trace& t : traces) {
+    std::string line = who;
+    for (const std::string& m : t) line += " | " + m;
+    printf("%s\n", line.c_str());
+  }
+  fflush(stdout);
+}
+
 std::vector<LinkmonLogEntry> messagesSince(const std::string& logPath, size_t before) {
   std::vector<LinkmonLogEntry> log = readLinkmonLog(logPath);
   log.erase(log.begin(), log.begin() + std::min(before, log.size()));

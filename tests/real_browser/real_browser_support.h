@@ -41,6 +41,9 @@ std::string hexBytes(const std::vector<unsigned char>& bytes);
 typedef std::vector<std::string> Trace;
 std::vector<Trace> objectTraces(const std::vector<LinkmonLogEntry>& messages);
 
+// Prints each trace on one line, after `who` (ctest -V shows them).
+void printTraces(const char* who, const std::vector<Trace>& traces);
+
 // The messages the linkmon processes logged in `log` after its first `before` entries;
 // each of those processes is closed.
 std::vector<LinkmonLogEntry> messagesSince(const std::string& log, size_t before);

@@ -58,7 +58,12 @@ for f in $families; do
     --close-window KelvoraLinkMonitor dist/win64/ZUROV.DLL examples/demo.html \
     </dev/null >"$out/$f.raw" 2>"$out/$f.err"
   rc=$?
-  perl -ne 'next if /^linkmon: /;
+  # The clone's folder is written ROOT, so that two clones compare; the hang clock's
+  # milliseconds are timings.
+  ROOT=$(winpath "$root") perl -ne 'next if /^linkmon: /;
+    BEGIN { $r = $ENV{ROOT}; ($u = $r) =~ tr{\\}{/}; ($e = $r) =~ s/\\/\\\\/g }
+    s/\Q$e\E/ROOT/g; s/\Q$r\E/ROOT/g; s/\Q$u\E/ROOT/g;
+    s/\b\d+ ms\b/N ms/g if /hang clock/;
     s/0x([0-9a-f]{5,})/my $v = hex $1; $v >= 0x10000 ? "h" . ($n{$v} ||= ++$k) : "0x$1"/ge
       unless /^\s*(reply|flags|spare)\b/;
     print' "$out/$f.raw" >"$out/$f.txt"
