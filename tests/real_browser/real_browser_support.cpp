@@ -98,12 +98,18 @@ std::vector<Trace> objectTraces(const std::vector<LinkmonLogEntry>& messages) {
   return out;
 }
 
-void printTraces(const char* who, const std::vector<Trace>& traces) {
+void printTraces(const char* who, const std::vector<Trace>& traces,
+                 const std::vector<LinkmonLogEntry>& messages) {
   for (const Trace& t : traces) {
     std::string line = who;
     for (const std::string& m : t) line += " | " + m;
     printf("%s\n", line.c_str());
   }
+  std::string order = std::string(who) + " order:";
+  for (const LinkmonLogEntry& m : messages)
+    order += " " + m.name.substr(m.name.find('_') + 1) + "/" +
+             std::to_string(m.code == LINKMSG_NEW ? m.reply >> 16 : m.linkId);
+  printf("%s\n", order.c_str());
   fflush(stdout);
 }
 

@@ -41,8 +41,10 @@ std::string hexBytes(const std::vector<unsigned char>& bytes);
 typedef std::vector<std::string> Trace;
 std::vector<Trace> objectTraces(const std::vector<LinkmonLogEntry>& messages);
 
-// Prints each trace on one line, after `who` (ctest -V shows them).
-void printTraces(const char* who, const std::vector<Trace>& traces);
+// Prints each trace on one line, after `who`, then the order the messages came in, as
+// names and identifiers (ctest -V shows them).
+void printTraces(const char* who, const std::vector<Trace>& traces,
+                 const std::vector<LinkmonLogEntry>& messages);
 
 // The messages the linkmon processes logged in `log` after its first `before` entries;
 // each of those processes is closed.

@@ -63,7 +63,8 @@ TEST_F(RealBrowser32Test, DemoPagePlaysAsPagerunnerPlaysIt) {
                                page_ + "\"",
                            120000 * ZUROV_WAIT_SCALE, &output))
       << output;
-  std::vector<Trace> expected = objectTraces(messagesSince(log_, before));
+  std::vector<LinkmonLogEntry> pagerunnerMessages = messagesSince(log_, before);
+  std::vector<Trace> expected = objectTraces(pagerunnerMessages);
   ASSERT_EQ(8u, expected.size()) << output;
 
   // The page is closed once each object, the scripted one too, has its window and the link
@@ -81,9 +82,11 @@ TEST_F(RealBrowser32Test, DemoPagePlaysAsPagerunnerPlaysIt) {
   EXPECT_TRUE(played);
   if (HWND frame = findProcessWindow(browser.pid, "Cef1HostFrame")) PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
-  std::vector<Trace> seen = objectTraces(messagesSince(log_, before));
-  printTraces("pagerunner", expected);
-  printTraces("browser", seen);
+  std::vector<LinkmonLogEntry> browserMessages = messagesSince(log_, before);
+  std::vector<Trace> seen = objectTraces(browserMessages);
+  printTraces("pagerunner", expected, pagerunnerMessages);
+  printTraces("browser", seen, browserMessages);
+  printf("%s", output.c_str());
 
   EXPECT_EQ(std::string::npos, output.find("crashed")) << output;
   EXPECT_NE(std::string::npos, output.find("plugin-load: " + installed_)) << output;
