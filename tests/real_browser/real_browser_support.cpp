@@ -106,9 +106,18 @@ void printTraces(const char* who, const std::vector<Trace>& traces,
     printf("%s\n", line.c_str());
   }
   std::string order = std::string(who) + " order:";
-  for (const LinkmonLogEntry& m : messages)
+  for (const LinkmonLogEntry& m : messages) {
     order += " " + m.name.substr(m.name.find('_') + 1) + "/" +
              std::to_string(m.code == LINKMSG_NEW ? m.reply >> 16 : m.linkId);
+    if (m.code != LINKMSG_NEW) continue;
+    std::string texts;  // the record's texts, to tell the objects apart
+    for (size_t i = 0, start = 0; i <= m.data.size(); ++i) {
+      if (i < m.data.size() && m.data[i] >= 0x20 && m.data[i] < 0x7F) continue;
+      if (i - start >= 3) texts += (texts.empty() ? "" : ",") + std::string(m.data.begin() + start, m.data.begin() + i);
+      start = i + 1;
+    }
+    order += "[" + texts + "]";
+  }
   printf("%s\n", order.c_str());
   fflush(stdout);
 }

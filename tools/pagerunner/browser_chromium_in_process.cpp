@@ -27,11 +27,13 @@ class ChromiumInProcessHabits final : public BrowserHabits {
     return true;
   }
 
-  // Chromium 21: the <object> of the demo page was created before an <embed> that comes
-  // earlier in its markup.
+  // Chromium 21 creates a page's plug-ins in an order of its own, not the document's, and
+  // not the same from one run to the next (the demo page's <object> came before <embed>s
+  // written earlier, once second, once first); its teardown too. pagerunner plays one such
+  // order, the same every time: the <object>s first.
   bool objectElementsFirst() const override { return true; }
 
-  // Chromium 21: the link file's messages follow the last object's LINKMSG_NEW.
+  // Chromium 21: the link file's messages follow every object's LINKMSG_NEW and window.
   bool streamsAfterEveryObject() const override { return true; }
 
   // Chromium 21 and 39 (WebKit's layout): no instance for an object under display:none.
