@@ -129,6 +129,39 @@ std::vector<LinkmonLogEntry> messagesSince(const std::string& logPath, size_t be
   return linkmonMessages(log);
 }
 
+namespace {
+
+// Whether at least `objects` objects were created and lent their windows, and `streams` link
+// files forwarded.
+bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int streams) {
+  std::vector<Trace> traces = objectTraces(linkmonMessages(log));
+  int forwarded = 0;
+  size_t lent = 0;
+  for (const Trace& t : traces) {
+    lent += t.size() >= 2 && t[0].find("LINKMSG_NEW ") == 0 && t[1] == "LINKMSG_SET_WINDOW window";
+    for (const std::string& m : t) forwarded += m.find("LINKMSG_STREAM_DATA ") == 0;
+  }
+  return lent >= objects && forwarded >= streams;
+}
+
+}  // namespace
+
+DWORD playUntilPlayed(const std::string& command, const char* windowClass, const std::string& logPath,
+                      size_t before, size_t objects, int streams, DWORD timeoutMs, std::string* output) {
+  StartedProgram browser = startProgram(command);
+  EXPECT_TRUE(browser.process != nullptr) << command;
+  bool played = pumpUntil(
+      [&] {
+        std::vector<LinkmonLogEntry> log = readLinkmonLog(logPath);
+        log.erase(log.begin(), log.begin() + std::min(before, log.size()));
+        return pagePlayed(log, objects, streams) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
+      },
+      timeoutMs);
+  EXPECT_TRUE(played) << command;
+  if (HWND window = findProcessWindow(browser.pid, windowClass)) PostMessageA(window, WM_CLOSE, 0, 0);
+  return finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, output);
+}
+
 int expectWholeLives(const std::vector<Trace>& seen) {
   int streams = 0;
   for (const Trace& t : seen) {

@@ -50,6 +50,14 @@ void printTraces(const char* who, const std::vector<Trace>& traces,
 // each of those processes is closed.
 std::vector<LinkmonLogEntry> messagesSince(const std::string& log, size_t before);
 
+// Runs a browser with `command` until the page has played: linkmon's log at `logPath`, after
+// its first `before` entries, shows `objects` objects created and lent their windows and
+// `streams` link files forwarded (or the browser has ended, or `timeoutMs` scaled passed).
+// Then the browser is asked to close, with WM_CLOSE to its window of class `windowClass`, as
+// a person closes it. Returns its exit code, its output in `output`.
+DWORD playUntilPlayed(const std::string& command, const char* windowClass, const std::string& logPath,
+                      size_t before, size_t objects, int streams, DWORD timeoutMs, std::string* output);
+
 // The checks every object of a real browser's page must pass: created, its window lent,
 // then the window taken back (null) before its end. Returns how many link files were
 // forwarded whole (LINKMSG_STREAM_INFO followed by LINKMSG_STREAM_DATA).

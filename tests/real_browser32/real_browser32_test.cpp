@@ -43,19 +43,6 @@ class RealBrowser32Test : public testing::Test {
   LinkmonProcess client_;
 };
 
-// Whether every object of `objects` (and at least that many) was created, was lent its
-// window, and `streams` link files were forwarded.
-bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int streams) {
-  std::vector<Trace> traces = objectTraces(linkmonMessages(log));
-  int forwarded = 0;
-  size_t lent = 0;
-  for (const Trace& t : traces) {
-    lent += t.size() >= 2 && t[0].find("LINKMSG_NEW ") == 0 && t[1] == "LINKMSG_SET_WINDOW window";
-    for (const std::string& m : t) forwarded += m.find("LINKMSG_STREAM_DATA ") == 0;
-  }
-  return lent >= objects && forwarded >= streams;
-}
-
 TEST_F(RealBrowser32Test, DemoPagePlaysAsPagerunnerPlaysIt) {
   std::string output;
   size_t before = readLinkmonLog(log_).size();
@@ -70,18 +57,9 @@ TEST_F(RealBrowser32Test, DemoPagePlaysAsPagerunnerPlaysIt) {
   // The page is closed once each object, the scripted one too, has its window and the link
   // file has been forwarded; the engine's own limit only ends a page that never gets there.
   before = readLinkmonLog(log_).size();
-  StartedProgram browser = startProgram("\"" + programBesideTest("cef1host.exe") + "\" --seconds=600 \"" + page_ + "\"");
-  ASSERT_TRUE(browser.process != nullptr);
-  bool played = pumpUntil(
-      [&] {
-        std::vector<LinkmonLogEntry> log = readLinkmonLog(log_);
-        log.erase(log.begin(), log.begin() + std::min(before, log.size()));
-        return pagePlayed(log, expected.size() + 1, 1) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
-      },
-      200000);
-  EXPECT_TRUE(played);
-  if (HWND frame = findProcessWindow(browser.pid, "Cef1HostFrame")) PostMessageA(frame, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
+  EXPECT_EQ(0u, playUntilPlayed("\"" + programBesideTest("cef1host.exe") + "\" --seconds=900 \"" + page_ + "\"",
+                                "Cef1HostFrame", log_, before, expected.size() + 1, 1, 200000, &output))
+      << output;
   std::vector<LinkmonLogEntry> browserMessages = messagesSince(log_, before);
   std::vector<Trace> seen = objectTraces(browserMessages);
   printTraces("pagerunner", expected, pagerunnerMessages);
