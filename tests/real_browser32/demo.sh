@@ -41,8 +41,15 @@ echo "== msiexec /i dist/ZUROV-x86.msi"
 wine msiexec /i "$(winpath "$root/dist/ZUROV-x86.msi")" /qn || { echo "demo: msiexec failed" >&2; exit 2; }
 
 echo "== linkmon (the client application's stand-in) prints the link messages below"
-wine "$bin/linkmon.exe" --log "$(winpath "$log")" 2>&1 | cat &
-for _ in $(seq 600); do grep -q '"event":"window"' "$log" 2>/dev/null && break; sleep 0.2; done
+# The first program with a window starts the session's desktop; under load that has taken
+# Wine longer than it waits, and the program then has no window at all: started again.
+for attempt in 1 2 3; do
+  wine "$bin/linkmon.exe" --log "$(winpath "$log")" 2>&1 | cat &
+  client=$!
+  while kill -0 "$client" 2>/dev/null && ! grep -q '"event":"window"' "$log" 2>/dev/null; do sleep 0.2; done
+  grep -q '"event":"window"' "$log" 2>/dev/null && break
+  echo "== linkmon ended without its window (try $attempt of 3)"
+done
 
 echo "== cef1host examples/demo.html, at most $seconds s ($ZUROV_CEF_DIR)"
 { wine "$bin/cef1host.exe" --seconds="$seconds" --screenshot="$(winpath "$shot")" \

@@ -154,6 +154,9 @@ HWND findProcessWindow(DWORD pid, const char* className) {
 }
 
 HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
+  // The session's first program with a window also starts Wine's desktop: in the emulated
+  // PC under load that has taken over 30 s. While linkmon runs, at least 2 minutes.
+  if (timeoutMs < 120000) timeoutMs = 120000;
   HWND found = nullptr;
   pumpUntil(
       [&] {

@@ -100,8 +100,8 @@ LinkmonProcess startLinkmon(const std::string& args,
 HWND findProcessWindow(DWORD pid, const char* className);
 
 // Waits, pumping this thread's messages, until linkmon has its "KelvoraLink" window and
-// that window's thread takes messages from its loop; null on timeout or when the process
-// ends first.
+// that window's thread takes messages from its loop; null on timeout (never under 2
+// minutes, scaled) or when the process ends first.
 HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs);
 
 // Waits up to `timeoutMs` for linkmon to end by itself. Returns its exit code, or
