@@ -1,6 +1,7 @@
 #include "plugin/npapi_entry.h"
 
 #include "link/client_locator.h"
+#include "link/client_plan.h"
 #include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
 #include "plugin/module_reference.h"
@@ -49,6 +50,7 @@ NPError NP_OSCALL NP_PluginShutdown() {
   static bool pinned = false;
   if (releaseWindowsForUnload() && !pinned) pinned = pinModule();
   releaseOnDemandImports();
+  forgetClient();  // a later NP_PluginInit reads the stored command and plans anew
   moduleShuttingDown();
   return NPERR_NO_ERROR;
 }
