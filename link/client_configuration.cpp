@@ -21,7 +21,7 @@ const char* const COMMAND_KEYS[KEYS] = {LAUNCH_COMMAND_USER_KEY "\\" LAUNCH_COMM
 
 // The first key this process may trust: an elevated one trusts only what needs an
 // administrator to write.
-int firstKey() { return runsElevated() ? 1 : 0; }
+int firstKey() { return ownTokenTraits().elevated ? 1 : 0; }
 
 // The first stored command, in `command` (LAUNCH_COMMAND_SIZE bytes), and the index of its
 // key; -1 for none. A value that did not fit (or any failed read, which leaves the buffer

@@ -25,7 +25,8 @@
 extern char launchCommand[LAUNCH_COMMAND_SIZE];
 
 // The command the client application is known by: launchCommand once configured, else the
-// stored one, read once until forgetStoredCommand (empty when there is none).
+// stored one, read once until forgetStoredCommand (empty when there is none). Either way a
+// whole LAUNCH_COMMAND_SIZE buffer.
 const char* configuredCommand();
 
 // Reads the stored command again at the next configuredCommand.

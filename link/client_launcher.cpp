@@ -56,17 +56,14 @@ LaunchOutcome waitForLinkWindow() {
 // Starts the planned program, exactly it: nothing is looked up by the start itself.
 LaunchOutcome start(const PlannedClient& client) {
   if (!client.found) return LAUNCH_NOT_STARTED;
-  // Static: one launch at a time, and all but these fields stay zero. The start may write
-  // into the command line, so it gets a copy.
-  static STARTUPINFOA startup;
+  // Static: one launch at a time. Minimized, not activated.
+  static STARTUPINFOA startup = {sizeof startup, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0,
+                                 STARTF_USESHOWWINDOW, SW_SHOWMINNOACTIVE, 0, nullptr,
+                                 nullptr, nullptr, nullptr};
   static PROCESS_INFORMATION process;
-  static char commandLine[PLAN_COMMAND_LINE_SIZE];
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWMINNOACTIVE;
-  lstrcpyA(commandLine, client.plan.commandLine);
-  if (!CreateProcessA(client.plan.program, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process))
+  // The ANSI start converts the command line and leaves the plan's as it is.
+  if (!CreateProcessA(client.plan.program, const_cast<char*>(client.plan.commandLine), nullptr,
+                      nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return GetLastError() == ELEVATION_REQUIRED ? LAUNCH_NEEDS_ELEVATION : LAUNCH_NOT_STARTED;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
@@ -83,7 +80,7 @@ LaunchOutcome launchClient(HINSTANCE templateModule) {
   if (launching) return configurationOpen() ? LAUNCH_NESTED : waitForLinkWindow();
   launching = true;
   if (launchCommand[0] == '\0') configureLaunchCommand(templateModule);
-  LaunchOutcome outcome = start(replanClient());
+  LaunchOutcome outcome = start(plannedClient(true));
   if (outcome == LAUNCH_NO_WINDOW) outcome = waitForLinkWindow();
   launching = false;
   return outcome;

@@ -11,35 +11,20 @@ namespace {
 PlannedClient planned;
 char plannedCommand[LAUNCH_COMMAND_SIZE];
 bool planMade = false;
-char canonicalProgram[PLAN_PATH_SIZE];
-bool canonicalMade = false;
 
 }  // namespace
 
-const PlannedClient& replanClient() {
+const PlannedClient& plannedClient(bool fresh) {
   const char* command = configuredCommand();
-  lstrcpynA(plannedCommand, command, sizeof plannedCommand);
-  planned.found = planLaunch(command, windowsPlanLookup, runsElevated(), &planned.plan);
-  ++planned.generation;
-  planMade = true;
-  canonicalMade = false;
-  return planned;
-}
-
-const PlannedClient& plannedClient() {
-  const char* command = configuredCommand();
-  if (!planMade || memcmp(command, plannedCommand, strlen(command) + 1) != 0) return replanClient();
-  return planned;
-}
-
-const char* plannedCanonicalProgram() {
-  if (!canonicalMade) {
-    canonicalMade = true;
-    if (!planned.found ||
-        !canonicalPath(planned.plan.program, canonicalProgram, sizeof canonicalProgram))
-      canonicalProgram[0] = '\0';
+  // Both are whole command buffers: bytes after the NUL count too, which costs a plan at most.
+  if (fresh || !planMade || memcmp(command, plannedCommand, sizeof plannedCommand) != 0) {
+    memcpy(plannedCommand, command, sizeof plannedCommand);
+    planned.found =
+        planLaunch(command, windowsPlanLookup, ownTokenTraits().elevated, &planned.plan);
+    ++planned.generation;
+    planMade = true;
   }
-  return canonicalProgram;
+  return planned;
 }
 
 void forgetClient() {

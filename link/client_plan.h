@@ -10,15 +10,9 @@ struct PlannedClient {
   unsigned generation;  // changes with every plan made, found or not
 };
 
-// The plan of the configured command, made again only when that command changed.
-const PlannedClient& plannedClient();
-
-// Plans the configured command anew: for a launch, as files may have come or gone since.
-const PlannedClient& replanClient();
-
-// The planned program as a canonical long path, worked out once per plan: compared where a
-// file identity cannot be had. Empty when no program is planned or it cannot be had.
-const char* plannedCanonicalProgram();
+// The plan of the configured command, made again only when that command changed, or when
+// `fresh` (a launch: files may have come or gone since).
+const PlannedClient& plannedClient(bool fresh = false);
 
 // Forgets the plan and the stored command it came from: the next look reads and plans anew.
 void forgetClient();

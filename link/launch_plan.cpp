@@ -9,16 +9,18 @@ namespace {
 const char EXE[] = ".EXE";
 const size_t EXE_LENGTH = sizeof EXE - 1;
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Whether the `length` characters at `text` end in ".EXE", case ignored.
+// Whether the `length` characters at `text` end in ".EXE", case ignored: setting bit 5 of
+// the letters' bytes makes only "E"/"e" and "X"/"x" read as "e" and "x" ("." has it set).
 bool endsInExe(const char* text, size_t length) {
   if (length < EXE_LENGTH) return false;
-  for (size_t i = 0; i < EXE_LENGTH; ++i)
-    if (upper(text[length - EXE_LENGTH + i]) != EXE[i]) return false;
-  return true;
+  static const char lower[] = {0, 0x20, 0x20, 0x20};
+  uint32_t last, exe, mask;
+  memcpy(&last, text + length - EXE_LENGTH, sizeof last);
+  memcpy(&exe, ".exe", sizeof exe);
+  memcpy(&mask, lower, sizeof mask);
+  return (last | mask) == exe;
 }
 
 // Whether the last component of `name` has an extension (a "." of its own).
@@ -43,77 +45,62 @@ bool findProgramFile(char* path, const PlanLookup& lookup, FileIdentity* identit
   return lookup.findFile(path, identity);
 }
 
-// Copies `length` characters at `text` into `out` (PLAN_PATH_SIZE bytes); false when they do
-// not fit with the NUL.
-bool copyPath(const char* text, size_t length, char* out) {
-  if (length >= PLAN_PATH_SIZE) return false;
-  memcpy(out, text, length);
-  out[length] = '\0';
-  return true;
-}
-
 // An App Paths value as a path: one in quotes loses them (installers write both forms); an
-// unclosed quote, or text after the closing one, is no path.
+// unclosed quote is no path.
 bool unquoteAppPath(char* value) {
   if (value[0] != '"') return true;
   size_t length = strlen(value);
-  if (length < 2 || value[length - 1] != '"' || memchr(value + 1, '"', length - 2) != nullptr)
-    return false;
-  memmove(value, value + 1, length - 2);
-  value[length - 2] = '\0';
+  if (length < 2 || value[length - 1] != '"') return false;
+  value[length - 1] = '\0';
+  memmove(value, value + 1, length - 1);
   return true;
 }
 
 // The program App Paths registers for bare `name`: the user's key (unless `elevated`), then
 // the machine's; an absolute path of an existing file, taken as it is.
 bool findInAppPaths(const char* name, const PlanLookup& lookup, bool elevated, LaunchPlan* plan) {
-  char key[LAUNCH_COMMAND_SIZE + EXE_LENGTH];
+  static const char root[] = APP_PATHS_KEY;
+  char key[sizeof root + LAUNCH_COMMAND_SIZE + EXE_LENGTH];
   size_t length = strlen(name);
-  if (length + EXE_LENGTH >= sizeof key) return false;
-  memcpy(key, name, length + 1);
-  if (!endsInExe(name, length)) memcpy(key + length, EXE, sizeof EXE);
-  for (int machine = elevated ? 1 : 0; machine < 2; ++machine) {
+  memcpy(key, root, sizeof root - 1);
+  memcpy(key + sizeof root - 1, name, length + 1);
+  if (!endsInExe(name, length)) memcpy(key + sizeof root - 1 + length, EXE, sizeof EXE);
+  for (int machine = elevated; machine < 2; ++machine)
     if (lookup.appPath(machine != 0, key, plan->program, PLAN_PATH_SIZE) &&
-        memchr(plan->program, '\0', PLAN_PATH_SIZE) != nullptr && unquoteAppPath(plan->program) &&
-        isAbsolutePath(plan->program) && lookup.findFile(plan->program, &plan->identity))
+        unquoteAppPath(plan->program) && isAbsolutePath(plan->program) &&
+        lookup.findFile(plan->program, &plan->identity))
       return true;
-  }
-  plan->program[0] = '\0';
   return false;
 }
 
 // Bare `name` in the absolute folders of PATH, in their order; relative folders (the current
 // one among them) are passed over, and so is a folder with no room for the name.
 bool findOnPath(const char* name, const PlanLookup& lookup, LaunchPlan* plan) {
-  const char* text = lookup.pathText();
-  if (text == nullptr) return false;
+  const char* folder = lookup.pathText();
   size_t nameLength = strlen(name);
-  bool found = false;
-  for (const char* folder = text; !found && *folder != '\0';) {
+  while (folder != nullptr && *folder != '\0') {
     const char* end = strchr(folder, ';');
     if (end == nullptr) end = folder + strlen(folder);
     size_t length = static_cast<size_t>(end - folder);
     // The folder ends at ';' or NUL, neither a separator: the test reads no further.
-    bool separated = length != 0 && isSeparator(folder[length - 1]);
-    if (isAbsolutePath(folder) && length + !separated + nameLength < PLAN_PATH_SIZE) {
+    if (isAbsolutePath(folder) && length + 1 + nameLength < PLAN_PATH_SIZE) {
       memcpy(plan->program, folder, length);
-      if (!separated) plan->program[length++] = '\\';
+      if (!isSeparator(folder[length - 1])) plan->program[length++] = '\\';
       memcpy(plan->program + length, name, nameLength + 1);
-      found = findProgramFile(plan->program, lookup, &plan->identity);
+      if (findProgramFile(plan->program, lookup, &plan->identity)) return true;
     }
     folder = *end != '\0' ? end + 1 : end;
   }
-  lookup.endPathText(text);
-  if (!found) plan->program[0] = '\0';
-  return found;
+  return false;
 }
 
 // Resolves one candidate program name into plan->program and plan->identity.
 bool resolveProgram(const char* name, const PlanLookup& lookup, bool elevated, LaunchPlan* plan) {
   if (name[0] == '\0') return false;
-  if (isAbsolutePath(name))
-    return copyPath(name, strlen(name), plan->program) &&
-           findProgramFile(plan->program, lookup, &plan->identity);
+  if (isAbsolutePath(name)) {
+    memcpy(plan->program, name, strlen(name) + 1);  // shorter than a launch command
+    return findProgramFile(plan->program, lookup, &plan->identity);
+  }
   if (hasFolder(name)) return false;
   if (findInAppPaths(name, lookup, elevated, plan)) return true;
   return !elevated && findOnPath(name, lookup, plan);
@@ -139,34 +126,30 @@ bool isAbsolutePath(const char* name) {
 
 bool planLaunch(const char* command, const PlanLookup& lookup, bool elevated, LaunchPlan* plan) {
   memset(plan, 0, sizeof *plan);
-  const char* nul = static_cast<const char*>(memchr(command, '\0', LAUNCH_COMMAND_SIZE));
-  if (nul == nullptr) return false;
-  size_t length = static_cast<size_t>(nul - command);
+  size_t length = strnlen(command, LAUNCH_COMMAND_SIZE);
+  if (length == LAUNCH_COMMAND_SIZE) return false;
+  // A quoted program is only what the quotes hold; an unclosed quote names no program.
+  bool quoted = command[0] == '"';
+  const char* start = command + quoted;
+  const char* end = quoted ? strchr(start, '"') : command + length;
+  if (end == nullptr) return false;
   char candidate[LAUNCH_COMMAND_SIZE];
-  bool found = false, whole = false;
-  if (command[0] == '"') {
-    // Only what the quotes hold; an unclosed quote names no program.
-    const char* end = strchr(command + 1, '"');
-    if (end != nullptr) {
-      size_t quotedLength = static_cast<size_t>(end - command - 1);
-      memcpy(candidate, command + 1, quotedLength);
-      candidate[quotedLength] = '\0';
-      found = resolveProgram(candidate, lookup, elevated, plan);
-    }
-  } else {
-    memcpy(candidate, command, length + 1);
-    found = whole = resolveProgram(candidate, lookup, elevated, plan);
+  size_t n = static_cast<size_t>(end - start);
+  memcpy(candidate, start, n);
+  bool found = false, whole = !quoted;
+  for (;;) {
+    candidate[n] = '\0';
+    found = resolveProgram(candidate, lookup, elevated, plan);
+    if (found || quoted) break;
     // Each shorter prefix before a space, longest first, only as an ".EXE" it names itself.
-    for (size_t end = length; !found && end-- > 0;) {
-      if (command[end] != ' ' || !endsInExe(command, end)) continue;
-      candidate[end] = '\0';
-      found = resolveProgram(candidate, lookup, elevated, plan);
+    whole = false;
+    while (n > 0 && (candidate[--n] != ' ' || !endsInExe(candidate, n))) {
     }
+    if (n == 0) break;
   }
-  bool quoted = whole && couldBeSplitAtSpace(command);
-  if (!found || !formatCommandLine(command, quoted, plan->commandLine, sizeof plan->commandLine)) {
-    memset(plan, 0, sizeof *plan);
-    return false;
-  }
-  return true;
+  if (found && formatCommandLine(command, whole && couldBeSplitAtSpace(command),
+                                 plan->commandLine, sizeof plan->commandLine))
+    return true;
+  memset(plan, 0, sizeof *plan);
+  return false;
 }

@@ -13,6 +13,9 @@ const size_t PLAN_COMMAND_LINE_SIZE = 240;
 // Room for a launch command with its NUL.
 const size_t LAUNCH_COMMAND_SIZE = 160;
 
+// Where programs are registered by their names, under either root.
+#define APP_PATHS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+
 // Which file a path names: the volume's serial number and the file's index on it. Two spellings
 // of one file (a short 8.3 name, slashes, ".\") give the same identity.
 struct FileIdentity {
@@ -27,16 +30,14 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b);
 
 // What the planner asks of the system. Each call answers from the system's present state.
 struct PlanLookup {
-  // Whether `path` names an existing file (not a folder); its identity goes to `*identity`
-  // (known false when only its existence could be told).
+  // Whether `path` names an existing file (not a folder), and its identity in `*identity`.
   bool (*findFile)(const char* path, FileIdentity* identity);
-  // The default value of the App Paths key `name` (as "ORBIPLAY.EXE") under the user's own
-  // (`machine` false) or the machine's key, into `value` of `size` bytes; false when there is
-  // none, or it does not fit with its NUL.
-  bool (*appPath)(bool machine, const char* name, char* value, size_t size);
-  // The PATH text, whatever its length, until endPathText; null when there is none.
+  // The default value of `key` (APP_PATHS_KEY and a name, as "...\\ORBIPLAY.EXE") under the
+  // user's own (`machine` false) or the machine's root, into `value` of `size` bytes; false
+  // when there is none, or it does not fit with its NUL.
+  bool (*appPath)(bool machine, const char* key, char* value, size_t size);
+  // The PATH text, whatever its length, valid until the next call; null when there is none.
   const char* (*pathText)();
-  void (*endPathText)(const char* text);
 };
 
 // The program to start, exactly (nothing is searched by the start itself), and its command line.

@@ -10,67 +10,59 @@ namespace {
 
 HWND cachedLinkWindow = nullptr;
 
-// What was learnt of one window's process, against one plan. A window's thread and process
-// never change, so while the window lives (the same handle, thread and process) it holds.
+// What was learnt of one window's process, against one plan. A window's process never
+// changes, so while the window lives (the same handle and process) it holds; a handle value
+// that comes back for a window of the same process has the same process's verdict.
 struct WindowVerdict {
   HWND window;
-  DWORD thread;
   DWORD process;
   unsigned generation;  // of the plan it was judged against
   LinkWindowTraits traits;
 };
 const int VERDICTS = 8;  // more windows of the class than this are judged again in turn
 WindowVerdict verdicts[VERDICTS];
-int nextVerdict = 0;
+unsigned nextVerdict = 0;
 
 // Whether `process`'s image is the planned program: the same file, else, where either file's
 // identity cannot be had, the same canonical long path.
 bool runsPlannedProgram(HANDLE process, const PlannedClient& client) {
-  char image[MAX_PATH];
+  char image[MAX_PATH], canonicalImage[MAX_PATH], canonicalProgram[MAX_PATH];
   if (!processImagePath(process, image, sizeof image)) return false;
   FileIdentity identity;
   identifyFile(image, &identity);
   if (identity.known && client.plan.identity.known) return sameFile(identity, client.plan.identity);
-  char canonical[MAX_PATH];
-  const char* program = plannedCanonicalProgram();
-  return program[0] != '\0' && canonicalPath(image, canonical, sizeof canonical) &&
-         lstrcmpiA(canonical, program) == 0;
+  return canonicalPath(image, canonicalImage, sizeof canonicalImage) &&
+         canonicalPath(client.plan.program, canonicalProgram, sizeof canonicalProgram) &&
+         lstrcmpiA(canonicalImage, canonicalProgram) == 0;
 }
 
 LinkWindowTraits judge(DWORD processId, const PlannedClient& client) {
   const DWORD QUERY_LIMITED_INFORMATION = 0x1000;  // Vista and later
   LinkWindowTraits traits = {false, false};
-  DWORD ownLevel = ownIntegrityLevel();
+  DWORD ownLevel = ownTokenTraits().integrityLevel;
   // Nothing to learn: no program to recognize, no level to compare with.
   if (!client.found && ownLevel == UNKNOWN_INTEGRITY_LEVEL) return traits;
   HANDLE process = OpenProcess(QUERY_LIMITED_INFORMATION, FALSE, processId);
   if (process == nullptr) return traits;
   traits.configuredImage = client.found && runsPlannedProgram(process, client);
-  DWORD level = integrityLevel(process);
+  DWORD level = tokenTraits(process).integrityLevel;
   traits.lowerIntegrity = level != UNKNOWN_INTEGRITY_LEVEL &&
                           ownLevel != UNKNOWN_INTEGRITY_LEVEL && level < ownLevel;
   CloseHandle(process);
   return traits;
 }
 
-// The traits of `window`, judged once while it lives. A handle value that comes back for
-// another window (another thread or process) is judged afresh.
+// The traits of `window`, judged once while it lives. A handle value that comes back for a
+// window of another process is judged afresh.
 LinkWindowTraits traitsOf(HWND window, const PlannedClient& client) {
   DWORD process = 0;
-  DWORD thread = GetWindowThreadProcessId(window, &process);
-  WindowVerdict* slot = nullptr;
-  for (WindowVerdict& v : verdicts) {
-    if (v.window != window) continue;
-    if (v.thread == thread && v.process == process && v.generation == client.generation)
+  GetWindowThreadProcessId(window, &process);
+  for (const WindowVerdict& v : verdicts)
+    if (v.window == window && v.process == process && v.generation == client.generation)
       return v.traits;
-    slot = &v;
-  }
-  if (slot == nullptr) {
-    slot = &verdicts[nextVerdict];
-    nextVerdict = (nextVerdict + 1) % VERDICTS;
-  }
+  // A stale verdict of the same handle may stay beside the new one: it never matches again.
+  WindowVerdict* slot = &verdicts[nextVerdict++ % VERDICTS];
   slot->window = window;
-  slot->thread = thread;
   slot->process = process;
   slot->generation = client.generation;
   slot->traits = judge(process, client);

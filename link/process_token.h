@@ -1,4 +1,4 @@
-// What a process's token tells: its integrity level, and whether this process runs elevated.
+// What a process's token tells: its integrity level and whether it is elevated.
 #pragma once
 
 #include <windows.h>
@@ -6,13 +6,16 @@
 // The level of a process whose token cannot be read (before Vista, or no access).
 const DWORD UNKNOWN_INTEGRITY_LEVEL = 0xFFFFFFFF;
 
-// The integrity level of `process` (opened with at least limited query access), the last
-// sub-authority of its token's label; UNKNOWN_INTEGRITY_LEVEL when it cannot be read.
-DWORD integrityLevel(HANDLE process);
+struct TokenTraits {
+  DWORD integrityLevel;  // the last sub-authority of the token's label, or unknown
+  bool elevated;         // TokenElevation (Vista on); unknown counts as not elevated
+};
 
-// This process's own integrity level, read once: a token's level stays for the process's life.
-DWORD ownIntegrityLevel();
+// The traits of `process` (opened with at least limited query access); older Windows refuse
+// both queries, and a token that cannot be read gives neither.
+TokenTraits tokenTraits(HANDLE process);
 
-// Whether this process's token is elevated (TokenElevation, Vista on), read once. Unknown
-// (older Windows refuse the class; a token that cannot be read) counts as not elevated.
-bool runsElevated();
+// This process's own, read once: a token's level and elevation stay for the process's life.
+// Elevated here means above the user's other programs: the token is elevated and the
+// desktop's shell (GetShellWindow's process) runs at a lower integrity level.
+const TokenTraits& ownTokenTraits();

@@ -7,9 +7,9 @@
 // Files, App Paths keys and PATH as this process sees them now.
 extern const PlanLookup windowsPlanLookup;
 
-// The identity of the file `path` names (volume serial and file index); known false when the
-// file cannot be opened or its information read.
-void identifyFile(const char* path, FileIdentity* identity);
+// Whether `path` names a file (not a folder) that can be opened to read its information, and
+// then its identity (volume serial and file index); known false otherwise.
+bool identifyFile(const char* path, FileIdentity* identity);
 
 // `path` as its canonical long full path, for comparing spellings where identities cannot be
 // had: GetFullPathNameA, then GetLongPathNameA where that can be reached and the file exists.

@@ -7,9 +7,7 @@
   "should be running before a Kelvora Link is accessed!"
 
 // The text of the box shown when the client application asks for administrator rights.
-#define CLIENT_NEEDS_ELEVATION_TEXT                                              \
-  "The Kelvora Application needs administrator rights to start!\r\rStart the " \
-  "Main Kelvora App (ORBIPLAY) before a Kelvora Link is accessed."
+#define CLIENT_NEEDS_ELEVATION_TEXT "Kelvora Application needs administrator rights to start!"
 
 // Finds the link window, else launches the client application and waits for it. When it still
 // cannot be found, tells the user in a warning box why, looks once more after the box (the

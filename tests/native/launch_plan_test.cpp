@@ -34,8 +34,10 @@ bool findFile(const char* path, FileIdentity* identity) {
   return false;
 }
 
-bool appPath(bool machine, const char* name, char* value, size_t size) {
-  std::string key = std::string(machine ? "HKLM:" : "HKCU:") + name, found;
+bool appPath(bool machine, const char* path, char* value, size_t size) {
+  std::string prefix = APP_PATHS_KEY, name = path, found;
+  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  std::string key = (machine ? "HKLM:" : "HKCU:") + name.substr(prefix.size());
   if (key == "HKCU:ORBIPLAY.EXE") found = "C:\\U\\ORBIPLAY.EXE";
   if (key == "HKLM:ORBIPLAY.EXE") found = "\"C:\\M\\ORBIPLAY.EXE\"";  // as some installers write it
   if (key == "HKCU:OTHER.EXE") found = "bin\\OTHER.EXE";             // relative: no path
@@ -52,9 +54,8 @@ const char* pathText() {
   path += "C:\\P";
   return path.c_str();
 }
-void endPathText(const char*) {}
 
-const PlanLookup FAKE = {findFile, appPath, pathText, endPathText};
+const PlanLookup FAKE = {findFile, appPath, pathText};
 
 }  // namespace
 
