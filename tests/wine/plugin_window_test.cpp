@@ -198,6 +198,16 @@ LRESULT CALLBACK squatterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
   return 0x00050000;  // accepted, identifier 5
 }
 
+// A window of the link window class made now, above the client's, in the test's process.
+HWND createSquatter() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = squatterProc;
+  wc.lpszClassName = LINK_WINDOW_CLASS;
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                         nullptr, nullptr);
+}
+
 void useInstance() {
   TestInstance inst;
   ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
@@ -209,12 +219,7 @@ TEST_F(NppTest, ALookAlikeLinkWindowCreatedAfterTheClientsGetsNothing) {
   strcpy(launchCommand, ("\"" + programBesideTest("linkmon.exe") + "\" --quiet").c_str());
   ClientSession client;
   ASSERT_TRUE(client.start("accept", 7));
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = squatterProc;
-  wc.lpszClassName = LINK_WINDOW_CLASS;
-  RegisterClassA(&wc);
-  HWND squatter = CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, nullptr, nullptr);
+  HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
   useInstance();
   DestroyWindow(squatter);
@@ -249,12 +254,7 @@ TEST_F(NppTest, ALookAlikeGetsNothingHoweverTheCommandSpellsTheClientsProgram) {
   client.pid = started.dwProcessId;
   client.process = started.hProcess;
   ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = squatterProc;
-  wc.lpszClassName = LINK_WINDOW_CLASS;
-  RegisterClassA(&wc);
-  HWND squatter = CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, nullptr, nullptr);
+  HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
   for (const std::string& command : {std::string(shortName) + " --quiet", "\"" + slashes + "\"",
                                      "\"" + folder + "\\.\\linkmon.exe\" --quiet"}) {
