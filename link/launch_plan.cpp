@@ -11,16 +11,15 @@ const size_t EXE_LENGTH = sizeof EXE - 1;
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Whether the `length` characters at `text` end in ".EXE", case ignored: setting bit 5 of
-// the letters' bytes makes only "E"/"e" and "X"/"x" read as "e" and "x" ("." has it set).
+// Whether the `length` characters at `text` end in ".EXE", case ignored.
 bool endsInExe(const char* text, size_t length) {
   if (length < EXE_LENGTH) return false;
-  static const char lower[] = {0, 0x20, 0x20, 0x20};
-  uint32_t last, exe, mask;
-  memcpy(&last, text + length - EXE_LENGTH, sizeof last);
-  memcpy(&exe, ".exe", sizeof exe);
-  memcpy(&mask, lower, sizeof mask);
-  return (last | mask) == exe;
+  for (size_t i = 0; i < EXE_LENGTH; ++i) {
+    char c = text[length - EXE_LENGTH + i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != EXE[i]) return false;
+  }
+  return true;
 }
 
 // Whether the last component of `name` has an extension (a "." of its own).

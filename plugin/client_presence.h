@@ -12,6 +12,7 @@
 // Finds the link window, else launches the client application and waits for it. When it still
 // cannot be found, tells the user in a warning box why, looks once more after the box (the
 // user may have started the client meanwhile) and returns whether it is there now. A call made
-// inside a box or dialog of the configuration returns false at once, with no wait and no box.
+// inside a box or dialog of the configuration, or inside the warning box, returns false at
+// once, with no wait and no box.
 // The module holds a reference to itself meanwhile (plugin/module_reference.h).
 bool reachClientApplication();

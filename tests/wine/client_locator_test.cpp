@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -512,19 +513,20 @@ TEST_F(StandardUserTest, DefaultKeyThatCannotBeCreatedFallsBackAndOnlyNeitherKey
   EXPECT_STREQ("", launchCommand);
 }
 
-// A call that needs the client while "Unable to Create Key!" is up (a further object's
-// NPP_New) fails at once, with no wait and no box of its own.
-DWORD nestedElapsed = 0;
-bool nestedReached = true;
+// A call that needs the client while "Unable to Create Key!" or the warning after it is up (a
+// further object's NPP_New) fails at once, with no wait and no box of its own.
+DWORD nestedElapsed = 0, slowestNested = 0;
+bool nestedReached = false;
 LRESULT CALLBACK nestedCallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_APP) return DefWindowProcA(hwnd, message, wParam, lParam);
   DWORD start = GetTickCount();
-  nestedReached = reachClientApplication();
+  nestedReached |= reachClientApplication();
   nestedElapsed = GetTickCount() - start;
+  slowestNested = std::max(slowestNested, nestedElapsed);
   return 0;
 }
 
-TEST_F(StandardUserTest, ACallInsideTheKeyWarningFailsAtOnceWithoutABoxOfItsOwn) {
+TEST_F(StandardUserTest, ACallInsideEitherBoxFailsAtOnceWithoutABoxOfItsOwn) {
   redirect(HKEY_USERS, "volatile", false);
   redirect(HKEY_CURRENT_USER, "volatile-own", false);
   ASSERT_EQ(nullptr, findLinkWindow());
@@ -544,11 +546,9 @@ TEST_F(StandardUserTest, ACallInsideTheKeyWarningFailsAtOnceWithoutABoxOfItsOwn)
         continue;
       }
       boxes.push_back(dialogItemText(box, 0xFFFF));  // the box's text
-      if (boxes.size() == 1) {
-        nestedElapsed = 0xFFFFFFFF;
-        PostMessageA(caller, WM_APP, 0, 0);  // runs in the box's loop
-        for (int i = 0; i < 1500 * ZUROV_WAIT_SCALE && nestedElapsed == 0xFFFFFFFF; ++i) Sleep(10);
-      }
+      nestedElapsed = 0xFFFFFFFF;
+      PostMessageA(caller, WM_APP, 0, 0);  // runs in the box's loop
+      for (int i = 0; i < 1500 * ZUROV_WAIT_SCALE && nestedElapsed == 0xFFFFFFFF; ++i) Sleep(10);
       PostMessageA(box, WM_COMMAND, IDOK, 0);
       waitForWindowGone(box, 5000);
     }
@@ -558,7 +558,7 @@ TEST_F(StandardUserTest, ACallInsideTheKeyWarningFailsAtOnceWithoutABoxOfItsOwn)
   user.join();
   DestroyWindow(caller);
   EXPECT_FALSE(nestedReached);
-  EXPECT_LT(nestedElapsed, 1000u * ZUROV_WAIT_SCALE);
+  EXPECT_LT(slowestNested, 1000u * ZUROV_WAIT_SCALE);
   EXPECT_EQ((std::vector<std::string>{"Unable to Create Key!", CLIENT_MISSING_TEXT}), boxes);
 }
 
