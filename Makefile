@@ -12,7 +12,10 @@
 #   make test32   build and package, then the Wine-side tests built for i686, run against
 #                 dist/win32/ZUROV.DLL and the packages under 32-bit Wine in an emulated i386
 #                 machine (tools/i386-machine)
-#   make demo32   play examples/demo.html through dist/win32/ZUROV.DLL in that machine
+#   make demo32   play examples/demo.html through dist/win32/ZUROV.DLL in that machine;
+#                 BROWSER=chromium plays it there in a real 32-bit browser (the embedded
+#                 engine of Chromium 21, fetched once per machine) with the installed
+#                 ZUROV-x86.msi; a screenshot lands in $(BUILD)/demo32-chromium.png
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
 #   make bench    time loading the module and its calls against direct platform calls, under Wine
 #   make clean    remove build/ and dist/
@@ -38,6 +41,10 @@ endif
 export SIGN_TIMESTAMP
 SIGNING := -DZUROV_SIGN_KEY=$(SIGN_KEY_FILE) -DZUROV_SIGN_CERT=$(SIGN_CERT_FILE)
 
+# Where the browser engines are kept once fetched (tests/real_browser/engine.sh), shared by
+# every clone on the machine and shared with the emulated i386 PC.
+CEF_CACHE ?= /var/cache/zurov-cef
+
 NATIVE := $(BUILD)/native
 WIN32  := $(BUILD)/win32
 WIN64  := $(BUILD)/win64
@@ -58,13 +65,15 @@ native: deps
 
 win32: deps
 	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(SIGNING) $(CMAKE_FLAGS) >/dev/null
+	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DZUROV_CEF_CACHE=$(CEF_CACHE) \
+	  $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN32)
 	@mkdir -p dist/win32 && cp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
 
 win64: deps
 	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(SIGNING) $(CMAKE_FLAGS) >/dev/null
+	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DZUROV_CEF_CACHE=$(CEF_CACHE) \
+	  $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN64)
 	@mkdir -p dist/win64 && cp $(WIN64)/bin/ZUROV.DLL dist/win64/ZUROV.DLL
 
@@ -102,15 +111,18 @@ win32-tests: win32
 # while the modules, the tests and the packages build). Left out there: bench (timings of an
 # emulated machine mean nothing). The packages of dist/ are installed there as on a 32-bit
 # Windows; the older version that the install test upgrades is built here first, by its
-# fixture (wixl is a tool of this machine), which the machine's ctest then leaves out.
+# fixture (wixl is a tool of this machine), and so is the 32-bit browser engine fetched
+# (the machine has no npm); the machine's ctest then leaves both fixtures out and reads the
+# engine from the cache, shared with it.
 MACHINE := bash tools/i386-machine/run.sh
 SESSION := bash tools/i386-machine/with-prefix.sh
 TEST32_EXCLUDE ?= bench
 test32:
 	@$(MAKE) --no-print-directory -j2 i386-image test32-build
-	@ctest --test-dir $(WIN32) --output-on-failure -R '^install_old_packages$$'
-	@$(MACHINE) --timeout 3000 --log $(BUILD)/i386 -- $(SESSION) $(WIN32)/wine \
-	  ctest --test-dir $(WIN32) --output-on-failure -L wine -LE '$(TEST32_EXCLUDE)' -FS old_packages
+	@ctest --test-dir $(WIN32) --output-on-failure -R '^(install_old_packages|browser_engine32)$$'
+	@$(MACHINE) --timeout 4200 --share $(CEF_CACHE) --log $(BUILD)/i386 -- $(SESSION) $(WIN32)/wine \
+	  ctest --test-dir $(WIN32) --output-on-failure -L wine -LE '$(TEST32_EXCLUDE)' \
+	  -FS 'old_packages|browser_engine32'
 
 i386-image: deps
 	@bash tools/i386-machine/image.sh >/dev/null
@@ -119,9 +131,21 @@ i386-image: deps
 test32-build: win32-tests
 	@$(MAKE) --no-print-directory dist
 
-demo32: win32
+demo32: $(if $(BROWSER),test32-build,win32)
+ifeq ($(BROWSER),)
 	@$(MACHINE) --timeout 900 --log $(BUILD)/i386-demo -- $(SESSION) $(BUILD)/demo32/wine \
 	  env BUILD=$(BUILD) DEMO_TARGET=win32 bash tools/demo.sh
+else ifeq ($(BROWSER),chromium)
+	@ctest --test-dir $(WIN32) --output-on-failure -R '^browser_engine32$$' >/dev/null
+	@$(MACHINE) --timeout 1200 --share $(CEF_CACHE) --log $(BUILD)/i386-demo -- \
+	  $(SESSION) $(BUILD)/demo32-chromium/wine env BUILD=$(BUILD) \
+	  ZUROV_CEF_DIR=$(CEF_CACHE)/$$(sed -n 's/^set(ZUROV_CEF1_VERSION \(.*\))$$/\1/p' tests/real_browser32/CMakeLists.txt) \
+	  bash tests/real_browser32/demo.sh
+	@convert $(BUILD)/demo32-chromium.bmp $(BUILD)/demo32-chromium.png && rm -f $(BUILD)/demo32-chromium.bmp && \
+	  echo "== screenshot of the browser window: $(BUILD)/demo32-chromium.png"
+else
+	@echo "make demo32: BROWSER is empty (pagerunner) or chromium" >&2; exit 2
+endif
 
 fuzz: native
 	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2

@@ -3,16 +3,17 @@
 
 #include <windows.h>
 
+#include <stddef.h>
+
 #include "resources/resource_ids.h"
 
-// Dialog procedure of FINDCLIENT, exported by name. Works on launchCommand: shows it
-// ("ORBIPLAY" when empty), stores the edit field on OK, offers Browse. Returns FALSE for
-// every message, so the dialog manager sets no initial focus.
+// Dialog procedure of FINDCLIENT, exported by name. Works on the buffer runFindClientDialog
+// was given: shows it ("ORBIPLAY" when empty), stores the edit field on OK, offers Browse.
+// Returns FALSE for every message, so the dialog manager sets no initial focus.
 extern "C" INT_PTR CALLBACK FCDLGProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Shows FINDCLIENT modally, with no owner. Re-entry: its loop (and Browse's) dispatch
-// messages, so any NPP_ call may run meanwhile; findClientDialogOpen tells them so.
-void runFindClientDialog();
-
-// Whether FINDCLIENT is open (a call that arrives now is nested inside it).
-bool findClientDialogOpen();
+// Shows FINDCLIENT modally, with no owner, from the template in `templateModule` (null: the
+// program's own file), editing `command` (`size` bytes, NUL-terminated). Re-entry: its loop
+// (and Browse's) dispatch messages, so any NPP_ call may run meanwhile; the buffer is only
+// written at the dialog's start and at OK.
+void runFindClientDialog(HINSTANCE templateModule, char* command, size_t size);

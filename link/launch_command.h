@@ -28,26 +28,6 @@ bool formatCommandLine(const char* command, bool quoted, char* commandLine,
 // for the caller to find out.
 bool couldBeSplitAtSpace(const char* command);
 
-// Whether `name` has a folder (a backslash, slash or drive colon) and whether it is absolute:
-// a drive root ("C:\\...") or a network path ("\\\\server\\...").
-bool hasFolder(const char* name);
-bool isAbsolutePath(const char* name);
-
-// Finds a program where only an installer or the user could have put it: resolves `name` (a
-// bare name, or a path) into the program's full path at `program`, trying `name` with ".EXE"
-// added too unless `exact`; false when there is no such program.
-typedef bool (*ProgramResolver)(const char* name, bool exact, char* program, size_t programSize);
-
-// Splits the launch command into its program and arguments, taking the first that applies:
-// a quoted program; the whole command; the longest prefix ending before a space, as written
-// (with ".EXE" added, "C:\Program" would name the look-alike "C:\Program.exe" of a gone
-// "C:\Program Files\...\ORBIPLAY"). Each candidate goes to `resolve`; the first that
-// resolves is the program, written to `program`. `*whole` tells whether that was the unquoted
-// whole command (the start quotes it then). False, with `program` empty, when nothing
-// resolves: nothing is started.
-bool findLaunchProgram(const char* command, ProgramResolver resolve, char* program,
-                       size_t programSize, bool* whole);
-
 // Whether the launcher's wait begun at `startMs` is over at `nowMs` (millisecond counter
 // readings). Compares elapsed time, so a counter that wraps during the wait still gives
 // the full wait.

@@ -1,7 +1,5 @@
 #include "link/link_channel.h"
 
-#include "link/client_locator.h"
-
 bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
                        LinkIdentifier linkId, uint32_t* reply) {
   if (window == nullptr) return false;

@@ -1,11 +1,10 @@
-// The link channel: every message to the client application is one WM_COPYDATA sent to its
-// link window (the handle cached by findLinkWindow), and waited for no longer than
+// The link channel: every message to the client application is one WM_COPYDATA sent to a
+// link window its caller names (found by findLinkWindow), and waited for no longer than
 // LINK_SEND_TIMEOUT_MS.
 #pragma once
 
 #include <windows.h>
 
-#include "link/client_locator.h"
 #include "link/link_records.h"
 
 // How long one send waits for the client application's reply. Just above the 5 s after which
@@ -15,17 +14,11 @@
 const UINT LINK_SEND_TIMEOUT_MS = 5500;
 
 // Sends `length` bytes at `payload` (null when length is 0) with code `code` in wParam and
-// `linkId` in COPYDATASTRUCT.dwData, to the cached link window. Returns whether the client
-// application's window procedure handled it and replied in time; then `*reply` (when not
-// null) holds its 32-bit reply. A stale or null window, a client that does not reply within
-// LINK_SEND_TIMEOUT_MS or counts as hung, and a message the system refuses to deliver all
-// give false. The payload is only borrowed for the call.
-// The same, to `window`: the link window that accepted an instance, which alone knows its
-// identifier. A window that is gone (the client application ended or restarted) gives false.
+// `linkId` in COPYDATASTRUCT.dwData, to link window `window`: for an instance, the one that
+// accepted it, which alone knows its identifier. Returns whether the client application's
+// window procedure handled it and replied in time; then `*reply` (when not null) holds its
+// 32-bit reply. A null window, one that is gone (the client application ended or restarted),
+// a client that does not reply within LINK_SEND_TIMEOUT_MS or counts as hung, and a message
+// the system refuses to deliver all give false. The payload is only borrowed for the call.
 bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
                        LinkIdentifier linkId, uint32_t* reply = nullptr);
-
-inline bool sendLinkMessage(LinkMessageCode code, const void* payload, uint32_t length,
-                            LinkIdentifier linkId, uint32_t* reply = nullptr) {
-  return sendLinkMessageTo(linkWindow(), code, payload, length, linkId, reply);
-}

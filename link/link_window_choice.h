@@ -4,24 +4,35 @@
 
 // What is known of one link window's process.
 struct LinkWindowTraits {
-  bool configuredImage;   // its image is the configured program (full paths, case ignored)
-  bool lowerIntegrity;    // it runs below the browser's integrity level (false when unknown)
+  bool configuredImage;  // its image is the planned program's file
+  bool lowerIntegrity;   // it runs below the browser's integrity level (false when unknown)
+};
+
+// How good the choice so far is.
+enum LinkWindowRank {
+  NO_LINK_WINDOW,         // nothing chosen yet
+  USABLE_LINK_WINDOW,     // a window the module may use
+  CONFIGURED_LINK_WINDOW  // a window of the planned program
 };
 
 // The choice so far, as the windows are looked at in z-order (the first is FindWindowA's).
 struct LinkWindowChoice {
-  int rank;  // 0: nothing chosen yet; 1: a usable window; 2: the configured program's
+  LinkWindowRank rank;
 };
 
 // Takes the next window into account; true when it becomes the choice. The first window of
 // the configured program wins; failing one, the first usable window, which is FindWindowA's
 // unless that runs at a lower integrity level. Such a window is never chosen.
 inline bool considerLinkWindow(LinkWindowChoice* choice, const LinkWindowTraits& window) {
-  int rank = window.configuredImage ? 2 : 1;
+  LinkWindowRank rank = window.configuredImage ? CONFIGURED_LINK_WINDOW : USABLE_LINK_WINDOW;
   if (window.lowerIntegrity || rank <= choice->rank) return false;
   choice->rank = rank;
   return true;
 }
 
-// Whether no later window can change the choice.
-inline bool linkWindowChoiceFinal(const LinkWindowChoice& choice) { return choice.rank == 2; }
+// Whether no later window can change the choice: the planned program's window is chosen, or a
+// usable one while no program is planned (then no window can be the planned program's).
+inline bool linkWindowChoiceFinal(const LinkWindowChoice& choice, bool programPlanned) {
+  return choice.rank == CONFIGURED_LINK_WINDOW ||
+         (choice.rank == USABLE_LINK_WINDOW && !programPlanned);
+}

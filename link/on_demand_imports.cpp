@@ -8,7 +8,14 @@ OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES] = {
 
 namespace {
 
-enum { GET_OPEN_FILE_NAME, GET_SAVE_FILE_NAME, TIME_GET_TIME, PROCESS_IMAGE_NAME, ON_DEMAND_FUNCTIONS };
+enum {
+  GET_OPEN_FILE_NAME,
+  GET_SAVE_FILE_NAME,
+  TIME_GET_TIME,
+  PROCESS_IMAGE_NAME,
+  LONG_PATH_NAME,
+  ON_DEMAND_FUNCTIONS
+};
 
 struct OnDemandFunction {
   int library;
@@ -20,6 +27,7 @@ OnDemandFunction functions[ON_DEMAND_FUNCTIONS] = {
     {COMMON_DIALOGS, "GetSaveFileNameA", nullptr},
     {MULTIMEDIA_TIMER, "timeGetTime", nullptr},
     {SYSTEM_KERNEL, "QueryFullProcessImageNameA", nullptr},
+    {SYSTEM_KERNEL, "GetLongPathNameA", nullptr},
 };
 
 // The function's address, loading its library first if need be; null when either fails.
@@ -36,6 +44,7 @@ FARPROC reach(int function) {
 typedef BOOL(WINAPI* FileDialogCall)(OPENFILENAMEA*);
 typedef DWORD(WINAPI* TimerCall)();
 typedef BOOL(WINAPI* ImageNameCall)(HANDLE, DWORD, char*, DWORD*);
+typedef DWORD(WINAPI* LongPathCall)(const char*, char*, DWORD);
 
 }  // namespace
 
@@ -61,6 +70,14 @@ bool processImagePath(HANDLE process, char* path, DWORD size) {
   FARPROC address = reach(PROCESS_IMAGE_NAME);
   return address && reinterpret_cast<ImageNameCall>(reinterpret_cast<void*>(address))(
                         process, 0, path, &size);
+}
+
+bool longPathName(const char* path, char* longPath, DWORD size) {
+  FARPROC address = reach(LONG_PATH_NAME);
+  if (!address) return false;
+  DWORD length =
+      reinterpret_cast<LongPathCall>(reinterpret_cast<void*>(address))(path, longPath, size);
+  return length != 0 && length < size;
 }
 
 void releaseOnDemandImports() {

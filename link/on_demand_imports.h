@@ -19,6 +19,11 @@ DWORD millisecondTime();
 // image. False when it cannot be had, or does not fit `size` bytes.
 bool processImagePath(HANDLE process, char* path, DWORD size);
 
+// GetLongPathNameA from KERNEL32 (Windows 98 and 2000 on): `path` with every short (8.3)
+// component in its long form. False when it cannot be had (no such file, no such function)
+// or does not fit `size` bytes.
+bool longPathName(const char* path, char* longPath, DWORD size);
+
 // Frees the libraries loaded so far; the next use loads them again. A library whose call is
 // still running (a file dialog whose message loop led here) stays until the next release.
 void releaseOnDemandImports();

@@ -3,7 +3,7 @@
 // which waits and may show dialogs, runs in NP_PluginInit.
 #include <windows.h>
 
-#include "link/client_locator.h"
+#include "plugin/module_reference.h"
 #include "plugin/stack_guard.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {

@@ -1,6 +1,6 @@
 #include "plugin/module_reference.h"
 
-#include "link/client_locator.h"
+HINSTANCE moduleInstance;
 
 int callsOutRunning = 0;
 

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+// This module's instance handle, recorded by the library entry routine: the module's own
+// resources (the find-client dialog's template) are loaded from it.
+extern HINSTANCE moduleInstance;
+
 // Keeps the module loaded until the process ends. True once that is done.
 bool pinModule();
 

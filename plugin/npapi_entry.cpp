@@ -1,6 +1,7 @@
 #include "plugin/npapi_entry.h"
 
 #include "link/client_locator.h"
+#include "link/client_plan.h"
 #include "link/on_demand_imports.h"
 #include "plugin/client_presence.h"
 #include "plugin/module_reference.h"
@@ -33,7 +34,10 @@ NPError NP_OSCALL NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
 // Re-entry: the client check waits and may show dialogs; no instance exists yet.
 NPError NP_OSCALL NP_PluginInit(NPNetscapeFuncs* browserFuncs) {
   browserFunctions = browserFuncs;
-  if (reachClientApplication()) return NPERR_NO_ERROR;
+  // A load only needs a client to be there: which link window is the client's is decided at
+  // each NPP_New, so a load with the client running costs one lookup.
+  if (FindWindowA(LINK_WINDOW_CLASS, nullptr) != nullptr || reachClientApplication())
+    return NPERR_NO_ERROR;
   // A browser unloads a module whose initialization failed without calling NP_Shutdown.
   // References the module kept (plugin/module_reference.h) wait for an NP_Shutdown: this
   // call's own wait may have been where the browser unloaded it.
@@ -49,6 +53,7 @@ NPError NP_OSCALL NP_PluginShutdown() {
   static bool pinned = false;
   if (releaseWindowsForUnload() && !pinned) pinned = pinModule();
   releaseOnDemandImports();
+  forgetClient();  // a later NP_PluginInit reads the stored command and plans anew
   moduleShuttingDown();
   return NPERR_NO_ERROR;
 }

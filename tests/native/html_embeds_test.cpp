@@ -14,6 +14,7 @@
 #include "tools/pagerunner/plugin_candidate.h"
 #include "tools/pagerunner/browser_family.h"
 #include "tools/pagerunner/browser_gecko.h"
+#include "tools/pagerunner/browser_habits.h"
 
 namespace {
 
@@ -243,6 +244,7 @@ TEST(PageRunnerOptions, ParsesFlagsValuesAndOperands) {
       {"--network-error-after=2147483648", "m.dll", "p.html"},
       {"--stream-end=unknown", "m.dll", "p.html"},  // gecko in process only
       {"--in-process", "--browser=webkit", "m.dll", "p.html"},
+      {"--in-process", "--browser=chromium", "--stream-end=raised", "m.dll", "p.html"},
       {"--hang-timeout=opera", "m.dll", "p.html"},
   };
   for (const auto& args : bad) {
@@ -333,6 +335,19 @@ TEST(BrowserFamilies, NameFiltersReadingOrderTablesAndTypeSources) {
   firefox36.tableEntries = 14;
   EXPECT_EQ(60, tableSize(firefox36, 4));
   EXPECT_EQ(168, tableSize(CHROMIUM_RULES, 8));
+  // The embedded engine of Chromium 21 on i686: 80 and 224 bytes, version 27.
+  EXPECT_EQ(80, tableSize(*CHROMIUM_RULES.inProcess, 4));
+  EXPECT_EQ(224, browserTableSize(*CHROMIUM_RULES.inProcess, 4));
+  EXPECT_EQ(4, browserTableSize(CHROMIUM_RULES, 4));
+  // Both Chromiums: an <object>'s <param> wins over its attribute of the same name.
+  KvlaObject object = findKvlaObjects(
+      "<object type=application/x-kvla Server=attrhost Port=1601><param name=server value=paramhost>"
+      "<param name=Port value=1602></object>")[0];
+  for (const BrowserFamilyRules* r : {&CHROMIUM_RULES, CHROMIUM_RULES.inProcess}) {
+    std::string args;
+    for (const NewArgument& a : r->habits->newArguments(object)) args += a.name + "=" + a.value + " ";
+    EXPECT_EQ("server=paramhost Port=1602 type=application/x-kvla ", args) << r->browsers;
+  }
 
   // A module whose type stands only in the key's MimeTypes is skipped by every family.
   CandidateFacts facts;
@@ -367,6 +382,31 @@ TEST(KvlaEmbeds, ObjectsCarryTheirParamsAndHideTheirFallback) {
   EXPECT_EQ("h", found[0].params[0].value);
   EXPECT_EQ("object", found[1].element.name);
   EXPECT_EQ("embed", found[2].element.name);
+}
+
+// Which objects a browser that lays plug-ins out leaves without an instance, and which
+// frames it loads: display:none and hidden on the element or on an element still open
+// around it, whatever the case and spacing; end tags close what they name.
+TEST(KvlaEmbeds, HiddenObjectsAndFramesAreTold) {
+  std::vector<KvlaObject> found = findKvlaObjects(
+      "<embed type=application/x-kvla Server=shown>"
+      "<div style='color: red; DISPLAY : None !important'><p><embed type=application/x-kvla Server=under></div>"
+      "<embed type=application/x-kvla Server=after style='display:none'>"
+      "<section hidden><object type=application/x-kvla></object></section>"
+      "<embed type=application/x-kvla Server=inline style=\"display:inline; content: 'display:none'\">"
+      "<div style='display:nonesuch'><embed type=application/x-kvla Server=last></div>");
+  ASSERT_EQ(6u, found.size());
+  const bool hidden[] = {false, true, true, true, false, false};
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(hidden[i], found[i].hidden) << i;
+
+  std::vector<HtmlFrame> frames = findFrames(
+      "<iframe src=' a.html '></iframe><div style=display:none><iframe src=b.html></iframe></div>"
+      "<iframe></iframe>");
+  ASSERT_EQ(3u, frames.size());
+  EXPECT_EQ("a.html", frames[0].src);
+  EXPECT_FALSE(frames[0].hidden);
+  EXPECT_TRUE(frames[1].hidden);
+  EXPECT_EQ("", frames[2].src);
 }
 
 // Gecko's hang clock over one call, times in ms from its start (NONE: no such event).

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "link/launch_command.h"
-#include "link/link_window_choice.h"
 
 TEST(LaunchCommandFromDirectory, AppendsTheProgramNameOnce) {
   struct Case { const char* directory; const char* command; };
@@ -103,54 +102,4 @@ TEST(KeepIfTerminated, EmptiesAnUnterminatedBuffer) {
   char full[4] = {'a', 'b', 'c', 'd'};
   EXPECT_FALSE(keepIfTerminated(full, sizeof full));
   EXPECT_EQ('\0', full[0]);
-}
-
-// Programs that exist, for a resolver that records each name it is asked ("=": as written).
-std::string asked;
-bool fakeResolve(const char* name, bool exact, char* program, size_t programSize) {
-  asked += std::string(name) + (exact ? "=|" : "|");
-  for (std::string file : {"C:\\Program.exe", "C:\\K App\\ORB.EXE", "C:\\K\\ORB", "ORB.EXE"})
-    if (file == name || (!exact && file == std::string(name) + ".EXE"))
-      return snprintf(program, programSize, "%s", file.c_str()) > 0;
-  return false;
-}
-
-TEST(FindLaunchProgram, QuotedThenWholeThenLongestPrefixAsWritten) {
-  struct Case { const char* command; const char* program; bool whole; const char* asked; };
-  const Case cases[] = {
-      {"\"C:\\K App\\ORB.EXE\" -x", "C:\\K App\\ORB.EXE", false, "C:\\K App\\ORB.EXE|"},
-      {"\"C:\\K App\\ORB.EXE -x", "", false, ""},  // unclosed quote
-      {"C:\\K App\\ORB", "C:\\K App\\ORB.EXE", true, "C:\\K App\\ORB|"},
-      {"C:\\K App\\ORB.EXE -x /y", "C:\\K App\\ORB.EXE", false,
-       "C:\\K App\\ORB.EXE -x /y|C:\\K App\\ORB.EXE -x=|C:\\K App\\ORB.EXE=|"},
-      // The program is gone: its look-alike at the first space is asked for as written only.
-      {"C:\\Program Files\\K\\ORB.EXE", "", false, "C:\\Program Files\\K\\ORB.EXE|C:\\Program=|"},
-      {"ORB", "ORB.EXE", true, "ORB|"},
-  };
-  for (const Case& c : cases) {
-    asked.clear();
-    char program[260];
-    bool whole = !c.whole;
-    EXPECT_EQ(c.program[0] != '\0', findLaunchProgram(c.command, fakeResolve, program, sizeof program, &whole));
-    if (c.program[0] != '\0') EXPECT_EQ(c.whole, whole) << c.command;
-    EXPECT_EQ(std::string(c.program) + c.asked, std::string(c.program[0] ? program : "") + asked);
-  }
-  EXPECT_TRUE(isAbsolutePath("C:\\x") && isAbsolutePath("\\\\server\\x") && hasFolder("C:x"));
-  EXPECT_FALSE(isAbsolutePath("C:x") || isAbsolutePath("\\x") || isAbsolutePath("a\\x") || hasFolder("ORB"));
-}
-
-TEST(LinkWindowChoice, ConfiguredProgramFirstThenTheTopmostNeverALowerIntegrityOne) {
-  const LinkWindowTraits other{false, false}, mine{true, false}, low{false, true}, lowMine{true, true};
-  auto choose = [](std::initializer_list<LinkWindowTraits> windows) {  // in z-order; -1: none
-    LinkWindowChoice choice = {0};
-    int chosen = -1, index = 0;
-    for (auto w = windows.begin(); w != windows.end() && !linkWindowChoiceFinal(choice); ++w, ++index)
-      if (considerLinkWindow(&choice, *w)) chosen = index;
-    return chosen;
-  };
-  EXPECT_EQ(0, choose({other, other}));  // FindWindowA's, when no image matches
-  EXPECT_EQ(1, choose({other, mine}));   // a look-alike above the client
-  EXPECT_EQ(1, choose({low, other}));
-  EXPECT_EQ(2, choose({lowMine, other, mine, mine}));
-  EXPECT_EQ(-1, choose({low, lowMine}));
 }

@@ -15,12 +15,12 @@
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #include "cef_capi.h"
+#include "browser_host_text.h"
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 
 namespace {
@@ -38,12 +38,7 @@ struct Engine {
 cef_browser_t* browser = nullptr;
 int crashes = 0;
 
-std::string utf8(const wchar_t* text, size_t length) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
-  return out;
-}
+using ::utf8;  // browser_host_text.h
 std::string utf8(const cef_string_t* s) { return s && s->str ? utf8(s->str, s->length) : std::string(); }
 // Takes and frees a string the engine handed over.
 std::string take(cef_string_userfree_t s) {
@@ -125,27 +120,6 @@ bool find(HMODULE dll, const char* name, F* fn) {
   *fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
   if (!*fn) fprintf(stderr, "cefhost: libcef.dll has no %s\n", name);
   return *fn != nullptr;
-}
-
-// file:///Z:/dir/page.html for a page path; bytes outside plain ASCII are percent-encoded.
-std::wstring fileUrl(const wchar_t* page) {
-  wchar_t full[MAX_PATH];
-  DWORD n = GetFullPathNameW(page, MAX_PATH, full, nullptr);
-  if (n == 0 || n >= MAX_PATH) return L"";
-  std::string path = utf8(full, n);
-  std::wstring url = L"file:///";
-  const char* plain = "/:.-_~";
-  for (unsigned char c : path) {
-    if (c == '\\') c = '/';
-    if (isalnum(c) || strchr(plain, c)) {
-      url += static_cast<wchar_t>(c);
-    } else {
-      wchar_t hex[4];
-      swprintf(hex, 4, L"%%%02X", c);
-      url += hex;
-    }
-  }
-  return url;
 }
 
 }  // namespace

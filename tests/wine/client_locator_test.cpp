@@ -5,15 +5,18 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "link/client_locator.h"
+#include "link/client_plan.h"
 #include "link/file_dialog.h"
 #include "link/find_client_dialog.h"
 #include "link/launch_command.h"
 #include "link/on_demand_imports.h"
+#include "plugin/client_presence.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -68,10 +71,8 @@ void makeFile(const char* path) {
 class ClientLocatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    moduleInstance = GetModuleHandleA(nullptr);
     launchCommand[0] = '\0';
-    commandLine[0] = '\0';
-    clientProgram[0] = '\0';
+    forgetClient();
     savedRegistry_ = registryCommand();
     savedUser_ = userRegistryCommand();
     deleteUserRegistryCommand();
@@ -213,7 +214,6 @@ TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
   again.stop();
   EXPECT_TRUE(again.seen());
   EXPECT_STREQ("ORBIPLAY", launchCommand);
-  EXPECT_STREQ("ORBIPLAY /$l", commandLine);
 }
 
 TEST_F(ClientLocatorTest, BrowsePutsTheChosenProgramIntoTheField) {
@@ -257,7 +257,7 @@ TEST_F(ClientLocatorTest, LaunchAppendsTheSwitchAndEndsWhenTheWindowAppears) {
   EXPECT_TRUE(linkWindow() != nullptr);
   EXPECT_GE(elapsed, 1500u);
   EXPECT_LT(elapsed, LAUNCH_WAIT_MS);
-  EXPECT_EQ(command + " /$l", std::string(commandLine));
+  EXPECT_EQ(command + " /$l", std::string(plannedClient().plan.commandLine));
   std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
   ASSERT_EQ(1u, started.size());
   EXPECT_EQ(command + " /$l", started[0].commandLine);
@@ -279,10 +279,10 @@ TEST_F(ClientLocatorTest, CommandThatCannotStartReturnsAtOnce) {
   strcpy(launchCommand, "C:\\NOWHERE\\ORBIPLAY.EXE");
   ASSERT_EQ(nullptr, findLinkWindow());
   DWORD start = GetTickCount();
-  launchClient();
+  EXPECT_EQ(LAUNCH_NOT_STARTED, launchClient());
   EXPECT_LT(GetTickCount() - start, 2000u);
   EXPECT_EQ(nullptr, linkWindow());
-  EXPECT_STREQ("C:\\NOWHERE\\ORBIPLAY.EXE /$l", commandLine);
+  EXPECT_STREQ("", plannedClient().plan.commandLine);  // nothing to start, nothing planned
 }
 
 TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
@@ -308,15 +308,17 @@ TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
 }
 
 TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
-  // C:\...\zurov-launch\Kel App\linkmon.exe, and a look-alike at the first space: Kel.exe.
+  // C:\...\zurov-launch\Kel App\linkmon.exe, and look-alikes at the first space: Kel.exe, and
+  // Kel with no extension.
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   std::string folder = std::string(temp) + "zurov-launch\\";
   std::string real = folder + "Kel App\\linkmon.exe", lookAlike = folder + "Kel.exe";
+  std::string bare = folder + "Kel";
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA((folder + "Kel App").c_str(), nullptr);
-  ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), real.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), lookAlike.c_str(), FALSE));
+  for (const std::string& copy : {real, lookAlike, bare})
+    ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), copy.c_str(), FALSE)) << copy;
 
   // Named as a whole, and as WinExec would also find it, without ".exe".
   for (std::string command : {real, real.substr(0, real.size() - 4)}) {
@@ -326,7 +328,7 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
     ASSERT_EQ(nullptr, findLinkWindow());
     launchClient();
     EXPECT_TRUE(linkWindow() != nullptr);
-    EXPECT_EQ("\"" + command + "\" /$l", std::string(commandLine));
+    EXPECT_EQ("\"" + command + "\" /$l", std::string(plannedClient().plan.commandLine));
     EXPECT_EQ(command, std::string(launchCommand));  // the stored command stays as it was
     std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
     ASSERT_EQ(1u, started.size());  // only the quoted program: the look-alike logs here too
@@ -340,15 +342,15 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   strcpy(launchCommand, withArguments.c_str());
   ASSERT_EQ(nullptr, findLinkWindow());
   launchClient();
-  EXPECT_EQ(withArguments + " /$l", std::string(commandLine));
+  EXPECT_EQ(withArguments + " /$l", std::string(plannedClient().plan.commandLine));
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
   DeleteFileA(logPath_.c_str());
 
-  // Uninstalled: the look-alike at the first space still exists, and nothing starts.
+  // Uninstalled: the look-alikes at the first space still exist, and nothing starts.
   DeleteFileA(real.c_str());
   for (std::string gone : {folder + "Kel App\\linkmon.exe", folder + "Kel App\\linkmon.exe -x"}) {
     strcpy(launchCommand, gone.c_str());
-    launchClient();
+    EXPECT_EQ(LAUNCH_NOT_STARTED, launchClient()) << gone;
     EXPECT_EQ(nullptr, linkWindow()) << gone;
   }
   EXPECT_TRUE(linkmonStarts(readLinkmonLog(logPath_)).empty()) << "the look-alike started";
@@ -356,6 +358,7 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(logPath_))) closeLinkmon(e.pid);
   DeleteFileA(real.c_str());
   DeleteFileA(lookAlike.c_str());
+  DeleteFileA(bare.c_str());
   RemoveDirectoryA((folder + "Kel App").c_str());
   RemoveDirectoryA(folder.c_str());
 }
@@ -508,6 +511,55 @@ TEST_F(StandardUserTest, DefaultKeyThatCannotBeCreatedFallsBackAndOnlyNeitherKey
   EXPECT_EQ("Unable to Create Key!", configureAnswering("C:\\LOST\\ORBIPLAY.EXE", &asked));
   EXPECT_FALSE(asked);
   EXPECT_STREQ("", launchCommand);
+}
+
+// A call that needs the client while "Unable to Create Key!" or the warning after it is up (a
+// further object's NPP_New) fails at once, with no wait and no box of its own.
+DWORD nestedElapsed = 0, slowestNested = 0;
+bool nestedReached = false;
+LRESULT CALLBACK nestedCallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_APP) return DefWindowProcA(hwnd, message, wParam, lParam);
+  DWORD start = GetTickCount();
+  nestedReached |= reachClientApplication();
+  nestedElapsed = GetTickCount() - start;
+  slowestNested = std::max(slowestNested, nestedElapsed);
+  return 0;
+}
+
+TEST_F(StandardUserTest, ACallInsideEitherBoxFailsAtOnceWithoutABoxOfItsOwn) {
+  redirect(HKEY_USERS, "volatile", false);
+  redirect(HKEY_CURRENT_USER, "volatile-own", false);
+  ASSERT_EQ(nullptr, findLinkWindow());
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = nestedCallProc;
+  wc.lpszClassName = "ZurovNestedCall";
+  RegisterClassA(&wc);
+  HWND caller = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
+  std::vector<std::string> boxes;
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    while (!done) {
+      HWND box = FindWindowA("#32770", MODULE_CAPTION);
+      if (box == nullptr || !IsWindowVisible(box)) {
+        Sleep(10);
+        continue;
+      }
+      boxes.push_back(dialogItemText(box, 0xFFFF));  // the box's text
+      nestedElapsed = 0xFFFFFFFF;
+      PostMessageA(caller, WM_APP, 0, 0);  // runs in the box's loop
+      for (int i = 0; i < 1500 * ZUROV_WAIT_SCALE && nestedElapsed == 0xFFFFFFFF; ++i) Sleep(10);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      waitForWindowGone(box, 5000);
+    }
+  });
+  EXPECT_FALSE(reachClientApplication());
+  done = true;
+  user.join();
+  DestroyWindow(caller);
+  EXPECT_FALSE(nestedReached);
+  EXPECT_LT(slowestNested, 1000u * ZUROV_WAIT_SCALE);
+  EXPECT_EQ((std::vector<std::string>{"Unable to Create Key!", CLIENT_MISSING_TEXT}), boxes);
 }
 
 }  // namespace

@@ -110,6 +110,28 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"refuse", NPERR_OUT_OF_MEMORY_ERROR, false, 0}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.reply); });
 
+// A client that shows its window while the warning is up (started by the user, or slower
+// than the wait) serves the object: the module looks again once the box is dismissed.
+TEST_F(NppTest, AClientThatAppearsWhileTheWarningIsUpIsUsed) {
+  ASSERT_EQ(nullptr, findLinkWindow());
+  strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
+  LinkmonProcess late;
+  std::thread user([&late] {
+    HWND box = waitForDialog("ZUROV.DLL", 5000);
+    late = startLinkmon("--quiet");
+    waitForLinkmonWindow(late, 10000);
+    if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  TestInstance inst;
+  NPError result = createInstance(inst);
+  user.join();
+  launchCommand[0] = '\0';
+  EXPECT_EQ(NPERR_NO_ERROR, result);
+  EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
+  stopLinkmon(&late);
+  expectNothingLeft();
+}
+
 TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
   ASSERT_EQ(nullptr, findLinkWindow());
   // A command that cannot start: the launch returns at once instead of waiting.

@@ -20,7 +20,7 @@ std::vector<unsigned char> bytesOf(const void* p, size_t n) {
 // The reply to a message that must be delivered.
 uint32_t replyTo(LinkMessageCode code, const void* payload, uint32_t length, LinkIdentifier id) {
   uint32_t reply = 0xBADBAD;
-  EXPECT_TRUE(sendLinkMessage(code, payload, length, id, &reply)) << code;
+  EXPECT_TRUE(sendLinkMessageTo(linkWindow(), code, payload, length, id, &reply)) << code;
   return reply;
 }
 
@@ -118,12 +118,12 @@ TEST_F(LinkChannel, GoneWindowIsForgottenAndSendsFail) {
   EXPECT_EQ(w, linkWindow());
   LinkRecord record = {};
   uint32_t reply = 0x1234;
-  EXPECT_FALSE(sendLinkMessage(LINKMSG_NEW, &record, sizeof record, 0, &reply));
+  EXPECT_FALSE(sendLinkMessageTo(linkWindow(), LINKMSG_NEW, &record, sizeof record, 0, &reply));
   EXPECT_EQ(0x1234u, reply);  // no reply is invented
   // A lookup overwrites the cache with null, and a send then also fails.
   EXPECT_EQ(nullptr, findLinkWindow());
   EXPECT_EQ(nullptr, linkWindow());
-  EXPECT_FALSE(sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1, &reply));
+  EXPECT_FALSE(sendLinkMessageTo(linkWindow(), LINKMSG_PAINT, nullptr, 0, 1, &reply));
   EXPECT_TRUE(linkmonMessages(log()).empty());
 }
 
@@ -132,7 +132,7 @@ TEST_F(LinkChannel, ClientWithoutWindowIsNotFound) {
   // The monitor runs (its control window exists) but offers no link window.
   ASSERT_TRUE(pumpUntil([&] { return findProcessWindow(monitor_.pid, "KelvoraLinkMonitor"); }, 10000));
   EXPECT_EQ(nullptr, findLinkWindow());
-  EXPECT_FALSE(sendLinkMessage(LINKMSG_PAINT, nullptr, 0, 1));
+  EXPECT_FALSE(sendLinkMessageTo(linkWindow(), LINKMSG_PAINT, nullptr, 0, 1));
   EXPECT_EQ(0u, stop());
   std::vector<LinkmonLogEntry> all = log();
   for (const LinkmonLogEntry& e : all) EXPECT_NE("window", e.event);

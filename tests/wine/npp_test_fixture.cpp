@@ -4,6 +4,7 @@
 #include <map>
 
 #include "link/client_locator.h"
+#include "link/client_plan.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 #include "wine_test_support.h"
@@ -190,7 +191,7 @@ NPError setWindow(TestInstance& instance, HWND hwnd) {
 
 void NppTest::SetUp() {
   memset(&instanceTable, 0, sizeof instanceTable);
-  clientProgram[0] = '\0';
+  forgetClient();
   hostCalls.clear();
   findLinkWindow();
 }
@@ -199,6 +200,6 @@ void NppTest::TearDown() {
   for (HWND hwnd : hostWindows) DestroyWindow(hwnd);
   hostWindows.clear();
   memset(&instanceTable, 0, sizeof instanceTable);
-  clientProgram[0] = '\0';
+  forgetClient();
   findLinkWindow();
 }

@@ -219,6 +219,16 @@ LRESULT CALLBACK squatterProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
   return 0x00050000;  // accepted, identifier 5
 }
 
+// A window of the link window class made now, above the client's, in the test's process.
+HWND createSquatter() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = squatterProc;
+  wc.lpszClassName = LINK_WINDOW_CLASS;
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                         nullptr, nullptr);
+}
+
 void useInstance() {
   TestInstance inst;
   ASSERT_EQ(NPERR_NO_ERROR, createInstance(inst));
@@ -230,12 +240,7 @@ TEST_F(NppTest, ALookAlikeLinkWindowCreatedAfterTheClientsGetsNothing) {
   strcpy(launchCommand, ("\"" + programBesideTest("linkmon.exe") + "\" --quiet").c_str());
   ClientSession client;
   ASSERT_TRUE(client.start("accept", 7));
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = squatterProc;
-  wc.lpszClassName = LINK_WINDOW_CLASS;
-  RegisterClassA(&wc);
-  HWND squatter = CreateWindowExA(0, LINK_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, nullptr, nullptr);
+  HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
   useInstance();
   DestroyWindow(squatter);
@@ -243,6 +248,53 @@ TEST_F(NppTest, ALookAlikeLinkWindowCreatedAfterTheClientsGetsNothing) {
   EXPECT_EQ(0, squatterMessages);
   EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_DESTROY}),
             codesOf(client.messages()));
+}
+
+// The client runs from a folder with a long name, started by that name; the command names
+// it as an 8.3 name, with forward slashes and with a ".\" folder: each is the client's file.
+TEST_F(NppTest, ALookAlikeGetsNothingHoweverTheCommandSpellsTheClientsProgram) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  std::string folder = std::string(temp) + "Kelvora Client Folder";
+  std::string program = folder + "\\linkmon.exe", log = newLinkmonLogPath("spelled");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(programBesideTest("linkmon.exe").c_str(), program.c_str(), FALSE));
+  char shortName[MAX_PATH] = "";
+  ASSERT_NE(0u, GetShortPathNameA(program.c_str(), shortName, sizeof shortName));
+  ASSERT_EQ(std::string::npos, std::string(shortName).find(' ')) << shortName;
+  std::string slashes = program;
+  for (char& c : slashes) c = c == '\\' ? '/' : c;
+  std::string line = "\"" + program + "\" --lifetime 60000 --quiet --reply accept --log \"" + log + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &started));
+  CloseHandle(started.hThread);
+  LinkmonProcess client;
+  client.pid = started.dwProcessId;
+  client.process = started.hProcess;
+  ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
+  HWND squatter = createSquatter();
+  ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
+  for (const std::string& command : {std::string(shortName) + " --quiet", "\"" + slashes + "\"",
+                                     "\"" + folder + "\\.\\linkmon.exe\" --quiet"}) {
+    SCOPED_TRACE(command);
+    ASSERT_LT(command.size(), sizeof launchCommand);
+    strcpy(launchCommand, command.c_str());
+    useInstance();
+  }
+  DestroyWindow(squatter);
+  launchCommand[0] = '\0';
+  stopLinkmon(&client);
+  EXPECT_EQ(0, squatterMessages);
+  const uint32_t once[] = {LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_DESTROY};
+  std::vector<uint32_t> thrice;
+  for (int i = 0; i < 3; ++i) thrice.insert(thrice.end(), once, once + 3);
+  EXPECT_EQ(thrice, codesOf(linkmonMessages(readLinkmonLog(log))));
+  DeleteFileA(program.c_str());
+  RemoveDirectoryA(folder.c_str());
+  DeleteFileA(log.c_str());
 }
 
 TEST_F(NppTest, ARestartedClientGetsNothingOfTheOldClientsInstances) {

@@ -154,6 +154,9 @@ HWND findProcessWindow(DWORD pid, const char* className) {
 }
 
 HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
+  // The session's first program with a window also starts Wine's desktop: in the emulated
+  // PC under load that has taken over 30 s. While linkmon runs, at least 2 minutes.
+  if (timeoutMs < 120000) timeoutMs = 120000;
   HWND found = nullptr;
   pumpUntil(
       [&] {
@@ -161,9 +164,15 @@ HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs) {
         return found != nullptr || WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0;
       },
       timeoutMs);
-  // Its message loop running too: a send that aborts when the client seems hung would
-  // otherwise fail against a client slow to reach its loop (a loaded or emulated machine).
-  if (found != nullptr) WaitForInputIdle(p.process, timeoutMs * ZUROV_WAIT_SCALE);
+  // Its thread answering too. The window exists before that thread reaches its message
+  // loop, and a thread that has not asked for a message for 5 s since its queue was made
+  // counts as hung: every send with SMTO_ABORTIFHUNG then fails at once (a loaded or
+  // emulated machine). WaitForInputIdle cannot tell: linkmon is a console program, for
+  // which it returns at once. A plain send waits until the thread takes it from its loop.
+  DWORD_PTR answer = 0;
+  if (found != nullptr &&
+      !SendMessageTimeoutA(found, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs * ZUROV_WAIT_SCALE, &answer))
+    found = nullptr;
   return found;
 }
 

@@ -99,8 +99,9 @@ LinkmonProcess startLinkmon(const std::string& args,
 // The top-level window of class `className` that belongs to process `pid`, hidden ones too.
 HWND findProcessWindow(DWORD pid, const char* className);
 
-// Waits, pumping this thread's messages, until linkmon has its "KelvoraLink" window; null
-// on timeout or when the process ends first.
+// Waits, pumping this thread's messages, until linkmon has its "KelvoraLink" window and
+// that window's thread takes messages from its loop; null on timeout (never under 2
+// minutes, scaled) or when the process ends first.
 HWND waitForLinkmonWindow(const LinkmonProcess& p, DWORD timeoutMs);
 
 // Waits up to `timeoutMs` for linkmon to end by itself. Returns its exit code, or

@@ -1,6 +1,8 @@
 // Chromium, while it ran NPAPI plug-ins (Chromium and Chrome up to 44), the plug-in in its
 // own process. Its rules (how it finds and loads the module) and its habits (how it calls
-// it), whole.
+// it), whole. --in-process plays the embedded engine of Chromium 21 instead, whose plug-ins
+// run in the browser's process (browser_chromium_in_process.cpp). What Chromium 39 was seen
+// to do comes from the real browser's suite (tests/real_browser) and pages tried in it.
 #include "tools/pagerunner/browser_family.h"
 #include "tools/pagerunner/browser_habits.h"
 
@@ -8,24 +10,30 @@ namespace {
 
 class ChromiumHabits final : public BrowserHabits {
  public:
-  // The attributes, then the <param>s whose name no attribute has; no separator.
+  // Chromium 39 (HTMLObjectElement::parametersForPlugin): an <object>'s <param>s first,
+  // names as written, then the attributes no <param> names, so a <param> wins over an
+  // attribute of the same name; no separator. An <embed>'s attributes, lower-cased.
   std::vector<NewArgument> newArguments(const KvlaObject& object) const override {
-    std::vector<NewArgument> args = attributesLowerCased(object.element);
-    addParamsNotNamedByAttributes(object, &args);
-    return args;
+    return paramsThenAttributes(object);
   }
 
   // NPP_New with NULL saved data, then NPP_SetWindow once; Chromium leaves the plug-in
-  // window's procedure alone.
+  // window's procedure alone. Chromium 39 lends the window still hidden, a child of the
+  // desktop and 300x150, and only then moves it into the page, sizes and shows it.
   bool create(PageCalls& page, PageObject* o) const override {
     if (!page.newInstance(o, false)) return false;
     page.setWindow(o, false);
+    page.placeWindowInPage(o);
     return true;
   }
+  bool windowsStartOnDesktop() const override { return true; }
 
   // Chromium 39 asks for an object's data only once the page's every object exists: the
   // link file's messages follow the last LINKMSG_NEW (seen in the real browser's suite).
   bool streamsAfterEveryObject() const override { return true; }
+
+  // Chromium 39: an object under display:none gets no instance.
+  bool hiddenObjectsSkipped() const override { return true; }
 
   // The file's size, as the server said.
   uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
@@ -65,5 +73,8 @@ const BrowserFamilyRules CHROMIUM_RULES = {
     .shutdownOptional = false,  // all three entry points required
     .tableEntries = 20,
     .tableVersion = 0,
+    .browserTableEntries = 0,
+    .browserTableVersion = 0,
     .habits = &HABITS,
+    .inProcess = &CHROMIUM_IN_PROCESS_RULES,
 };

@@ -89,8 +89,18 @@ std::string folderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-uint16_t tableSize(const BrowserFamilyRules& rules, size_t pointerSize) {
-  // Two 16-bit fields, padded to a pointer's alignment, then the entries.
+namespace {
+// Two 16-bit fields, padded to a pointer's alignment, then the entries.
+uint16_t sizeOfTable(int entries, size_t pointerSize) {
   size_t header = pointerSize > 4 ? pointerSize : 4;
-  return static_cast<uint16_t>(header + pointerSize * static_cast<size_t>(rules.tableEntries));
+  return static_cast<uint16_t>(header + pointerSize * static_cast<size_t>(entries));
+}
+}  // namespace
+
+uint16_t tableSize(const BrowserFamilyRules& rules, size_t pointerSize) {
+  return sizeOfTable(rules.tableEntries, pointerSize);
+}
+
+uint16_t browserTableSize(const BrowserFamilyRules& rules, size_t pointerSize) {
+  return rules.browserTableEntries > 0 ? sizeOfTable(rules.browserTableEntries, pointerSize) : 4;
 }

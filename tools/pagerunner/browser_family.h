@@ -59,12 +59,21 @@ struct BrowserFamilyRules {
   // the two 16-bit fields, `version` as given.
   int tableEntries;
   uint16_t tableVersion;
+  // The browser's own table handed to NP_Initialize: zeroed, `size` of this many entries
+  // after the two 16-bit fields, `version` as given; 0 entries: the two fields alone, of
+  // version 6 (a table the module only keeps).
+  int browserTableEntries;
+  uint16_t browserTableVersion;
   // Its call habits: arguments, windows, streams, teardown.
   const BrowserHabits* habits;
+  // The family's browser that runs plug-ins in its own process (--in-process), when its
+  // rules differ; null: the same rules, and the habits read the option.
+  const BrowserFamilyRules* inProcess;
 };
 
 extern const BrowserFamilyRules GECKO_RULES;
 extern const BrowserFamilyRules CHROMIUM_RULES;
+extern const BrowserFamilyRules CHROMIUM_IN_PROCESS_RULES;
 extern const BrowserFamilyRules WEBKIT_RULES;
 extern const BrowserFamilyRules OPERA_RULES;
 extern const BrowserFamilyRules NETSCAPE_RULES;
@@ -114,3 +123,5 @@ std::string folderOf(const std::string& path);
 
 // The table size the family hands over on a machine with `pointerSize`-byte pointers.
 uint16_t tableSize(const BrowserFamilyRules& rules, size_t pointerSize);
+// The same for the browser's own table (NP_Initialize), 4 when it has no entries.
+uint16_t browserTableSize(const BrowserFamilyRules& rules, size_t pointerSize);

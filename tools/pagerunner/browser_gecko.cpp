@@ -85,7 +85,10 @@ const BrowserFamilyRules GECKO_RULES = {
     // Firefox 52 and UXP; --firefox-3.6 plays the 14-entry table of version 0.
     .tableEntries = 20,
     .tableVersion = 29,
+    .browserTableEntries = 0,
+    .browserTableVersion = 0,
     .habits = &HABITS,
+    .inProcess = nullptr,
 };
 
 // ---- The hang clock ---------------------------------------------------------------------

@@ -20,6 +20,17 @@ void addParamsNotNamedByAttributes(const KvlaObject& object, std::vector<NewArgu
     if (!findAttribute(object.element, p.name.c_str())) args->push_back({p.name, p.value});
 }
 
+std::vector<NewArgument> paramsThenAttributes(const KvlaObject& object) {
+  std::vector<NewArgument> args;
+  for (const HtmlAttribute& p : object.params) args.push_back({p.name, p.value});
+  for (const NewArgument& a : attributesLowerCased(object.element)) {
+    bool named = false;
+    for (const HtmlAttribute& p : object.params) named = named || asciiLowerCase(p.name) == a.name;
+    if (!named) args.push_back(a);
+  }
+  return args;
+}
+
 DeliveryEnd deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit) {
   const PageRunnerOptions& opt = page.options();
   uint32_t refusedBudgetMs = opt.keepOpenMs > 0 ? opt.keepOpenMs : 1000;

@@ -46,6 +46,8 @@ class PageCalls {
   // no NPP_SetWindow.
   virtual bool setWindow(PageObject* o, bool nullWindow) = 0;
   virtual void moveWindowByOnePixel(PageObject* o) = 0;  // right and down
+  // A window made on the desktop put where the page lays the object out, and shown.
+  virtual void placeWindowInPage(PageObject* o) = 0;
   virtual void subclassWindow(PageObject* o) = 0;  // the browser's procedure over the module's
   virtual void destroy(PageObject* o, bool withoutSave) = 0;  // NPP_Destroy(npp, NULL or &save)
   // The object's stream being delivered: NPP_WriteReady, NPP_Write of `len` bytes of the
@@ -92,8 +94,20 @@ class BrowserHabits {
   // NPP_New and the NPP_SetWindow calls that follow it; false when NPP_New failed.
   virtual bool create(PageCalls& page, PageObject* o) const = 0;
   // Whether the page's streams start only once every object exists; else each object's
-  // right after it was created.
+  // right after it was created. An object without a type has its stream at once either way:
+  // the browser learns what to create from that very download.
   virtual bool streamsAfterEveryObject() const { return false; }
+  // Whether the <object> elements are created before the <embed> elements, each kind in
+  // document order; else all in document order.
+  virtual bool objectElementsFirst() const { return false; }
+  // Whether an object under display:none gets no instance (the browser creates plug-ins
+  // only for laid-out elements).
+  virtual bool hiddenObjectsSkipped() const { return false; }
+  // Whether the object's window is made hidden, a child of the desktop and 300x150, and
+  // placed in the page (parent, place, size, shown) only after the first NPP_SetWindow.
+  virtual bool windowsStartOnDesktop() const { return false; }
+  // The MIME type NPP_NewStream gets for a local link file.
+  virtual const char* streamType() const { return KVLA_MIME_TYPE; }
   // The stream's end at NPP_NewStream for a file of `size` bytes.
   virtual uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const = 0;
   // NPP_WriteReady and NPP_Write over the object's stream of `size` bytes, after
@@ -122,6 +136,11 @@ void addParamsAfterSeparator(const KvlaObject& object, std::vector<NewArgument>*
 
 // The <param>s whose name no attribute of the element has, names as written.
 void addParamsNotNamedByAttributes(const KvlaObject& object, std::vector<NewArgument>* args);
+
+// An <object>'s <param>s first, names as written, then its attributes (names lower-cased)
+// that no <param> names, letters compared without case: a <param> wins over an attribute.
+// An <embed>'s attributes, names lower-cased.
+std::vector<NewArgument> paramsThenAttributes(const KvlaObject& object);
 
 // How a family hands a stream's bytes to NPP_Write.
 struct ChunkHabit {

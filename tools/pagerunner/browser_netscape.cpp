@@ -58,5 +58,8 @@ const BrowserFamilyRules NETSCAPE_RULES = {
     .shutdownOptional = false,
     .tableEntries = 12,  // the table of its day
     .tableVersion = 0,
+    .browserTableEntries = 0,
+    .browserTableVersion = 0,
     .habits = &HABITS,
+    .inProcess = nullptr,
 };

@@ -58,5 +58,8 @@ const BrowserFamilyRules OPERA_RULES = {
     .shutdownOptional = false,
     .tableEntries = 20,
     .tableVersion = 0,
+    .browserTableEntries = 0,
+    .browserTableVersion = 0,
     .habits = &HABITS,
+    .inProcess = nullptr,
 };

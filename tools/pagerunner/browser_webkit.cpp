@@ -64,5 +64,8 @@ const BrowserFamilyRules WEBKIT_RULES = {
     .shutdownOptional = false,  // all three entry points required
     .tableEntries = 20,
     .tableVersion = 0,
+    .browserTableEntries = 0,
+    .browserTableVersion = 0,
     .habits = &HABITS,
+    .inProcess = nullptr,
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 const char* const KVLA_MIME_TYPE = "application/x-kvla";
 
@@ -332,10 +333,77 @@ bool isKvlaObjectElement(const HtmlStartTag& tag) {
   return tag.name == "object" && namesKvla(tag, "data");
 }
 
+bool styleHidesElement(const std::string& style) {
+  size_t at = 0;
+  while (at <= style.size()) {
+    size_t end = style.find(';', at);
+    if (end == std::string::npos) end = style.size();
+    std::string declaration = style.substr(at, end - at);
+    size_t colon = declaration.find(':');
+    if (colon != std::string::npos && equalsNoCase(trimmed(declaration.substr(0, colon)), "display")) {
+      std::string value = trimmed(declaration.substr(colon + 1));
+      if (value.size() >= 4 && equalsNoCase(value.substr(0, 4), "none") &&
+          (value.size() == 4 || isSpace(value[4]) || value[4] == '!'))
+        return true;
+    }
+    at = end + 1;
+  }
+  return false;
+}
+
+namespace {
+
+// The elements without an end tag.
+const char* const kVoidElements[] = {"area", "base", "br",    "col",   "embed", "hr",    "img",
+                                     "input", "link", "meta", "param", "source", "track", "wbr"};
+
+// Which open elements hide their content, as the tags go by.
+class HiddenTracker {
+ public:
+  // Whether `tag` is hidden; an end tag closes up to the nearest open element of its name.
+  bool see(const HtmlStartTag& tag) {
+    if (!tag.name.empty() && tag.name[0] == '/') {
+      for (size_t i = open_.size(); i-- > 0;) {
+        if (open_[i].first == tag.name.substr(1)) {
+          open_.resize(i);
+          break;
+        }
+      }
+      return false;
+    }
+    const std::string* style = findAttribute(tag, "style");
+    bool hidden = (!open_.empty() && open_.back().second) || (style && styleHidesElement(*style)) ||
+                  findAttribute(tag, "hidden") != nullptr;
+    bool isVoid = false;
+    for (const char* v : kVoidElements) isVoid = isVoid || tag.name == v;
+    if (!isVoid && open_.size() < 4096) open_.push_back({tag.name, hidden});
+    return hidden;
+  }
+
+ private:
+  std::vector<std::pair<std::string, bool>> open_;  // name, hidden
+};
+
+}  // namespace
+
+std::vector<HtmlFrame> findFrames(const std::string& html) {
+  std::vector<HtmlFrame> frames;
+  HiddenTracker tracker;
+  for (HtmlStartTag& tag : Tokenizer(html, true).run()) {
+    bool hidden = tracker.see(tag);
+    if (tag.name != "iframe") continue;
+    const std::string* src = findAttribute(tag, "src");
+    frames.push_back({src ? trimmed(*src) : std::string(), hidden});
+  }
+  return frames;
+}
+
 std::vector<KvlaObject> findKvlaObjects(const std::string& html) {
   std::vector<KvlaObject> objects;
   int objectDepth = 0;  // <object> elements open, counted from our outermost one
+  HiddenTracker tracker;
   for (HtmlStartTag& tag : Tokenizer(html, true).run()) {
+    bool hidden = tracker.see(tag);
     if (objectDepth > 0) {
       if (tag.name == "object") ++objectDepth;
       else if (tag.name == "/object") --objectDepth;
@@ -351,6 +419,7 @@ std::vector<KvlaObject> findKvlaObjects(const std::string& html) {
       if (tag.name == "object") objectDepth = 1;  // "/>" does not close it
       KvlaObject o;
       o.element = std::move(tag);
+      o.hidden = hidden;
       objects.push_back(std::move(o));
     }
   }

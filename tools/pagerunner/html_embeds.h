@@ -49,6 +49,7 @@ std::vector<HtmlStartTag> findKvlaEmbeds(const std::string& html);
 struct KvlaObject {
   HtmlStartTag element;
   std::vector<HtmlAttribute> params;
+  bool hidden = false;  // under display:none: the element's or an open ancestor's (see below)
 };
 
 // Whether `tag` is an <object> for the module: its "type" is application/x-kvla, or its
@@ -57,5 +58,17 @@ bool isKvlaObjectElement(const HtmlStartTag& tag);
 
 // The module's <embed> and <object> elements of `html`, in document order. Elements inside
 // an <object> of the module are its fallback content, which a browser does not show:
-// they are left out.
+// they are left out. An element is hidden when it or an element still open around it has
+// display:none in its style attribute or a hidden attribute (style sheets are not read).
 std::vector<KvlaObject> findKvlaObjects(const std::string& html);
+
+// The page's <iframe> elements: the src of each (empty when it has none), and whether it
+// is hidden as above.
+struct HtmlFrame {
+  std::string src;
+  bool hidden = false;
+};
+std::vector<HtmlFrame> findFrames(const std::string& html);
+
+// Whether a style attribute's declarations set display to none.
+bool styleHidesElement(const std::string& style);

@@ -70,12 +70,12 @@ bool Page::newInstance(PageObject* o, bool emptySavedData) {
   o->newCalled = true;
   NPSavedData empty = {0, nullptr};
   WatchedCall watched(watch_, "NPP_New", o->number);
-  NPError rc = f_.newp(mimeType, &o->npp, NP_EMBED, argc, o->argn.data(), o->argv.data(),
-                       emptySavedData ? &empty : nullptr);
+  NPError rc = f_.newp(mimeType, &o->npp, o->fullPage ? NP_FULL : NP_EMBED, argc, o->argn.data(),
+                       o->argv.data(), emptySavedData ? &empty : nullptr);
   watched.end();
-  ::say("[%d] NPP_New(\"%s\", npp%d, NP_EMBED, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
-      o->number, argc, argumentList(*o).c_str(), emptySavedData ? "{len=0, buf=NULL}" : "NULL",
-      npErrorText(rc).c_str());
+  ::say("[%d] NPP_New(\"%s\", npp%d, %s, argc=%d, %s, saved=%s) = %s", o->number, mimeType,
+      o->number, o->fullPage ? "NP_FULL" : "NP_EMBED", argc, argumentList(*o).c_str(),
+      emptySavedData ? "{len=0, buf=NULL}" : "NULL", npErrorText(rc).c_str());
   if (rc != NPERR_NO_ERROR) noteOutcome(EXIT_CALL_FAILED);
   return rc == NPERR_NO_ERROR;
 }
@@ -107,6 +107,14 @@ void Page::moveWindowByOnePixel(PageObject* o) {
   ++o->x;
   ++o->y;
   MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
+}
+
+void Page::placeWindowInPage(PageObject* o) {
+  SetParent(o->window, o->page);
+  MoveWindow(o->window, o->x, o->y, o->width, o->height, FALSE);
+  ShowWindow(o->window, SW_SHOWNA);
+  ::say("[%d] window %s moved from the desktop into the page at %d,%d, %dx%d, shown", o->number,
+        hwndText(o->window).c_str(), o->x, o->y, o->width, o->height);
 }
 
 // The browser's procedure over the module's (browser_window.cpp).
@@ -187,8 +195,9 @@ void Page::sleep(uint32_t ms) { Sleep(ms); }
 void Page::streamLinkFile(PageObject* o, const std::string& path) {
   std::vector<char> data;
   if (!readFile(path, &data, MAX_LINK_FILE)) {
-    complain("load error: [" + std::to_string(o->number) + "] cannot read link file " + path);
-    noteOutcome(EXIT_LOAD_ERROR);
+    // As in a browser: a download that fails before its first byte means no stream, and
+    // the page plays on.
+    ::say("[%d] link file %s cannot be read: no stream", o->number, path.c_str());
     return;
   }
   if (!f_.newstream || !f_.writeready || !f_.write || !f_.destroystream) {
@@ -202,11 +211,12 @@ void Page::streamLinkFile(PageObject* o, const std::string& path) {
   stream.url = url.c_str();
   stream.end = habits_.endAtNewStream(*this, static_cast<uint32_t>(data.size()));
   uint16_t stype = NP_NORMAL;
+  std::string type = habits_.streamType();
   WatchedCall watched(watch_, "NPP_NewStream", o->number);
-  NPError rc = f_.newstream(&o->npp, mimeType, &stream, 0, &stype);
+  NPError rc = f_.newstream(&o->npp, &type[0], &stream, 0, &stype);
   watched.end();
   ::say("[%d] NPP_NewStream(npp%d, \"%s\", {url=%s, end=%u}, seekable=0) = %s, stype=%s",
-        o->number, o->number, mimeType, quotedText(url).c_str(), stream.end,
+        o->number, o->number, type.c_str(), quotedText(url).c_str(), stream.end,
         npErrorText(rc).c_str(), streamTypeName(stype));
   if (rc != NPERR_NO_ERROR) {
     noteOutcome(EXIT_CALL_FAILED);

@@ -17,8 +17,12 @@ const int DEFAULT_HEIGHT = 60;
 extern char mimeType[];  // application/x-kvla
 
 struct PageObject {
-  int number = 0;  // 1-based, document order
+  int number = 0;  // 1-based, document order (a frame's objects after the page's own)
   HtmlStartTag embed;  // the <embed> or <object>
+  std::string pagePath;  // the page or frame it is in, where its link file is looked up
+  bool fullPage = false;  // the page is the link file itself (NP_FULL)
+  bool hidden = false;    // under display:none
+  HWND page = nullptr;    // the page's window, where the object is laid out
   std::vector<NewArgument> args;  // argn/argv as the family passes them; own the texts
   std::vector<char*> argn, argv;
   NPP_t npp = {};
@@ -56,6 +60,7 @@ class Page final : public PageCalls {
   bool newInstance(PageObject* o, bool emptySavedData) override;
   bool setWindow(PageObject* o, bool nullWindow) override;
   void moveWindowByOnePixel(PageObject* o) override;
+  void placeWindowInPage(PageObject* o) override;
   void subclassWindow(PageObject* o) override;
   void destroy(PageObject* o, bool withoutSave) override;
   int32_t writeReady(PageObject* o) override;

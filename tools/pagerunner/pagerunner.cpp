@@ -76,11 +76,21 @@ int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
   return n >= 1 && n <= 4000 ? n : fallback;
 }
 
+// One object of the page or of a frame in it, as found.
+struct FoundObject {
+  KvlaObject object;
+  std::string pagePath;   // the page or frame it is in
+  bool fullPage = false;  // the page is a link file, shown whole
+};
+
 // argn/argv as the family builds them, and the object's place on the page.
-void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
+void prepareObject(PageObject* o, int number, FoundObject found, int y) {
   o->number = number;
-  o->args = rules->habits->newArguments(element);
-  o->embed = std::move(element.element);
+  o->args = rules->habits->newArguments(found.object);
+  o->embed = std::move(found.object.element);
+  o->pagePath = std::move(found.pagePath);
+  o->fullPage = found.fullPage;
+  o->hidden = found.object.hidden;
   o->npp.ndata = o;
   for (NewArgument& a : o->args) {
     o->argn.push_back(&a.name[0]);
@@ -96,6 +106,10 @@ void prepareObject(PageObject* o, int number, KvlaObject element, int y) {
 
 // One object created as the family does, and repainted.
 void createObject(Page& page, PageObject* o) {
+  if (o->hidden && rules->habits->hiddenObjectsSkipped()) {
+    say("[%d] under display:none: no instance", o->number);
+    return;
+  }
   if (!rules->habits->create(page, o)) return;
   o->created = true;
 
@@ -107,12 +121,12 @@ void createObject(Page& page, PageObject* o) {
 }
 
 // A created object's link file streamed, when its source names one.
-void streamObject(Page& page, PageObject* o, const std::string& pagePath) {
+void streamObject(Page& page, PageObject* o) {
   if (!o->created) return;
   const std::string* src = findAttribute(o->embed, o->embed.name == "object" ? "data" : "src");
   std::string path;
   if (src && !src->empty()) {
-    if (localFileForSrc(pagePath, *src, &path))
+    if (localFileForSrc(o->pagePath, *src, &path))
       page.streamLinkFile(o, path);
     else
       say("[%d] src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
@@ -212,21 +226,76 @@ struct LoadedModule {
   } table = {};  // the family's own table, filled by NP_GetEntryPoints
 };
 
-// Reads the page and finds its objects; false (with `exit` set) when there is nothing to play.
-bool readPage(const std::string& pagePath, std::vector<KvlaObject>* embeds, int* exit) {
+const int MAX_FRAME_DEPTH = 3;      // frames in frames in frames
+const size_t MAX_PAGE_OBJECTS = 1000;
+
+// The objects of the frames of a page read as `html`, after it, each frame's own before those
+// of its frames. A frame's objects are hidden when the frame is.
+void addFrameObjects(const std::string& pagePath, const std::string& html, int depth,
+                     std::vector<FoundObject>* found) {
+  if (depth >= MAX_FRAME_DEPTH) return;
+  for (const HtmlFrame& frame : findFrames(html)) {
+    std::string path;
+    std::vector<char> text;
+    if (frame.src.empty() || !localFileForSrc(pagePath, frame.src, &path)) continue;
+    if (!readFile(path, &text, 64u << 20)) {
+      say("frame %s cannot be read: shown empty", path.c_str());
+      continue;
+    }
+    std::string frameHtml(text.begin(), text.end());
+    std::vector<KvlaObject> objects = findKvlaObjects(frameHtml);
+    say("frame %s: %u application/x-kvla object(s)", path.c_str(), static_cast<unsigned>(objects.size()));
+    for (KvlaObject& o : objects) {
+      if (found->size() >= MAX_PAGE_OBJECTS) return;
+      o.hidden = o.hidden || frame.hidden;
+      found->push_back({std::move(o), path, false});
+    }
+    addFrameObjects(path, frameHtml, depth + 1, found);
+  }
+}
+
+// A link file opened as the page itself: the browser's page of one <embed> of the type,
+// the whole window large, whose stream is that file.
+FoundObject fullPageObject(const std::string& pagePath) {
+  FoundObject o;
+  o.object.element.name = "embed";
+  o.object.element.attributes = {{"name", "plugin"},
+                                 {"width", "100%"},
+                                 {"height", "100%"},
+                                 {"src", fileUrlForPath(pagePath)},
+                                 {"type", KVLA_MIME_TYPE}};
+  o.pagePath = pagePath;
+  o.fullPage = true;
+  return o;
+}
+
+bool isLinkFilePath(const std::string& path) {
+  return path.size() >= 4 && asciiLowerCase(path.substr(path.size() - 4)) == ".kvl";
+}
+
+// Reads the page and finds its objects, those of its frames too; false (with `exit` set)
+// when there is nothing to play.
+bool readPage(const std::string& pagePath, std::vector<FoundObject>* embeds, int* exit) {
   std::vector<char> page;
   if (!readFile(pagePath, &page, 64u << 20)) {
     complain("load error: cannot read page " + pagePath);
     *exit = EXIT_LOAD_ERROR;
     return false;
   }
-  *embeds = findKvlaObjects(std::string(page.begin(), page.end()));
-  say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
-      static_cast<unsigned>(embeds->size()));
+  std::string html(page.begin(), page.end());
+  if (isLinkFilePath(pagePath)) {
+    embeds->push_back(fullPageObject(pagePath));
+    say("page %s: a link file, shown whole by the module", pagePath.c_str());
+  } else {
+    for (KvlaObject& o : findKvlaObjects(html)) embeds->push_back({std::move(o), pagePath, false});
+    say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
+        static_cast<unsigned>(embeds->size()));
+    addFrameObjects(pagePath, html, 0, embeds);
+  }
   *exit = EXIT_ALL_OK;
   if (embeds->empty()) return false;  // a browser would not load the module at all
   for (size_t i = 0; i < embeds->size(); ++i) {
-    if ((*embeds)[i].element.attributes.size() + (*embeds)[i].params.size() > 32000) {
+    if ((*embeds)[i].object.element.attributes.size() + (*embeds)[i].object.params.size() > 32000) {
       complain("load error: object #" + std::to_string(i + 1) + " has too many attributes");
       *exit = EXIT_LOAD_ERROR;
       return false;
@@ -325,7 +394,13 @@ bool getEntryPoints(const PageRunnerOptions& opt, LoadedModule* m) {
 // NP_Initialize (or the older name) with the browser's table: the module keeps its address
 // and calls none of its entries. A family that watches its calls hooks WH_MSGFILTER first.
 bool initialize(LoadedModule* m, CallWatch* watch) {
-  static NPNetscapeFuncs browserFuncs = {sizeof(NPNetscapeFuncs), 6};
+  static union {
+    NPNetscapeFuncs funcs;
+    void* entries[64];
+  } browser = {};
+  NPNetscapeFuncs& browserFuncs = browser.funcs;
+  browserFuncs.size = browserTableSize(*rules, sizeof(void*));
+  browserFuncs.version = rules->browserTableEntries > 0 ? rules->browserTableVersion : 6;
   if (watch && watch->wantsMessageFilterHook()) installMessageFilterHook(watch);
   WatchedCall watched(watch, m->names[1], 0);
   NPError rc = m->initialize(&browserFuncs);
@@ -340,9 +415,10 @@ bool initialize(LoadedModule* m, CallWatch* watch) {
   return false;
 }
 
-// The page: one window, one hidden child per object, stacked top to bottom. False when the
-// windows cannot be made; `pageWindow` gets whatever was made.
-bool buildPage(const PageRunnerOptions& opt, std::vector<KvlaObject>* embeds,
+// The page: one window, one hidden child per object, stacked top to bottom (a family that
+// lends them first on the desktop makes them there). False when the windows cannot be made;
+// `pageWindow` gets whatever was made.
+bool buildPage(const PageRunnerOptions& opt, std::vector<FoundObject>* embeds,
                std::vector<PageObject>* objects, HWND* pageWindowOut) {
   int y = MARGIN, pageWidth = 2 * MARGIN + DEFAULT_WIDTH;
   for (size_t i = 0; i < embeds->size(); ++i) {
@@ -360,15 +436,21 @@ bool buildPage(const PageRunnerOptions& opt, std::vector<KvlaObject>* embeds,
                                  40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
   }
+  bool onDesktop = rules->habits->windowsStartOnDesktop();
   for (PageObject& o : *objects) {
     if (!pageWindow) break;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    o.page = pageWindow;
+    // Browsers' plug-in windows clip the windows a plug-in or its client puts in them.
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     HINSTANCE self = GetModuleHandleW(nullptr);
+    HWND parent = onDesktop ? GetDesktopWindow() : pageWindow;
+    int x = onDesktop ? 0 : o.x, y = onDesktop ? 0 : o.y;
+    int width = onDesktop ? 300 : o.width, height = onDesktop ? 150 : o.height;
     o.window = opt.ansiWindows
-                   ? CreateWindowExA(0, OBJECT_CLASS_A, "", style, o.x, o.y, o.width, o.height,
-                                     pageWindow, nullptr, self, nullptr)
-                   : CreateWindowExW(0, OBJECT_CLASS_W, L"", style, o.x, o.y, o.width, o.height,
-                                     pageWindow, nullptr, self, nullptr);
+                   ? CreateWindowExA(0, OBJECT_CLASS_A, "", style, x, y, width, height, parent,
+                                     nullptr, self, nullptr)
+                   : CreateWindowExW(0, OBJECT_CLASS_W, L"", style, x, y, width, height, parent,
+                                     nullptr, self, nullptr);
     if (!o.window) break;
     SetWindowLongPtrW(o.window, GWLP_USERDATA, o.number);
   }
@@ -383,17 +465,23 @@ bool buildPage(const PageRunnerOptions& opt, std::vector<KvlaObject>* embeds,
   return true;
 }
 
-// Every object in document order, each streamed right after it was created or, where the
-// family does so, once all exist; then the page kept open for --keep-open.
-void playPage(const PageRunnerOptions& opt, Page& page, std::vector<PageObject>* objects,
-              const std::string& pagePath) {
+// Every object in document order (a family may create the <object>s first), each streamed
+// right after it was created or, where the family does so, once all exist (an object without
+// a type at once all the same); then the page kept open for --keep-open.
+void playPage(const PageRunnerOptions& opt, Page& page, std::vector<PageObject>* objects) {
   bool streamsLast = rules->habits->streamsAfterEveryObject();
-  for (PageObject& o : *objects) {
-    createObject(page, &o);
-    if (!streamsLast) streamObject(page, &o, pagePath);
+  std::vector<PageObject*> order;
+  for (int pass = 0; pass < 2; ++pass)
+    for (PageObject& o : *objects)
+      if (!rules->habits->objectElementsFirst() ? pass == 0 : (o.embed.name == "object") == (pass == 0))
+        order.push_back(&o);
+  for (PageObject* o : order) {
+    createObject(page, o);
+    if (!streamsLast || !findAttribute(o->embed, "type")) streamObject(page, o);
   }
   if (streamsLast)
-    for (PageObject& o : *objects) streamObject(page, &o, pagePath);
+    for (PageObject* o : order)
+      if (findAttribute(o->embed, "type")) streamObject(page, o);
   if (opt.keepOpenMs > 0) {
     say("keeping the page open for %u ms", opt.keepOpenMs);
     pumpMessages(opt.keepOpenMs);
@@ -440,7 +528,7 @@ void checkAndUnload(std::vector<PageObject>* objects, HWND pageWindow, const Loa
 
 int run(const PageRunnerOptions& opt) {
   std::string pagePath = fullPath(opt.pagePath);
-  std::vector<KvlaObject> embeds;
+  std::vector<FoundObject> embeds;
   int exit = EXIT_ALL_OK;
   if (!readPage(pagePath, &embeds, &exit)) return exit;
   std::string modulePath;
@@ -455,7 +543,7 @@ int run(const PageRunnerOptions& opt) {
   std::vector<PageObject> objects(embeds.size());  // never resized: NPP addresses stay put
   Page page(opt, m.table.funcs, *rules->habits, watch);
   HWND pageWindow = nullptr;
-  if (buildPage(opt, &embeds, &objects, &pageWindow)) playPage(opt, page, &objects, pagePath);
+  if (buildPage(opt, &embeds, &objects, &pageWindow)) playPage(opt, page, &objects);
   closePage(page, &objects, m, watch);
   checkAndUnload(&objects, pageWindow, m, watch);
   return runExitCode();
@@ -492,6 +580,7 @@ int main(int argc, char** argv) {
     return EXIT_ALL_OK;
   }
   rules = &browserRules(opt.browser);
+  if (opt.inProcess && rules->inProcess) rules = rules->inProcess;
   if (!opt.whichType.empty()) return which(opt);
   int code = run(opt);
   if (!opt.closeWindowClass.empty()) closeWindowsOfClass(opt.closeWindowClass);

@@ -63,8 +63,9 @@ const char* pageRunnerUsage() {
          "                              gecko: the plug-in is killed 20 s (Pale Moon, the\n"
          "                              default) or 45 s (Firefox 52, Basilisk) after the\n"
          "                              hang dialog's 11 s\n"
-         "  --in-process                gecko: the plug-in runs in the browser's process,\n"
-         "                              as K-Meleon runs it\n"
+         "  --in-process                the plug-in runs in the browser's process: gecko\n"
+         "                              as K-Meleon runs it, chromium as the embedded\n"
+         "                              engine of Chromium 21 does\n"
          "  --stream-end unknown|raised gecko in process: the stream's end is 0, or 0 and\n"
          "                              raised to what has arrived before each NPP_Write\n"
          "  --close-window CLASS        at the end, close the top-level windows of CLASS\n"
@@ -185,11 +186,11 @@ bool parsePageRunnerOptions(const std::vector<std::string>& args, PageRunnerOpti
                                          : "MODULE.DLL and PAGE.html are needed";
       return false;
     }
-    if (o.inProcess && o.browser != BrowserFamily::Gecko) {
-      *error = "--in-process is gecko's";
+    if (o.inProcess && o.browser != BrowserFamily::Gecko && o.browser != BrowserFamily::Chromium) {
+      *error = "--in-process is gecko's and chromium's";
       return false;
     }
-    if (o.streamEnd != StreamEndPlay::Known && !o.inProcess) {
+    if (o.streamEnd != StreamEndPlay::Known && (!o.inProcess || o.browser != BrowserFamily::Gecko)) {
       *error = "--stream-end is gecko's, in process: add --in-process";
       return false;
     }

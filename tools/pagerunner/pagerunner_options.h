@@ -30,7 +30,7 @@ struct PageRunnerOptions {
   uint32_t chunkBytes = 0;             // a link file arrives in chunks of this size (0: at once)
   uint32_t networkErrorAfter = NO_NETWORK_ERROR;  // the connection breaks after this many bytes
   bool firefoxHangTimeout = false;     // gecko: Firefox 52's and Basilisk's 45 s, not Pale Moon's 20 s
-  bool inProcess = false;              // gecko: the plug-in in the browser's process (K-Meleon)
+  bool inProcess = false;              // the plug-in in the browser's process (gecko: K-Meleon; chromium: its embedded engine 1.1180)
   StreamEndPlay streamEnd = StreamEndPlay::Known;  // gecko in process
   std::string closeWindowClass;        // at the end, WM_CLOSE to top-level windows of this class
   bool help = false;

@@ -1,0 +1,189 @@
+#include "real_browser_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "link/link_records.h"
+
+std::string windowsPath(const char* variable) {
+  const char* value = getenv(variable);
+  std::string path = std::string("Z:") + (value ? value : "");
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+void setRegistryText(HKEY root, const char* key, const char* name, const char* value) {
+  HKEY k;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+  RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
+  RegCloseKey(k);
+}
+
+void endCrashedProcessesAtOnce() {
+  // Wine asks whether to debug a crashed process when Auto is 0, and its debugger shows a
+  // dialog of its own unless told not to.
+  const char* aeDebug = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+  setRegistryText(HKEY_LOCAL_MACHINE, aeDebug, "Auto", "1");
+  setRegistryText(HKEY_LOCAL_MACHINE, aeDebug, "Debugger", "");
+  HKEY k;
+  DWORD no = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\WineDbg", &k));
+  RegSetValueExA(k, "ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&no), sizeof no);
+  RegCloseKey(k);
+}
+
+StartedProgram startProgram(const std::string& commandLine) {
+  StartedProgram p;
+  p.outputPath = newLinkmonLogPath(("program-output-" + std::to_string(GetTickCount())).c_str());
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE out = CreateFileA(p.outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = out;
+  std::string command = commandLine;
+  PROCESS_INFORMATION pi = {};
+  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    CloseHandle(pi.hThread);
+    p.process = pi.hProcess;
+    p.pid = pi.dwProcessId;
+  }
+  CloseHandle(out);
+  return p;
+}
+
+DWORD finishProgram(StartedProgram* p, DWORD timeoutMs, std::string* output) {
+  DWORD code = 0xFFFFFFFF;
+  if (p->process) {
+    if (WaitForSingleObject(p->process, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(p->process, WAIT_TIMEOUT);
+    WaitForSingleObject(p->process, 5000);
+    GetExitCodeProcess(p->process, &code);
+    CloseHandle(p->process);
+    p->process = nullptr;
+  }
+  if (output) *output = readFile(p->outputPath);
+  DeleteFileA(p->outputPath.c_str());
+  return code;
+}
+
+DWORD runProgram(const std::string& commandLine, DWORD timeoutMs, std::string* output) {
+  StartedProgram p = startProgram(commandLine);
+  return finishProgram(&p, timeoutMs, output);
+}
+
+std::string hexBytes(const std::vector<unsigned char>& bytes) {
+  std::string s;
+  char b[3];
+  for (unsigned char c : bytes) snprintf(b, sizeof b, "%02x", c), s += b;
+  return s;
+}
+
+std::vector<Trace> objectTraces(const std::vector<LinkmonLogEntry>& messages) {
+  std::map<uint64_t, Trace> objects;
+  for (const LinkmonLogEntry& m : messages) {
+    if (m.code == LINKMSG_PAINT) continue;
+    uint64_t id = m.code == LINKMSG_NEW ? m.reply >> 16 : m.linkId;
+    bool nullWindow = m.data.size() >= 4 && !m.data[0] && !m.data[1] && !m.data[2] && !m.data[3];
+    objects[id].push_back(m.name + " " +
+                          (m.code == LINKMSG_SET_WINDOW ? (nullWindow ? "null" : "window") : hexBytes(m.data)));
+  }
+  std::vector<Trace> out;
+  for (auto& o : objects) out.push_back(o.second);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+void printTraces(const char* who, const std::vector<Trace>& traces,
+                 const std::vector<LinkmonLogEntry>& messages) {
+  for (const Trace& t : traces) {
+    std::string line = who;
+    for (const std::string& m : t) line += " | " + m;
+    printf("%s\n", line.c_str());
+  }
+  std::string order = std::string(who) + " order:";
+  for (const LinkmonLogEntry& m : messages) {
+    order += " " + m.name.substr(m.name.find('_') + 1) + "/" +
+             std::to_string(m.code == LINKMSG_NEW ? m.reply >> 16 : m.linkId);
+    if (m.code != LINKMSG_NEW) continue;
+    std::string texts;  // the record's texts, to tell the objects apart
+    for (size_t i = 0, start = 0; i <= m.data.size(); ++i) {
+      if (i < m.data.size() && m.data[i] >= 0x20 && m.data[i] < 0x7F) continue;
+      if (i - start >= 3) texts += (texts.empty() ? "" : ",") + std::string(m.data.begin() + start, m.data.begin() + i);
+      start = i + 1;
+    }
+    order += "[" + texts + "]";
+  }
+  printf("%s\n", order.c_str());
+  fflush(stdout);
+}
+
+std::vector<LinkmonLogEntry> messagesSince(const std::string& logPath, size_t before) {
+  std::vector<LinkmonLogEntry> log = readLinkmonLog(logPath);
+  log.erase(log.begin(), log.begin() + std::min(before, log.size()));
+  for (const LinkmonLogEntry& start : linkmonStarts(log)) closeLinkmon(start.pid);
+  return linkmonMessages(log);
+}
+
+namespace {
+
+// Whether at least `objects` objects were created and lent their windows, and `streams` link
+// files forwarded.
+bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int streams) {
+  std::vector<Trace> traces = objectTraces(linkmonMessages(log));
+  int forwarded = 0;
+  size_t lent = 0;
+  for (const Trace& t : traces) {
+    lent += t.size() >= 2 && t[0].find("LINKMSG_NEW ") == 0 && t[1] == "LINKMSG_SET_WINDOW window";
+    for (const std::string& m : t) forwarded += m.find("LINKMSG_STREAM_DATA ") == 0;
+  }
+  return lent >= objects && forwarded >= streams;
+}
+
+}  // namespace
+
+DWORD playUntilPlayed(const std::string& command, const char* windowClass, const std::string& logPath,
+                      size_t before, size_t objects, int streams, DWORD timeoutMs, std::string* output) {
+  StartedProgram browser = startProgram(command);
+  EXPECT_TRUE(browser.process != nullptr) << command;
+  bool played = pumpUntil(
+      [&] {
+        std::vector<LinkmonLogEntry> log = readLinkmonLog(logPath);
+        log.erase(log.begin(), log.begin() + std::min(before, log.size()));
+        return pagePlayed(log, objects, streams) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
+      },
+      timeoutMs);
+  EXPECT_TRUE(played) << command;
+  if (HWND window = findProcessWindow(browser.pid, windowClass)) PostMessageA(window, WM_CLOSE, 0, 0);
+  return finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, output);
+}
+
+int expectWholeLives(const std::vector<Trace>& seen) {
+  int streams = 0;
+  for (const Trace& t : seen) {
+    if (t.size() < 4) {
+      ADD_FAILURE() << "an object's life cut short: " << t.front();
+      continue;
+    }
+    EXPECT_EQ(0u, t.front().find("LINKMSG_NEW "));
+    EXPECT_EQ("LINKMSG_SET_WINDOW window", t[1]);
+    EXPECT_EQ("LINKMSG_SET_WINDOW null", t[t.size() - 2]);
+    EXPECT_EQ(0u, t.back().find("LINKMSG_DESTROY"));
+    for (size_t i = 2; i + 2 < t.size(); ++i)
+      if (t[i].find("LINKMSG_STREAM_INFO ") == 0 && t[i + 1].find("LINKMSG_STREAM_DATA ") == 0) ++streams;
+  }
+  return streams;
+}
+
+bool takeScriptedObject(std::vector<Trace>* seen) {
+  auto scripted = std::find_if(seen->begin(), seen->end(), [](const Trace& t) {
+    return t.front().find(hexBytes({'s', 'c', 'r', 'i', 'p', 't', 'e', 'd', 0})) != std::string::npos;
+  });
+  if (scripted == seen->end()) return false;
+  seen->erase(scripted);
+  return true;
+}
