@@ -1,6 +1,19 @@
 #include "link/link_channel.h"
 
 #include "link/client_locator.h"
+#include "link/launch_command.h"
+
+// What the client authors' header promises about the launch and the sends is what the module
+// does.
+namespace {
+constexpr bool sameText(const char* a, const char* b) {
+  return *a == *b && (*a == '\0' || sameText(a + 1, b + 1));
+}
+}  // namespace
+static_assert(sameText(LINK_WINDOW_CLASS, KELVORA_LINK_WINDOW_CLASS), "link window class");
+static_assert(sameText(CLIENT_LINK_SWITCH, KELVORA_LINK_SWITCH), "launch switch");
+static_assert(LAUNCH_WAIT_MS == KELVORA_LAUNCH_WAIT_MS, "launch wait");
+static_assert(LINK_SEND_TIMEOUT_MS == KELVORA_SEND_TIMEOUT_MS, "send timeout");
 
 bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
                        LinkIdentifier linkId, uint32_t* reply) {
