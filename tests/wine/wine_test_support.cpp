@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <sstream>
 
 std::string programBesideTest(const char* fileName) {
   char path[MAX_PATH];
@@ -479,3 +481,44 @@ void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
     }
   }
 }
+
+void expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
+  struct Seen {
+    bool inside = false, left = false;
+    std::string last;
+  };
+  std::map<unsigned long, Seen> lent;
+  std::istringstream lines(readFile(logPath));
+  for (std::string line; std::getline(lines, line);) {
+    unsigned id;
+    unsigned long window, child, parent;
+    int visible, w, h, lw, lh, left;
+    char event[16];
+    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d",
+               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh) == 10) {
+      if (child == 0 || lw <= 0) continue;  // the lent window already gone
+      Seen& s = lent[window];
+      s.last = line;
+      s.inside = parent == window && visible == 1 && w == lw && h == lh;
+    } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
+      lent[window].left = left == 1;
+    }
+  }
+  EXPECT_EQ(lentWindows, lent.size()) << readFile(logPath);
+  for (const auto& l : lent) {
+    EXPECT_TRUE(l.second.inside) << l.second.last;
+    EXPECT_TRUE(l.second.left) << "the child window stayed in lent window " << std::hex << l.first;
+  }
+}
+
+void closeSampleClient() {
+  HWND link = FindWindowA("KelvoraLink", "Kelvora sample client");
+  DWORD pid = 0;
+  GetWindowThreadProcessId(link, &pid);
+  HANDLE process = link ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
+  if (!process) return;
+  PostMessageA(link, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000 * ZUROV_WAIT_SCALE));
+  CloseHandle(process);
+}
+
