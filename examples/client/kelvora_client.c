@@ -153,11 +153,12 @@ static void note(const char *event, const Object *o)
   SetRectEmpty(&out);
   if (o->child) GetClientRect(o->child, &in);
   if (o->lent) GetClientRect(o->lent, &out);
-  fprintf(logFile, "%s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%ldx%ld lent-size=%ldx%ld\n",
+  /* visible: the child's own flag; lent-visible: whether the browser shows the lent window. */
+  fprintf(logFile, "%s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%ldx%ld lent-size=%ldx%ld lent-visible=%d\n",
           event, (unsigned)o->id, (unsigned long)(ULONG_PTR)o->lent, (unsigned long)(ULONG_PTR)o->child,
           (unsigned long)(ULONG_PTR)(o->child ? GetParent(o->child) : 0),
-          o->child ? IsWindowVisible(o->child) != 0 : 0, (long)in.right, (long)in.bottom,
-          (long)out.right, (long)out.bottom);
+          o->child ? (GetWindowLongA(o->child, GWL_STYLE) & WS_VISIBLE) != 0 : 0, (long)in.right,
+          (long)in.bottom, (long)out.right, (long)out.bottom, o->lent ? IsWindowVisible(o->lent) != 0 : 0);
   fflush(logFile);
 }
 

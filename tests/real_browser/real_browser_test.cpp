@@ -2,7 +2,8 @@
 // installed from dist/ZUROV-x64.msi and linkmon as the client it launches: once with the
 // engine's defaults, once with --disable-direct-npapi-requests. Each object must go through
 // its whole life in linkmon's log, no plug-in may crash, the module must come from where the
-// package put it, and pagerunner's chromium family must produce the same messages.
+// package put it, and pagerunner's chromium family must produce the same messages. Then the
+// sample client in linkmon's place.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -177,6 +178,25 @@ TEST_F(RealBrowserTest, DemoPagePlaysInBothModesAsPagerunnerPlaysIt) {
     seen.erase(scripted);
     EXPECT_EQ(expected, seen) << output;
   }
+}
+
+// The sample client, launched by the module in the browser's plug-in process: its child
+// window inside each window the browser lends (handed out hidden on the desktop, then moved
+// into the page), visible, at the window's size, and gone at window 0. Wine shows nothing
+// drawn across processes, so its own log says where its windows sat.
+TEST_F(RealBrowserTest, SampleClientsWindowSitsInEachWindowTheBrowserLends) {
+  std::string log = newLinkmonLogPath("real-browser-sample"), output;
+  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", log.c_str());
+  setRegistryCommand(programBesideTest("kelvora_client.exe"));
+  // Longer than the other plays: the windows must also have been shown and painted.
+  EXPECT_EQ(0u, run("\"" + programBesideTest("cefhost.exe") + "\" --seconds=20 --disable-gpu \"" + page_ + "\"",
+                    90000, &output))
+      << output;
+  SCOPED_TRACE(output);
+  closeSampleClient();
+  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", nullptr);
+  // The script's object too; the browser shows those in view (the first ones on the page).
+  EXPECT_LE(1u, expectSampleClientChildWindows(log, 9));
 }
 
 }  // namespace

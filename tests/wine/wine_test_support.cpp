@@ -482,9 +482,9 @@ void expectLinkMessages(const std::vector<LinkmonLogEntry>& sent,
   }
 }
 
-void expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
+size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
   struct Seen {
-    bool inside = false, left = false;
+    bool inside = false, left = false, shown = false;
     std::string last;
   };
   std::map<unsigned long, Seen> lent;
@@ -492,23 +492,27 @@ void expectSampleClientChildWindows(const std::string& logPath, size_t lentWindo
   for (std::string line; std::getline(lines, line);) {
     unsigned id;
     unsigned long window, child, parent;
-    int visible, w, h, lw, lh, left;
+    int visible, w, h, lw, lh, shown, left;
     char event[16];
-    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d",
-               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh) == 10) {
+    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
+               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
       if (child == 0 || lw <= 0) continue;  // the lent window already gone
       Seen& s = lent[window];
       s.last = line;
       s.inside = parent == window && visible == 1 && w == lw && h == lh;
+      s.shown = shown == 1;
     } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
       lent[window].left = left == 1;
     }
   }
   EXPECT_EQ(lentWindows, lent.size()) << readFile(logPath);
+  size_t shown = 0;
   for (const auto& l : lent) {
     EXPECT_TRUE(l.second.inside) << l.second.last;
     EXPECT_TRUE(l.second.left) << "the child window stayed in lent window " << std::hex << l.first;
+    shown += l.second.shown;
   }
+  return shown;
 }
 
 void closeSampleClient() {

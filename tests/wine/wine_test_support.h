@@ -208,8 +208,9 @@ std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
 // KELVORA_SAMPLE_LOG says.
 // Checks from that log that the client's child window sat in each of `lentWindows` lent
 // windows: the last time it looked, inside the lent window, visible and at its client size;
-// and that it left each of them.
-void expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows);
+// and that it left each of them. Returns how many of those lent windows the browser showed
+// then (browsers hide the windows of objects outside the view).
+size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows);
 // Ends the running sample client: WM_CLOSE to its link window, then a wait of up to 5 s.
 void closeSampleClient();
 
