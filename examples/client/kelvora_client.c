@@ -78,15 +78,7 @@ static void releaseId(LinkIdentifier id)
 /* Copies a payload onto the worker's queue; 0 when there is no memory for it. */
 static int post(UINT code, LinkIdentifier id, const void *data, DWORD length)
 {
-  Work *work;
-  EnterCriticalSection(&queueLock);
-  /* A storm of paints for one object is one paint. */
-  if (code == LINKMSG_PAINT && queueTail && queueTail->code == code && queueTail->id == id) {
-    LeaveCriticalSection(&queueLock);
-    return 1;
-  }
-  LeaveCriticalSection(&queueLock);
-  work = (Work *)malloc(sizeof(Work) + length);
+  Work *work = (Work *)malloc(sizeof(Work) + length);
   if (!work) return 0;
   work->next = NULL;
   work->code = code;
@@ -94,8 +86,12 @@ static int post(UINT code, LinkIdentifier id, const void *data, DWORD length)
   work->length = length;
   if (length) memcpy(work->data, data, length);
   EnterCriticalSection(&queueLock);
-  if (queueTail) queueTail->next = work; else queueHead = work;
-  queueTail = work;
+  if (code == LINKMSG_PAINT && queueTail && queueTail->code == code && queueTail->id == id) {
+    free(work); /* a storm of paints for one object is one paint */
+  } else {
+    if (queueTail) queueTail->next = work; else queueHead = work;
+    queueTail = work;
+  }
   LeaveCriticalSection(&queueLock);
   SetEvent(queueEvent);
   return 1;
