@@ -22,6 +22,7 @@
 #include "plugin/embed_attributes.h"
 #include "plugin/link_file_header.h"
 #include "tools/linkcheck/linkcheck_rules.h"
+#include "tools/linkmon/linkmon_decode.h"
 
 namespace {
 
@@ -58,18 +59,6 @@ double nowMs() {
   return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-const char* codeName(LinkMessageCode code) {
-  switch (code) {
-    case LINKMSG_NEW: return "LINKMSG_NEW";
-    case LINKMSG_DESTROY: return "LINKMSG_DESTROY";
-    case LINKMSG_SET_WINDOW: return "LINKMSG_SET_WINDOW";
-    case LINKMSG_PAINT: return "LINKMSG_PAINT";
-    case LINKMSG_STREAM_INFO: return "LINKMSG_STREAM_INFO";
-    case LINKMSG_STREAM_DATA: return "LINKMSG_STREAM_DATA";
-  }
-  return "?";
-}
-
 void add(Breach breach, Verdict verdict, const std::string& seen) {
   run.findings.push_back({breach, verdict, seen});
 }
@@ -103,16 +92,16 @@ void ping(const std::string& after) {
 bool send(Object& o, LinkMessageCode code, const void* payload, uint32_t length,
           uint32_t* reply = nullptr, bool thenPing = true) {
   if (run.linkGone) return false;
-  std::string what = std::string(codeName(code)) + " of object \"" + o.label + "\"";
+  std::string what = std::string(linkCodeName(code)) + " of object \"" + o.label + "\"";
   double start = nowMs();
   bool delivered = sendLinkMessageTo(run.link, code, payload, length,
                                      code == LINKMSG_NEW ? 0 : o.id, reply);
   double ms = nowMs() - start;
-  ++run.sent[codeName(code)];
+  ++run.sent[linkCodeName(code)];
   SendOutcome outcome = {delivered, static_cast<uint32_t>(ms), IsWindow(run.link) != 0};
   if (delivered) {
     run.answers.push_back(ms);
-    if (ms > run.slowest) run.slowest = ms, run.slowestName = codeName(code);
+    if (ms > run.slowest) run.slowest = ms, run.slowestName = linkCodeName(code);
   }
   Breach breach;
   Verdict verdict;
