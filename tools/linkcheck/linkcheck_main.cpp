@@ -28,6 +28,9 @@ namespace {
 
 // How long a client's worker may take to act on a window it was lent or told to leave.
 const DWORD WINDOW_SETTLE_MS = 2000;
+// How long a client that missed the plug-in's launch wait, or a second copy that neither
+// exits nor opens a window, is still watched: the rest of the check is worth having.
+const DWORD LATE_WATCH_MS = 30000;
 
 struct Object {
   const char* label;
@@ -251,7 +254,7 @@ void secondCopy() {
   CloseHandle(process.hThread);
   bool window = false, ended = false;
   DWORD start = GetTickCount();
-  while (!window && !ended && GetTickCount() - start < KELVORA_LAUNCH_WAIT_MS) {
+  while (!window && !ended && GetTickCount() - start < LATE_WATCH_MS) {
     ended = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 10, QS_ALLINPUT) == WAIT_OBJECT_0;
     pump();
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, KELVORA_LINK_WINDOW_CLASS, nullptr)) != nullptr;) {
@@ -267,7 +270,7 @@ void secondCopy() {
   else if (!ended)
     add(Breach::SecondCopyStays, Verdict::Warn,
         "a copy started with " KELVORA_LINK_SWITCH " still runs after " +
-            std::to_string(KELVORA_LAUNCH_WAIT_MS) + " ms");
+            std::to_string(LATE_WATCH_MS) + " ms");
   // This check started it: it ends it.
   if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
   WaitForSingleObject(process.hProcess, 5000);
@@ -281,7 +284,7 @@ void play() {
                 "no", "Video", "no", "ShowControl", "no", "Function", "PlayStop"},
        false, 0, {}, nullptr},
       {"plain", {}, false, 0, {}, nullptr},
-      {"link", {"Stream", "kvla://10.0.0.5:0/-5"}, false, 0, {}, nullptr},
+      {"link", {"Stream", "kvla://10.0.0.5:00/-5"}, false, 0, {}, nullptr},
       {"later", {"Function", "Volume"}, false, 0, {}, nullptr},
   };
   // The longest texts that fit, with bytes of the ANSI code page's upper half.
@@ -429,6 +432,13 @@ int main(int argc, char** argv) {
   }
   printf("started as the plug-in starts it: %s\n", commandLine);
   run.link = linkWindow();
+  // The plug-in gives up here; its later objects would find a window that comes late.
+  for (DWORD late = GetTickCount(); run.link == nullptr && GetTickCount() - late < LATE_WATCH_MS;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 15, QS_ALLINPUT);
+    pump();
+    run.link = findLinkWindow();
+  }
+  startMs = static_cast<uint32_t>(nowMs() - start);
   if (run.link == nullptr) {
     add(Breach::SlowStart, Verdict::Fail,
         "no link window " + std::to_string(startMs) + " ms after the start");
@@ -437,7 +447,7 @@ int main(int argc, char** argv) {
     GetWindowThreadProcessId(run.link, &run.clientPid);
     printf("link window after %u ms (the plug-in waits %u ms)\n", startMs, KELVORA_LAUNCH_WAIT_MS);
     if (startMs > KELVORA_LAUNCH_WAIT_MS / 2)
-      add(Breach::SlowStart, Verdict::Warn,
+      add(Breach::SlowStart, startMs > KELVORA_LAUNCH_WAIT_MS ? Verdict::Fail : Verdict::Warn,
           "link window after " + std::to_string(startMs) + " ms, of the plug-in's " +
               std::to_string(KELVORA_LAUNCH_WAIT_MS));
     play();
