@@ -56,7 +56,7 @@ typedef LinkU16 LinkIdentifier;
 /* Any other low word is read as "accepted without an identifier": every later message of
    that object then carries LINK_ID_NONE, and the client cannot tell such objects apart. */
 
-/* How the plug-in reads a reply to LINKMSG_NEW. */
+/* How the plug-in reads a reply to LINKMSG_NEW (the macros read `reply` more than once). */
 typedef enum NewLinkReplyKind {
   NEW_LINK_ACCEPTED,           /* low word 0: the high word is the identifier */
   NEW_LINK_REFUSED,            /* low word 1; also identifier LINK_ID_NONE with low word 0 */
