@@ -2,7 +2,8 @@
 #   make          install missing Debian packages, build native, win32 and win64;
 #                 the modules land in dist/win32/ZUROV.DLL and dist/win64/ZUROV.DLL
 #   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi,
-#                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl)
+#                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl), and the
+#                 client authors' header dist/sdk/kelvora_link.h
 #   make demo     build, then play examples/demo.html through the module under Wine
 #   make demo BROWSER=chromium   the same page in a real browser (the embedded Chromium
 #                 engine, fetched once per machine) with the installed package, linkmon
@@ -79,6 +80,7 @@ win64: deps
 
 # The packages need both modules (signed as they are linked); each package is signed too.
 dist: win32 win64
+	@mkdir -p dist/sdk && cp include/kelvora_link.h dist/sdk/kelvora_link.h
 	@SIGN_KEY=$(SIGN_KEY_FILE) SIGN_CERT=$(SIGN_CERT_FILE) \
 	  bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
 

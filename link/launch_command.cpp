@@ -2,6 +2,14 @@
 
 #include <string.h>
 
+#include <string_view>
+
+#include "include/kelvora_link.h"
+
+// The client authors' header promises the module's launch switch and wait.
+static_assert(std::string_view(CLIENT_LINK_SWITCH) == KELVORA_LINK_SWITCH, "launch switch");
+static_assert(LAUNCH_WAIT_MS == KELVORA_LAUNCH_WAIT_MS, "launch wait");
+
 bool launchCommandFromDirectory(const char* directory, char* command, size_t commandSize) {
   if (commandSize == 0) return false;
   command[0] = '\0';

@@ -1,5 +1,8 @@
 #include "link/link_channel.h"
 
+// The client authors' header promises the module's send timeout.
+static_assert(LINK_SEND_TIMEOUT_MS == KELVORA_SEND_TIMEOUT_MS, "send timeout");
+
 bool sendLinkMessageTo(HWND window, LinkMessageCode code, const void* payload, uint32_t length,
                        LinkIdentifier linkId, uint32_t* reply) {
   if (window == nullptr) return false;

@@ -6,6 +6,13 @@
 #include "link/process_token.h"
 #include "link/windows_plan_lookup.h"
 
+#include <string_view>
+
+#include "include/kelvora_link.h"
+
+// The client authors' header names the same window class.
+static_assert(std::string_view(LINK_WINDOW_CLASS) == KELVORA_LINK_WINDOW_CLASS, "link window class");
+
 namespace {
 
 HWND cachedLinkWindow = nullptr;

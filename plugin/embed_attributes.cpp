@@ -110,9 +110,13 @@ void applyRule(LinkRecord& link, const AttributeRule& rule, const char* value,
       // A rejected (overlong) server names no link.
       if (copyTextIfFits(link.server, value)) linkSpecified = 1;
       break;
-    case ATTR_PORT:
-      link.port = static_cast<uint16_t>(decimalValue(value));
+    case ATTR_PORT: {
+      // A port outside 0 to 65535 is rejected, as an overlong text is: cut to 16 bits it
+      // would name another port.
+      int32_t port = 0;
+      if (decimalValueWithin(value, 0, 0xFFFF, &port)) link.port = static_cast<uint16_t>(port);
       break;
+    }
     case ATTR_SELECTION:
       link.selection = decimalValue(value);
       break;
@@ -128,13 +132,11 @@ void applyRule(LinkRecord& link, const AttributeRule& rule, const char* value,
   }
 }
 
+// Zero throughout, apart from the defaults: a slot's record is reused, and no byte of an
+// earlier instance (another page's names behind a NUL) may reach the client application.
 void resetLinkRecord(LinkRecord& link) {
+  std::memset(&link, 0, sizeof link);
   link.port = LINK_DEFAULT_PORT;
-  link.selection = 0;
-  link.streamName[0] = '\0';
-  link.flags = 0;
-  link.reserved = 0;
-  link.server[0] = '\0';
   link.tag = -1;
 }
 

@@ -6,11 +6,11 @@
 
 #include "link/link_records.h"
 
-// Resets `link` (port 1558, selection 0, streamName and server emptied by their first byte
-// only, flags 0, reserved 0, tag -1; spare and the bytes behind the terminators untouched),
-// applies the attributes argn[i]/argv[i] for 0 <= i < argc in order, sets threadHandle, and adds
-// the default control set when nothing named a link. Returns linkSpecified (0 or 1).
-// Null arrays or null entries are skipped; overlong texts are rejected, never cut.
+// Resets `link` (zero throughout but port 1558 and tag -1), applies the attributes
+// argn[i]/argv[i] for 0 <= i < argc in order, sets threadHandle, and adds the default control
+// set when nothing named a link. Returns linkSpecified (0 or 1).
+// Null arrays or null entries are skipped; overlong texts and ports outside 0 to 65535 are
+// rejected, never cut.
 // A value that is UTF-8 beyond ASCII is first given to `toAnsi`, which writes its text in the
 // client application's 8-bit code page to out[capacity] and returns true, or returns false
 // when that code page cannot hold it exactly (or it needs capacity or more bytes); such an

@@ -13,7 +13,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // end == nullptr: the text runs to its NUL. A NUL also ends a bounded range, since it
 // is neither white space, sign nor digit.
-int32_t decimalValueUpTo(const char* p, const char* end) {
+// `*exact` (when given) is cleared when the value wrapped, a sign included.
+int32_t decimalValueUpTo(const char* p, const char* end, bool* exact = nullptr) {
   if (p == nullptr) return 0;
   auto more = [&]() { return end == nullptr || p < end; };
   while (more() && isDecimalSpace(*p)) ++p;
@@ -24,8 +25,12 @@ int32_t decimalValueUpTo(const char* p, const char* end) {
   }
   // Unsigned arithmetic: overflow wraps instead of being undefined.
   uint32_t value = 0;
+  // Past this magnitude the value no longer fits a signed 32-bit number.
+  const uint32_t limit = negative ? 0x80000000u : 0x7FFFFFFFu;
   while (more() && isDigit(*p)) {
-    value = value * 10u + static_cast<uint32_t>(*p - '0');
+    uint32_t digit = static_cast<uint32_t>(*p - '0');
+    if (exact != nullptr && value > (limit - digit) / 10u) *exact = false;
+    value = value * 10u + digit;
     ++p;
   }
   if (negative) value = 0u - value;
@@ -39,6 +44,14 @@ int32_t decimalValue(const char* text) { return decimalValueUpTo(text, nullptr);
 int32_t decimalValue(const char* begin, const char* end) {
   if (end == nullptr || begin > end) return 0;
   return decimalValueUpTo(begin, end);
+}
+
+bool decimalValueWithin(const char* text, int32_t low, int32_t high, int32_t* value) {
+  bool exact = true;
+  int32_t v = decimalValueUpTo(text, nullptr, &exact);
+  if (!exact || v < low || v > high) return false;
+  *value = v;
+  return true;
 }
 
 char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -11,6 +11,10 @@
 int32_t decimalValue(const char* text);                    // text NUL-terminated
 int32_t decimalValue(const char* begin, const char* end);  // only [begin, end) is looked at
 
+// The decimal value of `text` into `*value` when it lies within [low, high] and did not wrap
+// on the way; otherwise false, and `*value` is untouched.
+bool decimalValueWithin(const char* text, int32_t low, int32_t high, int32_t* value);
+
 // Folds a..z only; bytes 0x80 and above are returned unchanged.
 char asciiUpper(char c);
 

@@ -28,6 +28,32 @@ TEST(DecimalValue, ReadsSignsSpacesAndStopsAtTheFirstNonDigit) {
   EXPECT_EQ(0, decimalValue(nullptr));
 }
 
+// The range check sees the value before it wraps: 4294967296 is not 0.
+TEST(DecimalValue, WithinARangeOnlyWhenItDidNotWrap) {
+  struct Row {
+    const char* text;
+    int32_t low, high;
+    bool within;
+    int32_t value;
+  };
+  const Row rows[] = {
+      {"65535", 0, 65535, true, 65535},  {"65536", 0, 65535, false, 0},
+      {"-1", 0, 65535, false, 0},        {" +80x", 0, 65535, true, 80},
+      {"abc", 0, 65535, true, 0},        {"4294967296", 0, 65535, false, 0},
+      {"4294971832", 0, 65535, false, 0},  // 4536 after the wrap
+      {"2147483647", INT32_MIN, INT32_MAX, true, INT32_MAX},
+      {"2147483648", INT32_MIN, INT32_MAX, false, 0},
+      {"-2147483648", INT32_MIN, INT32_MAX, true, INT32_MIN},
+      {"-2147483649", INT32_MIN, INT32_MAX, false, 0},
+      {"00000000000000000000007", 0, 9, true, 7},
+  };
+  for (const Row& r : rows) {
+    int32_t value = -42;
+    EXPECT_EQ(r.within, decimalValueWithin(r.text, r.low, r.high, &value)) << r.text;
+    EXPECT_EQ(r.within ? r.value : -42, value) << r.text;
+  }
+}
+
 TEST(DecimalValue, BoundedFormLooksOnlyInsideItsRange) {
   // No NUL at all: an overread would show under ASan.
   const char digits[4] = {'1', '2', '3', '4'};

@@ -71,10 +71,14 @@ const Case cases[] = {
     {"high byte in name", {{"\xD3" "ERVER", "mediahost"}}, "", 1558, "", 0, DEF, -1, 0},
     {"high byte first letter N", {{"Audio", "\xCE" "o"}}, "", 1558, "", 0, DEF, -1, 0},
     {"high byte first letter Y", {{"FullScreen", "\xF9" "es"}}, "", 1558, "", 0, DEF, -1, 0},
-    // Numbers: last one wins, Tag and Instance share a field, Port keeps 16 bits.
+    // Numbers: last one wins, Tag and Instance share a field, a Port outside 0 to 65535 is
+    // rejected as an overlong text is (cut to 16 bits, 70000 was 4464).
     {"tag then instance", {{"Tag", "5"}, {"Instance", "9"}}, "", 1558, "", 0, DEF, 9, 0},
     {"instance then tag", {{"Instance", "9"}, {"Tag", "5"}}, "", 1558, "", 0, DEF, 5, 0},
-    {"port above 65535", {{"Port", "70000"}}, "", 4464, "", 0, DEF, -1, 0},
+    {"port above 65535", {{"Port", "70000"}}, "", 1558, "", 0, DEF, -1, 0},
+    {"port 65535", {{"Port", "65535"}}, "", 65535, "", 0, DEF, -1, 0},
+    {"negative port", {{"Port", "99"}, {"Port", "-1"}}, "", 99, "", 0, DEF, -1, 0},
+    {"port that wraps to 80", {{"Port", "4294967376"}}, "", 1558, "", 0, DEF, -1, 0},
     {"port without digits", {{"Port", "abc"}}, "", 0, "", 0, DEF, -1, 0},
     {"selection", {{"Selection", " -3"}}, "", 1558, "", -3, DEF, -1, 0},
     {"unknown name ignored", {{"Colour", "red"}}, "", 1558, "", 0, DEF, -1, 0},
@@ -115,21 +119,24 @@ TEST(BuildLinkRecord, AttributeTable) {
   }
 }
 
-TEST(BuildLinkRecord, ResetEmptiesTextsByFirstByteOnlyAndLeavesSpare) {
-  LinkRecord link;
+// A slot's record is reused: nothing of the earlier instance may be left in it, behind a
+// text's NUL or in spare.
+TEST(BuildLinkRecord, ResetIsZeroThroughoutApartFromItsDefaults) {
+  LinkRecord link, expected;
+  std::memset(&expected, 0, sizeof expected);
+  expected.port = LINK_DEFAULT_PORT;
+  expected.tag = -1;
+  expected.flags = LF_DEFAULT_CONTROLS;
+  expected.threadHandle = THREAD;
   build(link, {});
-  EXPECT_EQ('\0', link.streamName[0]);
-  EXPECT_EQ('x', link.streamName[1]);
-  EXPECT_EQ('\0', link.server[0]);
-  EXPECT_EQ('x', link.server[119]);
-  for (uint8_t b : link.spare) EXPECT_EQ('x', b);
+  EXPECT_EQ(0, std::memcmp(&expected, &link, sizeof link));
 
-  // A shorter name later leaves the older bytes behind its terminator.
-  build(link, {{"Name", "abcdef"}});
-  const char* name = "ab";
-  const char* argn[] = {"Name"};
-  buildLinkRecord(link, 1, argn, &name, THREAD);
-  EXPECT_EQ(0, std::memcmp(link.streamName, "ab\0def", 7));
+  build(link, {{"Name", "abcdef"}, {"Server", "192.168.1.2"}});
+  const char* argv[] = {"ab", "10.0.0.5"};
+  const char* argn[] = {"Name", "Server"};
+  buildLinkRecord(link, 2, argn, argv, THREAD);
+  EXPECT_EQ(0, std::memcmp(link.streamName, "ab\0\0\0\0\0", 7));
+  EXPECT_EQ(0, std::memcmp(link.server, "10.0.0.5\0\0\0\0", 12));
 }
 
 TEST(BuildLinkRecord, ZeroOrNegativeCountAppliesNothing) {
@@ -187,7 +194,7 @@ TEST(BuildLinkRecord, OverlongNameAndServerAreRejected) {
 
   build(link, {{"Name", "keep"}, {"Name", name80}});
   EXPECT_STREQ("keep", link.streamName);
-  EXPECT_EQ('x', link.streamName[5]);
+  EXPECT_EQ('\0', link.streamName[5]);
 
   // A rejected server names no link: the default control set follows.
   EXPECT_EQ(0, build(link, {{"Server", server120}}));

@@ -82,6 +82,11 @@ TEST(LinkmonOptions, HangExitAndStartCpu) {
   EXPECT_EQ(1000u, o.hangCode);
   EXPECT_EQ(30000u, o.hangMs);  // the default hang
   EXPECT_EQ(0u, o.exitCode);
+  EXPECT_FALSE(o.launched);
+  ASSERT_TRUE(parse({"--defer-on", "1020", "--multiple", "/$l"}, {}, &o, &error)) << error;
+  EXPECT_EQ(1020u, o.deferCode);
+  EXPECT_EQ(6000u, o.deferMs);  // the default posted work
+  EXPECT_TRUE(o.multiple && o.launched);
 }
 
 TEST(LinkmonOptions, RejectsWhatDoesNotParse) {
@@ -104,6 +109,8 @@ TEST(LinkmonOptions, RejectsWhatDoesNotParse) {
       {{"--hang-on", "1000:"}, {}},
       {{"--hang-on", "1000:5s"}, {}},
       {{"--exit-on", "0"}, {}},
+      {{"--defer-on", "1000:x"}, {}},
+      {{"--multiple=1"}, {}},
       {{}, {{"LINKMON_FIRST_ID", "x"}}},
       {{}, {{"LINKMON_QUIET", "yes"}}},
   };
@@ -134,6 +141,10 @@ TEST(LinkmonReply, ModesAndIdentifiers) {
   o.reply = ReplyMode::NoId;
   p = makeReplyPolicy(o);
   EXPECT_EQ(2u, replyTo(&p, LINKMSG_NEW));
+  o.reply = ReplyMode::Reuse;
+  p = makeReplyPolicy(o);
+  EXPECT_EQ(0xFFFE0000u, replyTo(&p, LINKMSG_NEW));
+  EXPECT_EQ(0xFFFE0000u, replyTo(&p, LINKMSG_NEW));
 }
 
 TEST(LinkmonDecode, FlagNames) {

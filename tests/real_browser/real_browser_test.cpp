@@ -4,7 +4,7 @@
 // the engine's defaults, once with --disable-direct-npapi-requests, each page closed once it
 // has played. Each object must go through its whole life in linkmon's log, no plug-in may
 // crash, the module must come from where the package put it, and pagerunner's chromium
-// family must produce the same messages.
+// family must produce the same messages. Then the sample client in linkmon's place.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -77,6 +77,34 @@ TEST_F(RealBrowserTest, DemoPagePlaysInBothModesAsPagerunnerPlaysIt) {
     ASSERT_TRUE(takeScriptedObject(&seen)) << output;
     EXPECT_EQ(expected, seen) << output;
   }
+}
+
+// The sample client in linkmon's place, in the browser's plug-in process: its child window
+// inside each window the browser lends (handed out hidden on the desktop, then moved into the
+// page), visible, at the window's size, and gone at window 0. Wine shows nothing drawn across
+// processes, so its own log says where its windows sat.
+TEST_F(RealBrowserTest, SampleClientsWindowSitsInEachWindowTheBrowserLends) {
+  stopLinkmon(&client_);
+  std::string log = newLinkmonLogPath("real-browser-sample"), output;
+  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", log.c_str());
+  setRegistryCommand(programBesideTest("kelvora_client.exe"));
+  StartedProgram sample = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"");
+  EXPECT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; },
+                        60000 * ZUROV_WAIT_SCALE));
+  // The script's object too; the browser shows those in view (the first ones on the page).
+  StartedProgram browser =
+      startProgram("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu \"" + page_ + "\"");
+  EXPECT_TRUE(pumpUntil(
+      [&] { return sampleClientShowedAll(log, 9) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0; },
+      120000 * ZUROV_WAIT_SCALE));
+  if (HWND window = findProcessWindow(browser.pid, "CefBrowserWindow")) PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
+  SCOPED_TRACE(output);
+  closeSampleClient();
+  std::string sampleOutput;
+  finishProgram(&sample, 5000, &sampleOutput);
+  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", nullptr);
+  EXPECT_LE(1u, expectSampleClientChildWindows(log, 9));
 }
 
 }  // namespace

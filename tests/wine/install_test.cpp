@@ -186,7 +186,8 @@ class InstallTest : public testing::Test {
     user_ = dist + "\\ZUROV-user.msi";
     built64_ = readFile(dist + "\\win64\\ZUROV.DLL");
     built32_ = readFile(dist + "\\win32\\ZUROV.DLL");
-    ASSERT_TRUE(exists(x64_) && exists(x86_) && !built64_.empty() && !built32_.empty())
+    header_ = readFile(dist + "\\sdk\\kelvora_link.h");
+    ASSERT_TRUE(exists(x64_) && exists(x86_) && !built64_.empty() && !built32_.empty() && !header_.empty())
         << "the packages and modules in " << dist << " (make dist)";
     package_ = WIDE ? x64_ : x86_;
     packageName_ = WIDE ? "ZUROV-x64.msi" : "ZUROV-x86.msi";
@@ -281,7 +282,7 @@ class InstallTest : public testing::Test {
   // package_: the per-machine package of this build's bitness; built_ its module, installed_
   // and gecko_ where it goes. installed32_: the i686 module's place (the same on 32-bit).
   std::string old_, demoPage_, x64_, x86_, user_, package_, packageName_, built64_, built32_;
-  std::string built_, otherBuilt_, installed_, gecko_, installed32_;
+  std::string built_, otherBuilt_, installed_, gecko_, installed32_, header_;
   std::string savedCommand_, savedUserCommand_;
 };
 
@@ -297,6 +298,8 @@ TEST_F(InstallTest, PackageReplacesAnOlderOneRegistersItsModulesAndPlaysThroughD
   EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(OWN_VIEW));  // the older one is gone
   expectRegistered(installed_, built_, OWN_VIEW);
   if (WIDE) expectRegistered(installed32_, built32_, VIEW32);
+  // The client authors' header beside the i686 module.
+  EXPECT_TRUE(readFile(installed32_.substr(0, installed32_.rfind('\\')) + "\\sdk\\kelvora_link.h") == header_);
 
   expectEachFamilyPicks(gecko_, installed_);
   expectEachFamilyPlays(gecko_, installed_, command, log);
@@ -416,6 +419,7 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   // the current user's key, which both registry views share.
   for (const std::string& file : {module, gecko})
     EXPECT_TRUE(readFile(file) == built32_) << file << " is not the built i686 module";
+  EXPECT_TRUE(readFile(folder + "\\sdk\\kelvora_link.h") == header_);
   for (REGSAM view : {VIEW64, VIEW32}) {
     EXPECT_EQ(module, registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Path", view));
     EXPECT_EQ("Kelvora Plugin", registryText(HKEY_CURRENT_USER, TYPE_KEY, "Description", view));

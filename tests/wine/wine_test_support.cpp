@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <map>
+#include <sstream>
 
 std::string programBesideTest(const char* fileName) {
   char path[MAX_PATH];
@@ -516,3 +519,63 @@ ThreadClient::~ThreadClient() {
   if (window != nullptr) PostMessageA(window, WM_QUIT, 0, 0);
   thread.join();
 }
+
+namespace {
+struct SampleLentWindow {
+  bool inside = false, left = false, shown = false;
+  std::string last;
+};
+
+// What the sample client's log says of each lent window, by handle.
+std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath) {
+  std::map<unsigned long, SampleLentWindow> lent;
+  std::istringstream lines(readFile(logPath));
+  for (std::string line; std::getline(lines, line);) {
+    unsigned id;
+    unsigned long window, child, parent;
+    int visible, w, h, lw, lh, shown, left;
+    char event[16];
+    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
+               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
+      if (child == 0 || lw <= 0) continue;  // the lent window already gone
+      SampleLentWindow& s = lent[window];
+      s.last = line;
+      s.inside = parent == window && visible == 1 && w == lw && h == lh;
+      s.shown = shown == 1;
+    } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
+      lent[window].left = left == 1;
+    }
+  }
+  return lent;
+}
+}  // namespace
+
+bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows) {
+  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  return lent.size() >= lentWindows &&
+         std::any_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.shown; });
+}
+
+size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
+  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  EXPECT_EQ(lentWindows, lent.size()) << readFile(logPath);
+  size_t shown = 0;
+  for (const auto& l : lent) {
+    EXPECT_TRUE(l.second.inside) << l.second.last;
+    EXPECT_TRUE(l.second.left) << "the child window stayed in lent window " << std::hex << l.first;
+    shown += l.second.shown;
+  }
+  return shown;
+}
+
+void closeSampleClient() {
+  HWND link = FindWindowA("KelvoraLink", "Kelvora sample client");
+  DWORD pid = 0;
+  GetWindowThreadProcessId(link, &pid);
+  HANDLE process = link ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
+  if (!process) return;
+  PostMessageA(link, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000 * ZUROV_WAIT_SCALE));
+  CloseHandle(process);
+}
+

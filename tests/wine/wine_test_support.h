@@ -214,3 +214,16 @@ void watchForMessageBox(const char* caption, MessageBoxSeen* seen);
 // still starting up needs the loader lock, which a box shown from a library entry routine
 // holds until the box is closed.
 std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
+
+// The sample client application (examples/client) and the log it writes where
+// KELVORA_SAMPLE_LOG says.
+// Checks from that log that the client's child window sat in each of `lentWindows` lent
+// windows: the last time it looked, inside the lent window, visible and at its client size;
+// and that it left each of them. Returns how many of those lent windows the browser showed
+// then (browsers hide the windows of objects outside the view).
+size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows);
+// True once that log shows its child window in `lentWindows` lent windows, one shown.
+bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows);
+// Ends the running sample client: WM_CLOSE to its link window, then a wait of up to 5 s.
+void closeSampleClient();
+

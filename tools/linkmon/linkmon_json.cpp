@@ -41,3 +41,7 @@ std::string messageJson(const LinkMessageView& m) {
 }
 
 std::string exitJson() { return "{\"event\":\"exit\"}"; }
+
+std::string handoverJson(uint32_t pid) {
+  return "{\"event\":\"handover\",\"pid\":" + std::to_string(pid) + "}";
+}

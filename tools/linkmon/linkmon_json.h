@@ -20,3 +20,5 @@ std::string windowJson(uint64_t hwnd);
 std::string messageJson(const LinkMessageView& m);
 // {"event":"exit"}
 std::string exitJson();
+// {"event":"handover","pid":N}: another copy, process N, has the link window
+std::string handoverJson(uint32_t pid);

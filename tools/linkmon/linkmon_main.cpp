@@ -18,6 +18,8 @@ const char kLinkClass[] = "KelvoraLink";
 const char kControlClass[] = "KelvoraLinkMonitor";
 const UINT_PTR kCreateLinkWindowTimer = 1;
 const UINT_PTR kLifetimeTimer = 2;
+// Posted to the link window after a --defer-on message: the work a client does "later".
+const UINT kDeferredWork = WM_APP + 1;
 
 struct Monitor {
   LinkmonOptions options;
@@ -62,6 +64,8 @@ LRESULT onCopyData(WPARAM wParam, const COPYDATASTRUCT* cds) {
     ExitProcess(3);
   }
   if (g.options.hangCode != 0 && m.code == g.options.hangCode) Sleep(g.options.hangMs);
+  if (g.options.deferCode != 0 && m.code == g.options.deferCode)
+    PostMessageA(g.link, kDeferredWork, 0, 0);
   return static_cast<LRESULT>(m.reply);
 }
 
@@ -101,6 +105,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA:
       if (hwnd == g.link) return onCopyData(wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       break;
+    case kDeferredWork:
+      // The link window's thread away from its loop: every sender waits meanwhile.
+      Sleep(g.options.deferMs);
+      return 0;
     case WM_TIMER:
       KillTimer(hwnd, wParam);
       if (wParam == kCreateLinkWindowTimer) createLinkWindow();
@@ -114,6 +122,17 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// The process of another copy's link window; 0 when none runs.
+DWORD otherCopy() {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, kLinkClass, nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId()) return pid;
+  }
+  return 0;
 }
 
 bool registerClass(const char* name) {
@@ -170,6 +189,14 @@ int main(int argc, char** argv) {
   logLine(startJson(GetCurrentProcessId(), commandLine));
   say("linkmon: started as " + commandLine);
 
+  // Started for a link while another copy runs: that copy serves the page; a second link
+  // window would split the page's objects between two clients.
+  if (DWORD other = g.options.launched && !g.options.multiple ? otherCopy() : 0) {
+    say("linkmon: another copy (process " + std::to_string(other) + ") has the link window; exit");
+    logLine(handoverJson(other));
+    if (g.log != INVALID_HANDLE_VALUE) CloseHandle(g.log);
+    return 0;
+  }
   if (!registerClass(kLinkClass) || !registerClass(kControlClass)) {
     fprintf(stderr, "linkmon: cannot register the window classes\n");
     return 1;

@@ -19,14 +19,15 @@ bool parseReply(const std::string& text, ReplyMode* out) {
   if (text == "accept") *out = ReplyMode::Accept;
   else if (text == "refuse") *out = ReplyMode::Refuse;
   else if (text == "noid") *out = ReplyMode::NoId;
+  else if (text == "reuse") *out = ReplyMode::Reuse;
   else return false;
   return true;
 }
 
-// "CODE" or "CODE:MS", a hang of 30 s when no time is given.
-bool parseHang(const std::string& text, uint32_t* code, uint32_t* ms) {
+// "CODE" or "CODE:MS", `defaultMs` when no time is given.
+bool parseHang(const std::string& text, uint32_t defaultMs, uint32_t* code, uint32_t* ms) {
   size_t colon = text.find(':');
-  *ms = 30000;
+  *ms = defaultMs;
   return parseNumber(text.substr(0, colon), 0xFFFFFFFFu, code) && *code != 0 &&
          (colon == std::string::npos || parseNumber(text.substr(colon + 1), 0x7FFFFFFF, ms));
 }
@@ -60,10 +61,17 @@ bool applyValue(const std::string& name, const std::string& value, const std::st
     if (ok) o->lifetimeMs = n;
   } else if (name == "hang-on") {
     uint32_t code = 0, ms = 0;
-    ok = parseHang(value, &code, &ms);
+    ok = parseHang(value, 30000, &code, &ms);
     if (ok) {
       o->hangCode = code;
       o->hangMs = ms;
+    }
+  } else if (name == "defer-on") {
+    uint32_t code = 0, ms = 0;
+    ok = parseHang(value, 6000, &code, &ms);
+    if (ok) {
+      o->deferCode = code;
+      o->deferMs = ms;
     }
   } else if (name == "exit-on") {
     ok = parseNumber(value, 0xFFFFFFFFu, &n) && n != 0;
@@ -76,8 +84,8 @@ bool applyValue(const std::string& name, const std::string& value, const std::st
   return ok;
 }
 
-const char* const kValued[] = {"log",     "reply",   "first-id", "window-delay", "lifetime",
-                               "hang-on", "exit-on", "start-cpu"};
+const char* const kValued[] = {"log",     "reply",   "first-id",  "window-delay", "lifetime",
+                               "hang-on", "exit-on", "start-cpu", "defer-on"};
 
 bool isValued(const std::string& name) {
   for (const char* v : kValued)
@@ -101,7 +109,8 @@ bool parseLinkmonOptions(const std::vector<std::string>& args, const EnvLookup& 
                                        {"LINKMON_LIFETIME", "lifetime"},
                                        {"LINKMON_HANG_ON", "hang-on"},
                                        {"LINKMON_EXIT_ON", "exit-on"},
-                                       {"LINKMON_START_CPU", "start-cpu"}};
+                                       {"LINKMON_START_CPU", "start-cpu"},
+                                       {"LINKMON_DEFER_ON", "defer-on"}};
   std::string value;
   for (const EnvName& e : kEnvValued) {
     // An empty variable counts as unset, so `set LINKMON_LOG=` clears it.
@@ -117,10 +126,17 @@ bool parseLinkmonOptions(const std::vector<std::string>& args, const EnvLookup& 
     *error = "bad value for LINKMON_QUIET: \"" + value + "\" (use 1 or 0)";
     return false;
   }
+  if (env && env("LINKMON_MULTIPLE", &value) && !parseSwitch(value, &o.multiple)) {
+    *error = "bad value for LINKMON_MULTIPLE: \"" + value + "\" (use 1 or 0)";
+    return false;
+  }
 
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "/$l") continue;
+    if (arg == "/$l") {
+      o.launched = true;
+      continue;
+    }
     if (arg.compare(0, 2, "--") != 0) {
       *error = "unexpected argument \"" + arg + "\"";
       return false;
@@ -148,6 +164,7 @@ bool parseLinkmonOptions(const std::vector<std::string>& args, const EnvLookup& 
     }
     if (name == "no-window") o.noWindow = true;
     else if (name == "quiet") o.quiet = true;
+    else if (name == "multiple") o.multiple = true;
     else if (name == "help") o.help = true;
     else {
       *error = "unknown option \"" + arg + "\"";
@@ -162,7 +179,7 @@ const char* linkmonUsage() {
   return "usage: linkmon [options] [/$l]\n"
          "Shows every message sent to the \"KelvoraLink\" window and answers LINKMSG_NEW.\n"
          "  --log FILE          append one JSON line per event to FILE   (LINKMON_LOG)\n"
-         "  --reply MODE        accept (default), refuse or noid         (LINKMON_REPLY)\n"
+         "  --reply MODE        accept (default), refuse, noid or reuse  (LINKMON_REPLY)\n"
          "  --first-id N        first identifier handed out, default 1  (LINKMON_FIRST_ID)\n"
          "  --window-delay MS   create the link window after MS          (LINKMON_WINDOW_DELAY)\n"
          "  --no-window         never create the link window             (LINKMON_NO_WINDOW=1)\n"
@@ -171,6 +188,10 @@ const char* linkmonUsage() {
          "                      default 30000, then reply late\n"
          "  --exit-on CODE      on message CODE exit without replying    (LINKMON_EXIT_ON)\n"
          "  --start-cpu MS      use MS of CPU time before the window     (LINKMON_START_CPU)\n"
+         "  --defer-on CODE[:MS] after answering CODE, keep the window's  (LINKMON_DEFER_ON)\n"
+         "                      thread busy MS (default 6000) on posted work\n"
+         "  --multiple          with /$l, open a second link window when (LINKMON_MULTIPLE=1)\n"
+         "                      another copy runs (default: exit)\n"
          "  --quiet             no console output                        (LINKMON_QUIET=1)\n"
          "  --help              this text\n"
          "Options override the environment. WM_CLOSE to the \"KelvoraLink\" or the\n"

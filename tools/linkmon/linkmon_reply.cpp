@@ -11,6 +11,7 @@ uint32_t replyTo(ReplyPolicy* policy, uint64_t code) {
   switch (policy->mode) {
     case ReplyMode::Refuse: return 1;
     case ReplyMode::NoId: return 2;
+    case ReplyMode::Reuse: return LINK_REPLY_ACCEPT(policy->nextId);  // never advances
     case ReplyMode::Accept: break;
   }
   uint32_t reply = static_cast<uint32_t>(policy->nextId) << 16;
