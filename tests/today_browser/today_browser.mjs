@@ -63,9 +63,10 @@ export function readLinkmonLog(file) {
 export const messages = (file) => readLinkmonLog(file).filter((e) => e.event === "message");
 export const count = (file, name) => messages(file).filter((m) => m.name === name).length;
 
-// A Windows program of the session, its output to `log` (or ignored).
+// A Windows program of the session, its output appended to the file `log`, shown ("inherit")
+// or dropped (none).
 export function wine(session, args, log) {
-  const out = log ? fs.openSync(log, "a") : "ignore";
+  const out = log === "inherit" ? "inherit" : log ? fs.openSync(log, "a") : "ignore";
   return spawn(path.join(ROOT, "cmake/wine-run.sh"), args, {
     env: { ...process.env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
 }
@@ -89,16 +90,17 @@ export function stop(child) {
   });
 }
 
-// The host as the browsers start it: a script that runs it under the session's Wine.
-function hostManifest(home, session, bin, hostProgram, allowed) {
+// The host as the browsers start it: a script that runs it under the session's Wine, or runs
+// `command` instead.
+function hostManifest(home, session, bin, command, allowed) {
   const script = path.join(home, "zurov-link.sh");
-  fs.writeFileSync(script, `#!/bin/sh\nWINE_SESSION='${session}' exec '${ROOT}/cmake/wine-run.sh' '${hostProgram || path.join(bin, "zurov-link.exe")}' "$@"\n`,
-                   { mode: 0o755 });
+  const host = command || `WINE_SESSION='${session}' exec '${ROOT}/cmake/wine-run.sh' '${path.join(bin, "zurov-link.exe")}' "$@"`;
+  fs.writeFileSync(script, `#!/bin/sh\n${host}\n`, { mode: 0o755 });
   return JSON.stringify({ name: HOST_NAME, description: "Kelvora link host", path: script, type: "stdio", ...allowed }, null, 2);
 }
 
 // Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
-// `host` optionally names another host command line (the benchmark's echo host).
+// `host` optionally is another host's shell command (the benchmark's echo host).
 export function launchBrowser(browser, { work, session, bin, url, host }) {
   const home = path.join(work, `home-${browser}`);
   fs.rmSync(home, { recursive: true, force: true });
