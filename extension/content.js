@@ -229,9 +229,10 @@
   }
 
   new MutationObserver((mutations) => {
-    for (const m of mutations) for (const n of m.addedNodes) scan(n);
-    // An object the page took out of the document ends with it.
+    // An object the page took out of the document ends with it, before the new ones begin:
+    // a page that swaps objects at the limit of 20 gets its new one.
     for (const o of [...objects.values()]) if (!o.element.isConnected) drop(o);
+    for (const m of mutations) for (const n of m.addedNodes) scan(n);
   }).observe(document, { childList: true, subtree: true });
   scan(document.documentElement);
 })();

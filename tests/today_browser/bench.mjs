@@ -53,7 +53,7 @@ async function play(browser, { echo, follow }) {
 // The window's moves during the scroll, matched with the page's frames by place: the offset
 // of the screen from the viewport is what it was before the scroll began.
 function following({ ready, scrolled, watched }) {
-  const samples = watched.trim().split("\n").map((l) => l.split(" ").map(Number));
+  const samples = watched.trim().split(/\r?\n/).map((l) => l.split(" ").map(Number));
   const offset = samples[0][1] - ready.y;
   const end = scrolled[scrolled.length - 1].t;
   const moves = samples.slice(1).filter(([tw]) => tw <= end + 1000);

@@ -21,7 +21,7 @@ const log = path.join(work, "linkmon.jsonl");
 const examples = path.join(t.ROOT, "examples");
 
 function objectWindows() {
-  return t.wineSync(session, [path.join(bin, "object_windows.exe")]).trim().split("\n")
+  return t.wineSync(session, [path.join(bin, "object_windows.exe")]).trim().split(/\r?\n/)
     .filter(Boolean).map((l) => l.split(" "));
 }
 const shown = () => objectWindows().filter((w) => w[0] === "shown");

@@ -5,6 +5,9 @@
 //                             window's top edge moves (T in ms since 1970, to 0.01 ms)
 #include <windows.h>
 
+#include <mmsystem.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
