@@ -19,6 +19,5 @@ done < "$here/packages.txt"
 echo "Installing missing packages: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+# A package index that fails (a mirror mid-sync) does not stop the install on its own.
+$sudo env DEBIAN_FRONTEND=noninteractive bash "$here/apt-install.sh" "${missing[@]}" >/dev/null

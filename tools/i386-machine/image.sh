@@ -6,14 +6,16 @@
 # the kernel modules that the initrd loads.
 #
 # It is cached outside the clone, under ZUROV_I386_CACHE (default /var/cache/zurov-i386),
-# in a folder named by a hash of this script, second-stage.sh and packages.txt, so every
-# clone on the machine shares it. One build at a time (a lock); a build is made in a
-# .partial folder and renamed when complete, so an interrupted one is never used.
+# in a folder named by a hash of this script, second-stage.sh, packages.txt and
+# cmake/apt-install.sh, so every clone on the machine shares it. One build at a time (a lock);
+# a build is made in a .partial folder and renamed when complete, so an interrupted one is
+# never used.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/machine.sh"
 cache=${ZUROV_I386_CACHE:-/var/cache/zurov-i386}
-key=$(cat "$here/image.sh" "$here/second-stage.sh" "$here/packages.txt" | sha256sum | cut -c1-16)
+key=$(cat "$here/image.sh" "$here/second-stage.sh" "$here/packages.txt" "$here/../../cmake/apt-install.sh" |
+  sha256sum | cut -c1-16)
 image=$cache/$key
 
 complete() { [ -f "$image/complete" ] && [ -s "$image/root.img" ] && [ -s "$image/vmlinuz" ] &&
@@ -110,7 +112,7 @@ rm -rf "$work/kernel" "$work/kernel.deb" "$work/busybox"
 
 # What the second stage needs: the script, the package list, the apt sources of this machine.
 mkdir -p "$root/zurov-image"
-cp "$here/second-stage.sh" "$here/packages.txt" "$root/zurov-image/"
+cp "$here/second-stage.sh" "$here/packages.txt" "$here/../../cmake/apt-install.sh" "$root/zurov-image/"
 chmod 755 "$root/zurov-image/second-stage.sh"
 printf '%s\n' "${sources[@]}" | awk '{ print "deb " $0 }' >"$root/zurov-image/sources.list"
 

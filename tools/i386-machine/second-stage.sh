@@ -45,9 +45,9 @@ cp /zurov-image/sources.list /etc/apt/sources.list
 # The archive may be a dated snapshot: its Release files must not expire on us.
 printf 'Acquire::Check-Valid-Until "false";\nAcquire::Retries "3";\n' >/etc/apt/apt.conf.d/50zurov
 printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d && chmod 755 /usr/sbin/policy-rc.d
-apt-get update -q || fail "apt-get update"
-apt-get install -y -q --no-install-recommends $(grep -v '^#' /zurov-image/packages.txt) ||
-  fail "apt-get install"
+# A failed index (a mirror mid-sync) is tried again, then passed over when every package can
+# still be installed without it; apt-install.sh names what cannot.
+bash /zurov-image/apt-install.sh $(grep -v '^#' /zurov-image/packages.txt) || fail "installing the packages"
 apt-get clean
 rm -rf /var/lib/apt/lists/* /usr/sbin/policy-rc.d
 sed -i '/^force-unsafe-io$/d' /etc/dpkg/dpkg.cfg.d/zurov-image
