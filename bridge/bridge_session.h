@@ -9,8 +9,8 @@
 #include "bridge/bridge_messages.h"
 #include "bridge/native_framing.h"
 #include "link/link_records.h"
-#include "plugin/embed_attributes.h"
-#include "plugin/link_file_chunks.h"
+#include "link/embed_attributes.h"
+#include "link/link_file_chunks.h"
 
 // As many objects as the module keeps instances.
 const size_t BRIDGE_MAX_OBJECTS = 20;

@@ -3,7 +3,7 @@
 #include "bridge/object_window.h"
 #include "link/client_locator.h"
 #include "link/link_channel.h"
-#include "plugin/ansi_code_page.h"
+#include "link/ansi_code_page.h"
 
 namespace {
 

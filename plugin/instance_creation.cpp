@@ -1,9 +1,9 @@
 // NPP_New: one embedded object becomes a slot, a LinkRecord and a LINKMSG_NEW.
 #include "link/client_locator.h"
 #include "link/link_channel.h"
-#include "plugin/ansi_code_page.h"
+#include "link/ansi_code_page.h"
 #include "plugin/client_presence.h"
-#include "plugin/embed_attributes.h"
+#include "link/embed_attributes.h"
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"

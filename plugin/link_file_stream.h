@@ -1,7 +1,7 @@
 // A stream's link-file header cut short, held until the chunks behind it complete it.
 #pragma once
 
-#include "plugin/link_file_chunks.h"
+#include "link/link_file_chunks.h"
 #include "plugin/npapi.h"
 
 // Hung off stream->pdata and listed in the instance's private block, which frees what a
