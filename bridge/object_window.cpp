@@ -53,11 +53,18 @@ void placeObjectWindow(HWND window, const WindowPlacement& placement, bool topmo
   const ScreenBox& box = placement.box;
   SetWindowPos(window, topmost ? HWND_TOPMOST : nullptr, box.x, box.y, box.width, box.height,
                SWP_NOACTIVATE | SWP_SHOWWINDOW | (topmost ? 0 : SWP_NOZORDER));
-  // The system owns a region once it is set; null gives the whole window back.
-  HRGN region = placement.wholeBox
-                    ? nullptr
-                    : CreateRectRgn(placement.region.x, placement.region.y,
-                                    placement.region.x + placement.region.width,
-                                    placement.region.y + placement.region.height);
-  SetWindowRgn(window, region, TRUE);
+  // Only a changed cut is set: setting one repaints the window, and each repaint is a
+  // LINKMSG_PAINT to the client, which a scrolling page would otherwise send every frame.
+  RECT current;
+  int kind = GetWindowRgnBox(window, &current);
+  bool cut = kind == SIMPLEREGION || kind == COMPLEXREGION;
+  if (placement.wholeBox) {
+    if (cut) SetWindowRgn(window, nullptr, TRUE);
+    return;
+  }
+  const ScreenBox& r = placement.region;
+  RECT wanted = {r.x, r.y, r.x + r.width, r.y + r.height};
+  // The system owns the region once it is set.
+  if (!cut || !EqualRect(&current, &wanted))
+    SetWindowRgn(window, CreateRectRgn(wanted.left, wanted.top, wanted.right, wanted.bottom), TRUE);
 }
