@@ -69,13 +69,15 @@ void createObject(BridgeSession& session, const BridgeRequest& request) {
   object->client = client;
   object->created = true;
   session.clientGoneTold = false;
+  // The page hears the client's answer first; making a window costs more than the answer
+  // (the window system's round trips), and the page's next message waits for this one anyway.
+  reply(session, newReply(request.id, "accepted",
+                          object->linkId == LINK_ID_NONE ? -1 : object->linkId));
   object->window = session.system.createWindow(session.system.context, request.id);
   if (object->window != nullptr) {
     WindowRecord record = windowRecord(object->window);
     send(session, client, LINKMSG_SET_WINDOW, &record, sizeof record, object->linkId);
   }
-  reply(session, newReply(request.id, "accepted",
-                          object->linkId == LINK_ID_NONE ? -1 : object->linkId));
 }
 
 // The client hears that the window is taken back before it goes, then that the link ends.
