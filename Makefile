@@ -8,6 +8,9 @@
 #   make demo BROWSER=chromium   the same page in a real browser (the embedded Chromium
 #                 engine, fetched once per machine) with the installed package, linkmon
 #                 printing the messages; a screenshot lands in $(BUILD)/demo-chromium.png
+#   make demo BROWSER=today   the same page in Debian's chromium and firefox-esr with the
+#                 extension and the native-messaging host under Wine; screenshots in
+#                 $(BUILD)/demo-today-chromium.png and demo-today-firefox.png
 #   make test     build and package, then run the native tests, the fuzz smoke runs and the
 #                 Wine-side tests (the install tests use the packages in dist/)
 #   make test32   build and package, then the Wine-side tests built for i686, run against
@@ -18,7 +21,8 @@
 #                 engine of Chromium 21, fetched once per machine) with the installed
 #                 ZUROV-x86.msi; a screenshot lands in $(BUILD)/demo32-chromium.png
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
-#   make bench    time loading the module and its calls against direct platform calls, under Wine
+#   make bench    time loading the module and its calls against direct platform calls, under Wine;
+#                 then the extension and host in today's browsers against a bare echo host
 #   make clean    remove build/ and dist/
 # BUILD names the build folder (default build), so that several checkouts or people can
 # build side by side. SIGN_KEY and SIGN_CERT (PEM files) sign both modules and the packages
@@ -69,18 +73,20 @@ win32: deps
 	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DZUROV_CEF_CACHE=$(CEF_CACHE) \
 	  $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN32)
-	@mkdir -p dist/win32 && cp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
+	@mkdir -p dist/win32 && cp $(WIN32)/bin/ZUROV.DLL $(WIN32)/bin/zurov-link.exe dist/win32/
 
 win64: deps
 	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	  --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DZUROV_CEF_CACHE=$(CEF_CACHE) \
 	  $(SIGNING) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN64)
-	@mkdir -p dist/win64 && cp $(WIN64)/bin/ZUROV.DLL dist/win64/ZUROV.DLL
+	@mkdir -p dist/win64 && cp $(WIN64)/bin/ZUROV.DLL $(WIN64)/bin/zurov-link.exe dist/win64/
 
-# The packages need both modules (signed as they are linked); each package is signed too.
+# The packages need both modules and both hosts (signed as they are linked); each package is
+# signed too. dist/extension/ is the browser extension, unpacked, as browsers load it.
 dist: win32 win64
 	@mkdir -p dist/sdk && cp include/kelvora_link.h dist/sdk/kelvora_link.h
+	@rm -rf dist/extension && cp -r extension dist/extension
 	@SIGN_KEY=$(SIGN_KEY_FILE) SIGN_CERT=$(SIGN_CERT_FILE) \
 	  bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
 
@@ -100,14 +106,14 @@ test-wine:
 
 # The module's load and call costs against the same platform calls made directly, under Wine.
 bench: win64
-	@bash -o pipefail -c "ctest --test-dir $(WIN64) -L bench --output-on-failure -V | sed -nE 's/^[0-9]+: (medians|load|NPP_|launch)/\\1/p'"
+	@bash -o pipefail -c "ctest --test-dir $(WIN64) -L bench --output-on-failure -V | sed -nE 's/^[0-9]+: (medians|load|NPP_|launch|today)/\\1/p'"
 
 # The win32 folder builds the Windows-side tests too once asked: the module beside them is
 # the very file in dist/win32. They run in the emulated machine, not here.
 win32-tests: win32
 	@cmake -S . -B $(WIN32) -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/cmake/wine-run.sh >/dev/null
 	@cmake --build $(WIN32)
-	@cp $(WIN32)/bin/ZUROV.DLL dist/win32/ZUROV.DLL
+	@cp $(WIN32)/bin/ZUROV.DLL $(WIN32)/bin/zurov-link.exe dist/win32/
 
 # The emulated i386 machine (the first run on a machine builds its image, about ten minutes,
 # while the modules, the tests and the packages build). Left out there: bench (timings of an
@@ -160,8 +166,10 @@ ifeq ($(BROWSER),)
 	@BUILD=$(BUILD) bash tools/demo.sh
 else ifeq ($(BROWSER),chromium)
 	@BUILD=$(BUILD) bash tests/real_browser/demo.sh
+else ifeq ($(BROWSER),today)
+	@BUILD=$(BUILD) node tests/today_browser/demo.mjs
 else
-	@echo "make demo: BROWSER is empty (pagerunner) or chromium" >&2; exit 2
+	@echo "make demo: BROWSER is empty (pagerunner), chromium or today" >&2; exit 2
 endif
 
 clean:

@@ -1,9 +1,9 @@
 // An instance's life: NPP_New makes one embedded object a slot, a private block, a LinkRecord
 // and a LINKMSG_NEW; NPP_Destroy undoes all of it and sends LINKMSG_DESTROY.
+#include "link/ansi_code_page.h"
 #include "link/client_locator.h"
-#include "plugin/ansi_code_page.h"
+#include "link/embed_attributes.h"
 #include "plugin/client_presence.h"
-#include "plugin/embed_attributes.h"
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"

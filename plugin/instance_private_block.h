@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "plugin/instance_table.h"
-#include "plugin/link_file_chunks.h"
+#include "link/link_file_chunks.h"
 #include "plugin/npapi.h"
 
 // A stream's link-file header cut short, hung off stream->pdata and listed in the instance's

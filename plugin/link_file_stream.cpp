@@ -4,7 +4,7 @@
 
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
-#include "plugin/link_file_chunks.h"
+#include "link/link_file_chunks.h"
 #include "plugin/npp_functions.h"
 #include "plugin/slot_messages.h"
 

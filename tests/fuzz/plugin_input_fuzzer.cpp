@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/link_file_chunks.h"
-#include "plugin/embed_attributes.h"
-#include "plugin/link_file_header.h"
+#include "link/link_file_chunks.h"
+#include "link/embed_attributes.h"
+#include "link/link_file_header.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/embed_attributes.h"
+#include "link/embed_attributes.h"
 
 namespace {
 

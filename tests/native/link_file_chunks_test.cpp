@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/link_file_chunks.h"
+#include "link/link_file_chunks.h"
 
 namespace {
 

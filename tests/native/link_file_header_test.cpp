@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/link_file_header.h"
+#include "link/link_file_header.h"
 
 namespace {
 

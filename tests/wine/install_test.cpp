@@ -232,6 +232,28 @@ class InstallTest : public testing::Test {
     EXPECT_EQ("kvl", registryText(HKEY_LOCAL_MACHINE, TYPE_KEY, "Suffixes", view));
   }
 
+  // The native-messaging host beside `module`, and its two manifests (each naming the host
+  // beside it and the one extension it serves) registered for Chrome, Edge and Firefox.
+  void expectHostRegistered(HKEY root, const std::string& module, REGSAM view, bool present = true) {
+    std::string folder = module.substr(0, module.rfind('\\'));
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(present, exists(folder + "\\zurov-link.exe"));
+    const char* const chrome[] = {"com.kelvora.link.json", "chrome-extension://jfnmbioigbnhmkapcieohemahcjadndf/"};
+    const char* const firefox[] = {"com.kelvora.link.firefox.json", "kelvora-link@kelvora.com"};
+    const std::pair<const char*, const char* const*> hosts[] = {
+        {"Software\\Google\\Chrome\\NativeMessagingHosts\\com.kelvora.link", chrome},
+        {"Software\\Microsoft\\Edge\\NativeMessagingHosts\\com.kelvora.link", chrome},
+        {"Software\\Mozilla\\NativeMessagingHosts\\com.kelvora.link", firefox}};
+    for (const auto& host : hosts) {
+      std::string manifest = folder + "\\" + host.second[0];
+      EXPECT_EQ(present ? manifest : ABSENT, registryText(root, host.first, "", view)) << host.first;
+      if (!present) continue;
+      std::string text = readFile(manifest);
+      EXPECT_NE(std::string::npos, text.find("\"path\": \"zurov-link.exe\"")) << text;
+      EXPECT_NE(std::string::npos, text.find(std::string("[\"") + host.second[1] + "\"]")) << text;
+    }
+  }
+
   // What `--which --browser=X` names for each family: Gecko the np-named copy, the others
   // the file that Path names.
   void expectEachFamilyPicks(const std::string& gecko, const std::string& others) {
@@ -300,6 +322,8 @@ TEST_F(InstallTest, PackageReplacesAnOlderOneRegistersItsModulesAndPlaysThroughD
   if (WIDE) expectRegistered(installed32_, built32_, VIEW32);
   // The client authors' header beside the i686 module.
   EXPECT_TRUE(readFile(installed32_.substr(0, installed32_.rfind('\\')) + "\\sdk\\kelvora_link.h") == header_);
+  expectHostRegistered(HKEY_LOCAL_MACHINE, installed_, OWN_VIEW);
+  if (WIDE) expectHostRegistered(HKEY_LOCAL_MACHINE, installed32_, VIEW32);
 
   expectEachFamilyPicks(gecko_, installed_);
   expectEachFamilyPlays(gecko_, installed_, command, log);
@@ -430,6 +454,7 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   }
   EXPECT_EQ(command, userRegistryCommand());
   EXPECT_EQ(ABSENT, registryCommand()) << "the default user's key is not the user's to write";
+  expectHostRegistered(HKEY_CURRENT_USER, module, OWN_VIEW);
 
   // Every family finds it (Gecko the np-named copy in the Path's folder, the others the
   // Path's file) and plays through it; a browser of the other bitness passes it over.
@@ -452,6 +477,7 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   ASSERT_EQ(0u, msiexec("/x \"" + user_ + "\" /qn"));
   for (const std::string& path : {module, gecko, folder}) EXPECT_FALSE(exists(path)) << path;
   for (REGSAM view : {VIEW64, VIEW32}) EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, PLUGIN_KEY, view));
+  expectHostRegistered(HKEY_CURRENT_USER, module, OWN_VIEW, false);
   EXPECT_EQ(command, userRegistryCommand());  // the user's setting stays
 }
 

@@ -6,7 +6,7 @@
 #include "link/client_locator.h"
 #include "npp_test_fixture.h"
 #include "plugin/instance_table.h"
-#include "plugin/link_file_header.h"
+#include "link/link_file_header.h"
 #include "plugin/npp_functions.h"
 
 namespace {

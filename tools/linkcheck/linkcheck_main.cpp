@@ -20,8 +20,8 @@
 #include "link/client_plan.h"
 #include "link/link_channel.h"
 #include "link/on_demand_imports.h"
-#include "plugin/embed_attributes.h"
-#include "plugin/link_file_header.h"
+#include "link/embed_attributes.h"
+#include "link/link_file_header.h"
 #include "tools/linkcheck/linkcheck_rules.h"
 #include "tools/linkmon/linkmon_decode.h"
 

@@ -1,8 +1,8 @@
-#include "plugin/ansi_code_page.h"
+#include "link/ansi_code_page.h"
 
 #include <windows.h>
 
-#include "plugin/embed_attributes.h"
+#include "link/embed_attributes.h"
 
 bool utf8ToAnsiCodePage(char* out, size_t capacity, const char* utf8) {
   if (capacity > CONVERTED_VALUE_CAPACITY) capacity = CONVERTED_VALUE_CAPACITY;

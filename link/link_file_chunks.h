@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/link_file_header.h"
+#include "link/link_file_header.h"
 
 // The bytes a stream has brought so far while its header is cut short: from offset 0, in
 // order, never a whole header.

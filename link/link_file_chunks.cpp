@@ -1,4 +1,4 @@
-#include "plugin/link_file_chunks.h"
+#include "link/link_file_chunks.h"
 
 #include <cstring>
 

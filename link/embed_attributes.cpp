@@ -1,4 +1,4 @@
-#include "plugin/embed_attributes.h"
+#include "link/embed_attributes.h"
 
 #include <cstring>
 

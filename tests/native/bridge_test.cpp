@@ -1,0 +1,211 @@
+// The host's message layer: framing under every split, hostile messages as one table, and the
+// session's link messages for each request against a recording system.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/bridge_session.h"
+#include "bridge/host_arguments.h"
+#include "bridge/window_placement.h"
+
+namespace {
+
+TEST(NativeFraming, EverySplitGivesTheSameFramesAndOverlongOnesAreSkipped) {
+  std::string tooLong = nativeFrame("x");
+  tooLong[2] = 0x20;  // announces 2 MiB; its bytes follow, to be skipped
+  tooLong += std::string((2u << 20) + 1 - 1, 'z');
+  std::string input = nativeFrame("{\"a\":1}") + nativeFrame("") + tooLong + nativeFrame("end");
+  for (size_t split : {size_t(0), size_t(1), size_t(3), size_t(4), size_t(9), size_t(13),
+                       input.size() - 2}) {
+    NativeFrameReader reader = {};
+    std::vector<NativeFrame> frames;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(input.data());
+    readNativeFrames(reader, bytes, split, frames);
+    readNativeFrames(reader, bytes + split, input.size() - split, frames);
+    ASSERT_EQ(4u, frames.size()) << split;
+    EXPECT_EQ("{\"a\":1}", frames[0].body);
+    EXPECT_EQ("", frames[1].body);
+    EXPECT_TRUE(frames[2].tooLong && frames[2].body.empty());
+    EXPECT_EQ("end", frames[3].body);
+    EXPECT_TRUE(nativeInputEndedCleanly(reader));
+  }
+}
+
+struct Hostile {
+  const char* text;
+  const char* reason;  // null: accepted
+  uint32_t id;         // the id the error names
+};
+const Hostile HOSTILE[] = {
+    {"{\"type\":\"new\",\"id\":1,\"attributes\":[[\"Server\",\"m\"]]}", nullptr, 1},
+    {"not json", "not JSON", 0},
+    {"[1,2]", "not an object", 0},
+    {"{\"type\":\"new\",\"id\":1,\"attributes\":[[\"Server\",\"\xff\"]]}", "not JSON", 0},
+    {"{\"id\":3}", "type missing", 3},
+    {"{\"type\":5,\"id\":3}", "type missing", 3},
+    {"{\"type\":\"launch\",\"id\":3}", "unknown type", 3},
+    {"{\"type\":\"destroy\",\"id\":0}", "id rejected", 0},
+    {"{\"type\":\"destroy\",\"id\":-4}", "id rejected", 0},
+    {"{\"type\":\"destroy\",\"id\":2147483648}", "id rejected", 0},
+    {"{\"type\":\"destroy\",\"id\":1e3}", "id rejected", 0},
+    {"{\"type\":\"destroy\",\"id\":\"7\"}", "id rejected", 0},
+    {"{\"type\":\"new\",\"id\":2}", "attributes missing", 2},
+    {"{\"type\":\"new\",\"id\":2,\"attributes\":{\"Server\":\"m\"}}", "attributes missing", 2},
+    {"{\"type\":\"new\",\"id\":2,\"attributes\":[[\"Server\"]]}", "attribute not a pair", 2},
+    {"{\"type\":\"new\",\"id\":2,\"attributes\":[[\"Port\",1600]]}", "attribute text rejected", 2},
+    {"{\"type\":\"new\",\"id\":2,\"attributes\":[[\"Server\",\"a\\u0000b\"]]}", "attribute text rejected", 2},
+    {"{\"type\":\"window\",\"id\":2,\"box\":[0,0,10],\"clip\":[0,0,1,1],\"visible\":true}", "box rejected", 2},
+    {"{\"type\":\"window\",\"id\":2,\"box\":[0,0,-1,5],\"clip\":[0,0,1,1],\"visible\":true}", "box rejected", 2},
+    {"{\"type\":\"window\",\"id\":2,\"box\":[0,9999999999,1,5],\"clip\":[0,0,1,1],\"visible\":true}", "box rejected", 2},
+    {"{\"type\":\"window\",\"id\":2,\"box\":[0,0,1,5],\"clip\":[0,0,1,1],\"visible\":1}", "visible rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":[75,256],\"end\":true}", "byte rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":-1,\"bytes\":[],\"end\":true}", "offset rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0s=\",\"end\":true}", "bytes missing", 2},
+};
+
+TEST(BridgeMessages, HostileMessagesAreRejectedWhole) {
+  for (const Hostile& h : HOSTILE) {
+    BridgeRequest request;
+    uint32_t id = 99;
+    const char* reason = parseBridgeRequest(h.text, &request, &id);
+    EXPECT_STREQ(h.reason, reason) << h.text;
+    EXPECT_EQ(h.id, id) << h.text;
+  }
+  // Texts over the limit, and more attributes than the limit, are rejected, not cut.
+  std::string longValue = "{\"type\":\"new\",\"id\":1,\"attributes\":[[\"Name\",\"" +
+                          std::string(BRIDGE_MAX_TEXT + 1, 'n') + "\"]]}";
+  std::string manyPairs = "{\"type\":\"new\",\"id\":1,\"attributes\":[";
+  for (size_t i = 0; i <= BRIDGE_MAX_ATTRIBUTES; ++i) manyPairs += i ? ",[\"a\",\"b\"]" : "[\"a\",\"b\"]";
+  manyPairs += "]}";
+  BridgeRequest request;
+  uint32_t id;
+  EXPECT_STREQ("attribute text rejected", parseBridgeRequest(longValue, &request, &id));
+  EXPECT_STREQ("too many attributes", parseBridgeRequest(manyPairs, &request, &id));
+}
+
+// A recording system: each call as one line; the client answers NEW with `answer`.
+struct Recorder {
+  std::vector<std::string> calls;
+  std::vector<std::string> replies;
+  uint32_t answer = 0x00070000;
+  bool reachable = true, alive = true;
+  uintptr_t nextWindow = 0x100;
+  std::vector<LinkRecord> records;
+};
+Recorder* rec;
+
+BridgeSession makeSession(Recorder& r) {
+  rec = &r;
+  BridgeSession s = {};
+  s.system.reachClient = [](void*) -> void* { return rec->reachable ? reinterpret_cast<void*>(0xC1) : nullptr; };
+  s.system.send = [](void*, void*, LinkMessageCode code, const void* payload, uint32_t length,
+                     LinkIdentifier id, uint32_t* reply) {
+    std::string line = std::to_string(code) + " id=" + std::to_string(id) + " len=" + std::to_string(length);
+    if (code == LINKMSG_SET_WINDOW) line += " window=" + std::to_string(*static_cast<const uint32_t*>(payload));
+    if (length == sizeof(LinkRecord) && code != LINKMSG_STREAM_DATA) {
+      LinkRecord r;
+      std::memcpy(&r, payload, sizeof r);
+      rec->records.push_back(r);
+    }
+    if (code == LINKMSG_STREAM_DATA) line += " b14=" + std::to_string(static_cast<const unsigned char*>(payload)[14]);
+    rec->calls.push_back(line);
+    *reply = code == LINKMSG_NEW ? rec->answer : 0;
+    return true;
+  };
+  s.system.clientAlive = [](void*, void*) { return rec->alive; };
+  s.system.createWindow = [](void*, uint32_t) -> void* { return reinterpret_cast<void*>(rec->nextWindow++); };
+  s.system.placeWindow = [](void*, void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
+  s.system.destroyWindow = [](void*, void* w) { rec->calls.push_back("destroy-window " + std::to_string(reinterpret_cast<uintptr_t>(w))); };
+  s.system.write = [](void*, const std::string& m) { rec->replies.push_back(m); };
+  s.system.threadHandle = 0xFFFFFFFE;
+  return s;
+}
+
+void feed(BridgeSession& s, const std::string& text) { handleBridgeFrame(s, {false, text}); }
+std::string newObject(int id) {
+  return "{\"type\":\"new\",\"id\":" + std::to_string(id) + ",\"attributes\":[[\"type\",\"application/x-kvla\"],[\"server\",\"mediahost\"]]}";
+}
+
+TEST(BridgeSession, ObjectLifeGoesToTheClientAsTheModuleSendsIt) {
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  feed(s, newObject(5));
+  feed(s, "{\"type\":\"window\",\"id\":5,\"box\":[10,20,320,40],\"clip\":[0,0,800,600],\"visible\":true}");
+  // A link file whose header comes in two chunks: applied once, complete, option word swapped.
+  unsigned char file[39] = {'K', 1, 0, 0, 192, 168, 1, 2, 6, 0x40, 0, 0, 0, 0, 0, 0x80};
+  std::memcpy(file + 34, "news", 5);
+  auto chunk = [&](size_t from, size_t to, bool end) {
+    std::string bytes;
+    for (size_t i = from; i < to; ++i) bytes += (i > from ? "," : "") + std::to_string(file[i]);
+    return "{\"type\":\"stream\",\"id\":5,\"offset\":" + std::to_string(from) + ",\"bytes\":[" + bytes +
+           "],\"end\":" + (end ? "true" : "false") + "}";
+  };
+  feed(s, chunk(0, 20, false));
+  feed(s, chunk(20, 39, true));
+  feed(s, "{\"type\":\"destroy\",\"id\":5}");
+  std::vector<std::string> expected = {"1000 id=0 len=238",     "1020 id=7 len=20 window=256",
+                                       "place",                 "1100 id=7 len=238",
+                                       "1110 id=7 len=39 b14=128", "1020 id=7 len=20 window=0",
+                                       "destroy-window 256",    "1010 id=7 len=0"};
+  EXPECT_EQ(expected, r.calls);
+  ASSERT_EQ(2u, r.records.size());
+  EXPECT_STREQ("mediahost", r.records[0].server);
+  EXPECT_EQ(0xFFFFFFFEu, +r.records[0].threadHandle);
+  EXPECT_STREQ("192.168.1.2", r.records[1].server);
+  EXPECT_STREQ("news", r.records[1].streamName);
+  EXPECT_EQ(std::vector<std::string>{"{\"id\":5,\"linkId\":7,\"result\":\"accepted\",\"type\":\"new\"}"}, r.replies);
+  EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  r.answer = 1;  // refused
+  feed(s, newObject(1));
+  r.reachable = false;
+  feed(s, newObject(2));
+  EXPECT_EQ(0u, bridgeObjectCount(s));
+  r.reachable = true;
+  r.answer = 0x00010000;
+  for (int id = 1; id <= 21; ++id) feed(s, newObject(id));
+  feed(s, newObject(3));                       // an id in use
+  feed(s, "{\"type\":\"destroy\",\"id\":99}");  // an id never created
+  EXPECT_EQ(20u, bridgeObjectCount(s));
+  std::vector<std::string> tail(r.replies.end() - 4, r.replies.end());
+  EXPECT_EQ(std::string("{\"id\":20,\"linkId\":1,\"result\":\"accepted\",\"type\":\"new\"}"), tail[0]);
+  EXPECT_EQ(std::string("{\"id\":21,\"result\":\"full\",\"type\":\"new\"}"), tail[1]);
+  EXPECT_EQ(std::string("{\"id\":3,\"reason\":\"object exists\",\"type\":\"error\"}"), tail[2]);
+  EXPECT_EQ(std::string("{\"id\":99,\"reason\":\"no such object\",\"type\":\"error\"}"), tail[3]);
+  EXPECT_EQ(std::string("{\"id\":1,\"result\":\"refused\",\"type\":\"new\"}"), r.replies[0]);
+  EXPECT_EQ(std::string("{\"id\":2,\"result\":\"no-client\",\"type\":\"new\"}"), r.replies[1]);
+  size_t sent = r.calls.size();
+  // The client gone: one notice; the input's end destroys every object.
+  r.alive = false;
+  checkBridgeClient(s);
+  checkBridgeClient(s);
+  EXPECT_EQ(std::string("{\"notice\":\"client-gone\",\"type\":\"notice\"}"), r.replies.back());
+  EXPECT_EQ(std::string("{\"id\":99,\"reason\":\"no such object\",\"type\":\"error\"}"), r.replies[r.replies.size() - 2]);
+  endBridgeSession(s);
+  EXPECT_EQ(sent + 20 * 3, r.calls.size());
+  EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+TEST(HostPieces, ParentWindowArgumentAndPlacement) {
+  const char* chrome[] = {"host", "chrome-extension://abc/", "--parent-window=4294967295"};
+  const char* firefox[] = {"host", "C:\\m.json", "kelvora-link@kelvora.com"};
+  const char* bad[] = {"host", "--parent-window=4294967296", "--parent-window=12x"};
+  EXPECT_EQ(0xFFFFFFFFu, parentWindowArgument(3, chrome));
+  EXPECT_EQ(0u, parentWindowArgument(3, firefox));
+  EXPECT_EQ(0u, parentWindowArgument(3, bad));
+  WindowPlacement whole = planWindowPlacement({10, 20, 30, 40}, {0, 0, 100, 100}, true);
+  EXPECT_TRUE(whole.show && whole.wholeBox);
+  WindowPlacement cut = planWindowPlacement({10, 90, 30, 40}, {0, 0, 100, 100}, true);
+  EXPECT_TRUE(cut.show && !cut.wholeBox);
+  EXPECT_EQ(10, cut.region.height);
+  EXPECT_FALSE(planWindowPlacement({10, 120, 30, 40}, {0, 0, 100, 100}, true).show);
+  EXPECT_FALSE(planWindowPlacement({10, 20, 30, 40}, {0, 0, 100, 100}, false).show);
+}
+
+}  // namespace

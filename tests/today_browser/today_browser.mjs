@@ -1,0 +1,165 @@
+// Today's browsers with the extension and the host: Debian's chromium and firefox-esr under
+// the Wine session's Xvfb display, each with a private HOME, the extension loaded as a
+// developer would load it, the host (bin/zurov-link.exe) registered for it and started under
+// Wine, and pages served from http://127.0.0.1. Shared by the test (browser_test.mjs), the
+// demo (demo.mjs) and the benchmark (bench.mjs). Every wait is for a file, a log line or a
+// request, with a ceiling only against a run that went wrong.
+import { spawn, execFileSync } from "node:child_process";
+import fs from "node:fs";
+import http from "node:http";
+import path from "node:path";
+
+export const ROOT = path.resolve(path.dirname(new URL(import.meta.url).pathname), "../..");
+export const EXTENSION_ID = "jfnmbioigbnhmkapcieohemahcjadndf";  // from the manifest's key
+export const GECKO_ID = "kelvora-link@kelvora.com";
+export const HOST_NAME = "com.kelvora.link";
+const SCALE = Number(process.env.ZUROV_WAIT_SCALE || 1);
+
+export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+export const winpath = (p) => "Z:" + p.replaceAll("/", "\\");
+
+// Resolves with check()'s first truthy value, looked at every 50 ms; fails after `limitMs`.
+export async function waitFor(what, check, limitMs = 60000) {
+  const end = Date.now() + limitMs * SCALE;
+  for (;;) {
+    const value = await check();
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`gave up waiting for ${what}`);
+    await sleep(50);
+  }
+}
+
+// Serves `dir` on 127.0.0.1; a request to /report?... is handed to onReport (its query and
+// body), and answered once onReport's promise settles: the page waits for the harness.
+export function serve(dir, onReport = () => {}) {
+  const types = { ".html": "text/html; charset=utf-8", ".kvl": "application/x-kvla", ".js": "text/javascript" };
+  const server = http.createServer((req, res) => {
+    const url = new URL(req.url, "http://127.0.0.1");
+    if (url.pathname === "/report") {
+      let body = "";
+      req.on("data", (c) => (body += c));
+      req.on("end", async () => {
+        let answer = "ok";
+        try { await onReport(url.searchParams, body); } catch (e) { answer = `failed: ${e.message}`; }
+        res.end(answer);
+      });
+      return;
+    }
+    const file = path.join(dir, path.normalize(decodeURIComponent(url.pathname)).replace(/^(\.\.[/\\])+/, ""));
+    fs.readFile(file, (err, data) => {
+      if (err) { res.writeHead(404); res.end(); return; }
+      res.writeHead(200, { "content-type": types[path.extname(file)] || "application/octet-stream" });
+      res.end(data);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, "127.0.0.1", () =>
+    resolve({ url: `http://127.0.0.1:${server.address().port}`, close: () => server.close() })));
+}
+
+export function readLinkmonLog(file) {
+  if (!fs.existsSync(file)) return [];
+  return fs.readFileSync(file, "utf8").split("\n").filter((l) => l.endsWith("}")).map((l) => JSON.parse(l));
+}
+export const messages = (file) => readLinkmonLog(file).filter((e) => e.event === "message");
+export const count = (file, name) => messages(file).filter((m) => m.name === name).length;
+
+// A Windows program of the session, its output appended to the file `log`, shown ("inherit")
+// or dropped (none).
+export function wine(session, args, log) {
+  const out = log === "inherit" ? "inherit" : log ? fs.openSync(log, "a") : "ignore";
+  return spawn(path.join(ROOT, "cmake/wine-run.sh"), args, {
+    env: { ...process.env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
+}
+export function wineSync(session, args) {
+  return execFileSync(path.join(ROOT, "cmake/wine-run.sh"), args,
+                      { env: { ...process.env, WINE_SESSION: session }, encoding: "utf8" });
+}
+
+export async function startLinkmon(session, bin, log) {
+  fs.rmSync(log, { force: true });
+  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)]);
+  await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
+  return child;
+}
+
+export function stop(child) {
+  return new Promise((resolve) => {
+    if (!child || child.exitCode !== null || child.signalCode !== null) return resolve();
+    child.once("exit", () => resolve());
+    child.kill("SIGTERM");
+  });
+}
+
+// The host as the browsers start it: a script that runs it under the session's Wine, or runs
+// `command` instead.
+function hostManifest(home, session, bin, command, allowed) {
+  const script = path.join(home, "zurov-link.sh");
+  const host = command || `WINE_SESSION='${session}' exec '${ROOT}/cmake/wine-run.sh' '${path.join(bin, "zurov-link.exe")}' "$@"`;
+  fs.writeFileSync(script, `#!/bin/sh\n${host}\n`, { mode: 0o755 });
+  return JSON.stringify({ name: HOST_NAME, description: "Kelvora link host", path: script, type: "stdio", ...allowed }, null, 2);
+}
+
+// Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
+// `host` optionally is another host's shell command (the benchmark's echo host).
+export function launchBrowser(browser, { work, session, bin, url, host }) {
+  const home = path.join(work, `home-${browser}`);
+  fs.rmSync(home, { recursive: true, force: true });
+  fs.mkdirSync(home, { recursive: true });
+  const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
+  const env = { ...process.env, HOME: home, DISPLAY: display, XDG_CONFIG_HOME: path.join(home, ".config"),
+                XDG_CACHE_HOME: path.join(home, ".cache"), MOZ_CRASHREPORTER_DISABLE: "1" };
+  const extension = path.join(ROOT, "extension");
+  const out = fs.openSync(path.join(work, `${browser}.log`), "w");
+  if (browser === "chromium") {
+    const profile = path.join(home, "profile");
+    fs.mkdirSync(path.join(profile, "NativeMessagingHosts"), { recursive: true });
+    fs.writeFileSync(path.join(profile, "NativeMessagingHosts", `${HOST_NAME}.json`),
+                     hostManifest(home, session, bin, host, { allowed_origins: [`chrome-extension://${EXTENSION_ID}/`] }));
+    return spawn("chromium", [`--user-data-dir=${profile}`, `--load-extension=${extension}`,
+      "--disable-features=DisableLoadExtensionCommandLineSwitch", "--no-sandbox", "--no-first-run",
+      "--no-default-browser-check", "--disable-gpu", "--password-store=basic", "--window-position=0,0",
+      "--window-size=1000,960", url], { env, stdio: ["ignore", out, out] });
+  }
+  const hosts = path.join(home, ".mozilla", "native-messaging-hosts");
+  fs.mkdirSync(hosts, { recursive: true });
+  fs.writeFileSync(path.join(hosts, `${HOST_NAME}.json`),
+                   hostManifest(home, session, bin, host, { allowed_extensions: [GECKO_ID] }));
+  const profile = path.join(home, "profile");
+  fs.mkdirSync(path.join(profile, "extensions"), { recursive: true });
+  execFileSync("python3", ["-m", "zipfile", "-c", path.join(profile, "extensions", `${GECKO_ID}.xpi`),
+                           "manifest.json", "background.js", "content.js"], { cwd: extension });
+  const prefs = { "xpinstall.signatures.required": false, "extensions.autoDisableScopes": 0,
+    "extensions.enabledScopes": 15, "browser.shell.checkDefaultBrowser": false,
+    "browser.startup.homepage_override.mstone": "ignore", "datareporting.policy.dataSubmissionEnabled": false,
+    "toolkit.telemetry.reportingpolicy.firstRun": false, "browser.aboutwelcome.enabled": false,
+    "app.update.disabledForTesting": true, "browser.tabs.warnOnClose": false };
+  fs.writeFileSync(path.join(profile, "user.js"),
+                   Object.entries(prefs).map(([k, v]) => `user_pref(${JSON.stringify(k)}, ${JSON.stringify(v)});\n`).join(""));
+  return spawn("firefox-esr", ["--profile", profile, "--no-remote", "--new-instance", "--width", "1000",
+                               "--height", "960", url], { env, stdio: ["ignore", out, out] });
+}
+
+// Each object's link messages in order, one line each: the name, then the payload in hex (for
+// LINKMSG_SET_WINDOW only whether the window is null: handles differ per run). LINKMSG_PAINT
+// is left out: it comes when a window is painted, which pagerunner never does. The objects
+// sorted, since browsers create them in different orders.
+export function traces(entries) {
+  const objects = new Map();
+  for (const m of entries) {
+    if (m.name === "LINKMSG_PAINT") continue;
+    const id = m.code === 1000 ? m.reply >>> 16 : m.linkId;
+    const payload = m.code === 1020 ? (/^0{8}/.test(m.data) ? "null" : "window") : m.data;
+    if (!objects.has(id)) objects.set(id, []);
+    objects.get(id).push(`${m.name} ${payload}`);
+  }
+  return [...objects.values()].sort((a, b) => (a.join() < b.join() ? -1 : a.join() > b.join() ? 1 : 0));
+}
+
+// pagerunner's chromium family on `page` through the module, with `log`'s linkmon as client.
+export async function pagerunnerTraces(session, bin, page, log) {
+  const linkmon = await startLinkmon(session, bin, log);
+  wineSync(session, [path.join(bin, "pagerunner.exe"), "--browser=chromium",
+                     path.join(ROOT, "dist/win64/ZUROV.DLL"), page]);
+  await stop(linkmon);
+  return traces(messages(log));
+}
