@@ -90,13 +90,13 @@ TEST_F(RealBrowserTest, SampleClientsWindowSitsInEachWindowTheBrowserLends) {
   setRegistryCommand(programBesideTest("kelvora_client.exe"));
   StartedProgram sample = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"");
   EXPECT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; },
-                        60000 * ZUROV_WAIT_SCALE));
+                        60000));
   // The script's object too; the browser shows those in view (the first ones on the page).
   StartedProgram browser =
       startProgram("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu \"" + page_ + "\"");
   EXPECT_TRUE(pumpUntil(
       [&] { return sampleClientShowedAll(log, 9) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0; },
-      120000 * ZUROV_WAIT_SCALE));
+      120000));
   if (HWND window = findProcessWindow(browser.pid, "CefBrowserWindow")) PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
   SCOPED_TRACE(output);

@@ -118,7 +118,7 @@ TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
     ASSERT_TRUE(client.hProcess != nullptr);
     CloseHandle(client.hThread);
     CloseHandle(client.hProcess);
-    ASSERT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", nullptr) != nullptr; }, 10000));
+    ASSERT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", nullptr) != nullptr; }, 60000));
     EXPECT_EQ(0u, run("\"" + programBesideTest("pagerunner.exe") + "\" --browser=" + family +
                           " --keep-open 1000 \"" + programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"",
                       {}, &output))
