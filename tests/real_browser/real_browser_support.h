@@ -54,7 +54,8 @@ std::vector<LinkmonLogEntry> messagesSince(const std::string& log, size_t before
 // its first `before` entries, shows `objects` objects created and lent their windows and
 // `streams` link files forwarded (or the browser has ended, or `timeoutMs` scaled passed).
 // Then the browser is asked to close, with WM_CLOSE to its window of class `windowClass`, as
-// a person closes it. Returns its exit code, its output in `output`.
+// a person closes it. A browser that could not start its renderer is started once more.
+// Returns its exit code, its output in `output` (never null).
 DWORD playUntilPlayed(const std::string& command, const char* windowClass, const std::string& logPath,
                       size_t before, size_t objects, int streams, DWORD timeoutMs, std::string* output);
 
