@@ -79,7 +79,10 @@ class ClientLocatorTest : public ::testing::Test {
     savedUser_ = userRegistryCommand();
     deleteUserRegistryCommand();
     savedDirectory_ = clientDirectory();
-    logPath_ = newLinkmonLogPath("locator");
+    // A log of each test's own: a client that an earlier test started may still be starting
+    // (seconds on a loaded emulated PC) and would log into a shared one.
+    logPath_ = newLinkmonLogPath(
+        ("locator-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name())).c_str());
     SetEnvironmentVariableA("LINKMON_LOG", logPath_.c_str());
     SetEnvironmentVariableA("LINKMON_QUIET", "1");
     SetEnvironmentVariableA("LINKMON_LIFETIME", "20000");  // a safety net only
