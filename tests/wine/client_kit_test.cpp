@@ -37,7 +37,9 @@ PROCESS_INFORMATION start(std::string commandLine, const Env& env, HANDLE output
 }
 
 // Runs `commandLine` to its end (three minutes at most); its exit code and output.
-DWORD run(const std::string& commandLine, const Env& env, std::string* output) {
+// `played`, when given, closes the pagerunner page (as a person closes it) once it holds.
+DWORD run(const std::string& commandLine, const Env& env, std::string* output,
+          std::function<bool()> played = nullptr) {
   std::string path = newLinkmonLogPath("client-kit-output");
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
   HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
@@ -46,6 +48,10 @@ DWORD run(const std::string& commandLine, const Env& env, std::string* output) {
   CloseHandle(out);
   DWORD code = 0xFFFFFFFF;
   if (pi.hProcess) {
+    if (played) {
+      EXPECT_TRUE(pumpUntil([&] { return played() || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 120000));
+      if (HWND page = findProcessWindow(pi.dwProcessId, "PageRunnerPage")) PostMessageA(page, WM_CLOSE, 0, 0);
+    }
     if (WaitForSingleObject(pi.hProcess, 180000 * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
     WaitForSingleObject(pi.hProcess, 5000);
     GetExitCodeProcess(pi.hProcess, &code);
@@ -119,9 +125,10 @@ TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
     CloseHandle(client.hThread);
     CloseHandle(client.hProcess);
     ASSERT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", nullptr) != nullptr; }, 60000));
+    // The page stays open until the client's worker has placed a child in every window.
     EXPECT_EQ(0u, run("\"" + programBesideTest("pagerunner.exe") + "\" --browser=" + family +
-                          " --keep-open 1000 \"" + programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"",
-                      {}, &output))
+                          " --keep-open 600000 \"" + programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"",
+                      {}, &output, [&log] { return sampleClientShowedAll(log, 8); }))
         << output;
     closeSampleClient();
     EXPECT_EQ(8u, expectSampleClientChildWindows(log, 8));  // pagerunner shows them all

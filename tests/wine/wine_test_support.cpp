@@ -553,6 +553,7 @@ std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::str
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows) {
   std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
   return lent.size() >= lentWindows &&
+         std::all_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.inside; }) &&
          std::any_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.shown; });
 }
 

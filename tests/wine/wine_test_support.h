@@ -222,7 +222,8 @@ std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
 // and that it left each of them. Returns how many of those lent windows the browser showed
 // then (browsers hide the windows of objects outside the view).
 size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows);
-// True once that log shows its child window in `lentWindows` lent windows, one shown.
+// True once that log shows its child window inside `lentWindows` lent windows, as the
+// expectation above checks it, and one of those windows shown.
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows);
 // Ends the running sample client: WM_CLOSE to its link window, then a wait of up to 5 s.
 void closeSampleClient();
