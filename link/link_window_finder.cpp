@@ -30,19 +30,6 @@ const int VERDICTS = 8;  // more windows of the class than this are judged again
 WindowVerdict verdicts[VERDICTS];
 unsigned nextVerdict = 0;
 
-// Whether `process`'s image is the planned program: the same file, else, where either file's
-// identity cannot be had, the same canonical long path.
-bool runsPlannedProgram(HANDLE process, const PlannedClient& client) {
-  char image[MAX_PATH], canonicalImage[MAX_PATH], canonicalProgram[MAX_PATH];
-  if (!processImagePath(process, image, sizeof image)) return false;
-  FileIdentity identity;
-  identifyFile(image, &identity);
-  if (identity.known && client.plan.identity.known) return sameFile(identity, client.plan.identity);
-  return canonicalPath(image, canonicalImage, sizeof canonicalImage) &&
-         canonicalPath(client.plan.program, canonicalProgram, sizeof canonicalProgram) &&
-         lstrcmpiA(canonicalImage, canonicalProgram) == 0;
-}
-
 LinkWindowTraits judge(DWORD processId, const PlannedClient& client) {
   const DWORD QUERY_LIMITED_INFORMATION = 0x1000;  // Vista and later
   LinkWindowTraits traits = {false, false};
@@ -77,6 +64,18 @@ LinkWindowTraits traitsOf(HWND window, const PlannedClient& client) {
 }
 
 }  // namespace
+
+bool runsPlannedProgram(HANDLE process, const PlannedClient& client) {
+  char image[MAX_PATH], canonicalImage[MAX_PATH], canonicalProgram[MAX_PATH];
+  if (!processImagePath(process, image, sizeof image)) return false;
+  FileIdentity identity;
+  identifyFile(image, &identity);
+  if (identity.known && client.plan.identity.known) return sameFile(identity, client.plan.identity);
+  return canonicalPath(image, canonicalImage, sizeof canonicalImage) &&
+         canonicalPath(client.plan.program, canonicalProgram, sizeof canonicalProgram) &&
+         lstrcmpiA(canonicalImage, canonicalProgram) == 0;
+}
+
 
 HWND findLinkWindow() {
   // Any program may create a window of the class; in z-order, the first is FindWindowA's.

@@ -13,5 +13,10 @@
 // window lives. The only writer of the cached handle.
 HWND findLinkWindow();
 
+// Whether `process`'s image is the planned program: the same file, else, where either file's
+// identity cannot be had, the same canonical long path.
+struct PlannedClient;
+bool runsPlannedProgram(HANDLE process, const PlannedClient& client);
+
 // The cached link window handle: as fresh as the last findLinkWindow.
 HWND linkWindow();

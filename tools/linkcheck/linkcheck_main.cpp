@@ -19,7 +19,6 @@
 #include "link/client_locator.h"
 #include "link/client_plan.h"
 #include "link/link_channel.h"
-#include "link/on_demand_imports.h"
 #include "link/embed_attributes.h"
 #include "link/link_file_header.h"
 #include "tools/linkcheck/linkcheck_rules.h"
@@ -359,9 +358,8 @@ void endStartedCopies(const FILETIME& since) {
     HANDLE p = OpenProcess(0x1000 /* QUERY_LIMITED_INFORMATION */ | PROCESS_TERMINATE | SYNCHRONIZE,
                            FALSE, entry.th32ProcessID);
     if (!p) continue;
-    char image[MAX_PATH];
     FILETIME created, exited, kernel, user;
-    if (processImagePath(p, image, sizeof image) && lstrcmpiA(image, plannedClient().plan.program) == 0 &&
+    if (runsPlannedProgram(p, plannedClient()) &&
         GetProcessTimes(p, &created, &exited, &kernel, &user) && CompareFileTime(&created, &since) >= 0) {
       TerminateProcess(p, 1);
       WaitForSingleObject(p, 5000);
