@@ -2,8 +2,10 @@
 #   make          install missing Debian packages, build native, win32 and win64;
 #                 the modules land in dist/win32/ZUROV.DLL and dist/win64/ZUROV.DLL
 #   make dist     build, then the Windows Installer packages dist/ZUROV-x86.msi,
-#                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl), and the
-#                 client authors' header dist/sdk/kelvora_link.h
+#                 dist/ZUROV-x64.msi and dist/ZUROV-user.msi (installer/, wixl), the
+#                 client authors' header dist/sdk/kelvora_link.h, and the extension as the
+#                 stores take it: dist/store/kelvora-link-chromium.zip (Chrome, Edge) and
+#                 dist/store/kelvora-link-firefox.xpi (Firefox, unsigned)
 #   make demo     build, then play examples/demo.html through the module under Wine
 #   make demo BROWSER=chromium   the same page in a real browser (the embedded Chromium
 #                 engine, fetched once per machine) with the installed package, linkmon
@@ -87,6 +89,7 @@ win64: deps
 dist: win32 win64
 	@mkdir -p dist/sdk && cp include/kelvora_link.h dist/sdk/kelvora_link.h
 	@rm -rf dist/extension && cp -r extension dist/extension
+	@python3 installer/build-store-packages.py dist/store
 	@SIGN_KEY=$(SIGN_KEY_FILE) SIGN_CERT=$(SIGN_CERT_FILE) \
 	  bash installer/build-packages.sh dist dist/win32/ZUROV.DLL dist/win64/ZUROV.DLL
 
