@@ -30,8 +30,14 @@ out=$(cd "$out" && pwd)
 for id in "$CHROME_EXTENSION_ID" "$EDGE_EXTENSION_ID"; do
   [[ $id =~ ^[a-p]{32}$ ]] || { echo "build-packages.sh: bad extension id \"$id\" in stores.env" >&2; exit 1; }
 done
-[[ $FIREFOX_EXTENSION_ID =~ ^[A-Za-z0-9._-]+@[A-Za-z0-9.-]+$ ]] ||
-  { echo "build-packages.sh: bad Firefox id \"$FIREFOX_EXTENSION_ID\" in stores.env" >&2; exit 1; }
+# They are the extension's: Chrome's id is the one its manifest's key gives (the store's key,
+# once it has one), Firefox's the manifest's own.
+read -r key_id gecko_id < <(python3 -c 'import base64, hashlib, json, sys
+m = json.load(open(sys.argv[1]))
+print(hashlib.sha256(base64.b64decode(m["key"])).hexdigest()[:32].translate(str.maketrans("0123456789abcdef", "abcdefghijklmnop")),
+      m["browser_specific_settings"]["gecko"]["id"])' "$here/../extension/manifest.json")
+[ "$key_id $gecko_id" = "$CHROME_EXTENSION_ID $FIREFOX_EXTENSION_ID" ] ||
+  { echo "build-packages.sh: stores.env's ids are not those of extension/manifest.json ($key_id, $gecko_id)" >&2; exit 1; }
 # The host's manifests: Chrome and Edge admit an extension by its origin, Firefox by its id.
 manifests=$(mktemp -d)
 trap 'rm -rf "$manifests"' EXIT
@@ -45,12 +51,14 @@ host_manifest "\"allowed_origins\": [$origins]" >"$manifests/chromium.json"
 host_manifest "\"allowed_extensions\": [\"$FIREFOX_EXTENSION_ID\"]" >"$manifests/firefox.json"
 manifests=$(realpath --relative-to="$here" "$manifests")
 # wixl has no component conditions: the launch command is written only when given, the
-# extension offered unless forced, its allowed sites only when given. Components that a package
-# lacks match no row.
+# extension offered unless forced, its allowed sites only when given. A removal (REMOVE) takes
+# each of them: Wine's Windows Installer evaluates the conditions again then, without the
+# properties of the installation, and leaves a component it finds disabled. Components that a
+# package lacks match no row.
 conditions=("ClientCommand=CLIENTCOMMAND")
 for view in 32 64 User; do
-  conditions+=("ExtensionOffer$view=NOT KELVORA_FORCE_EXTENSION" "ExtensionForce$view=KELVORA_FORCE_EXTENSION"
-               "ExtensionSites$view=ALLOWEDSITES")
+  conditions+=("ExtensionOffer$view=NOT KELVORA_FORCE_EXTENSION OR REMOVE"
+               "ExtensionForce$view=KELVORA_FORCE_EXTENSION OR REMOVE" "ExtensionSites$view=ALLOWEDSITES OR REMOVE")
 done
 # name arch source: the per-user package is a 32-bit one, for the i686 module it carries.
 for package in "x86 x86 zurov.wxs" "x64 x64 zurov.wxs" "user x86 zurov-user.wxs"; do
