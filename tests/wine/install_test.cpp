@@ -94,15 +94,11 @@ RunResult run(const std::string& commandLine) {
 
 DWORD msiexec(const std::string& arguments) { return run("msiexec.exe " + arguments).exitCode; }
 
-// A property value on the command line: in quotes, a quote inside doubled. Wine's msiexec
-// drops doubled quotes; Windows Installer's own parser, to which Windows' msiexec hands the
-// properties, keeps them: installWith() goes to it directly.
-std::string msiValue(const std::string& text) {
-  std::string value = "\"";
-  for (char c : text) value += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return value + "\"";
-}
+// A property value on msiexec's command line. (Windows' msiexec also takes doubled quotes
+// inside the value for a quote; Wine's drops them, so the commands here have none.)
+std::string msiValue(const std::string& text) { return "\"" + text + "\""; }
 
+// Installs through Windows Installer's own parser, which keeps doubled quotes, as Windows' msiexec does.
 UINT installWith(const std::string& package, const std::string& properties) {
   MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
   return MsiInstallProductA(package.c_str(), properties.c_str());
@@ -112,49 +108,42 @@ RunResult pagerunner(const std::string& arguments) {
   return run("\"" + programBesideTest("pagerunner.exe") + "\" " + arguments);
 }
 
-// A text value of type `wanted` in one registry view (of a multi-string, the first string);
-// ABSENT when the key or value is missing or of another type.
-std::string registryText(HKEY root, const std::string& key, const char* name, REGSAM view,
-                         DWORD wanted = REG_SZ) {
+// A text value in one registry view (of a multi-string, the first); ABSENT when the key or value is missing.
+std::string registryText(HKEY root, const std::string& key, const char* name, REGSAM view, DWORD wanted = REG_SZ) {
   HKEY k;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return ABSENT;
   char value[1024] = "";
-  DWORD size = sizeof value - 2, type = 0;
+  DWORD size = sizeof value - 1, type = 0;
   LONG status = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(k);
   return status == ERROR_SUCCESS && type == wanted ? std::string(value) : std::string(ABSENT);
 }
 
-// What a package asks of the browsers about the extension (installer/extension.wxi): `ask`
-// the offer, the force-install policies or nothing, and the allowed sites if `sites`; by the
-// ids and store addresses of installer/stores.env, which CMake hands over. The offer is
-// looked for in each view of a machine-wide package; the policies, one key for both views,
-// as a 32-bit program sees them.
+// The extension's values of installer/extension.wxi, by the ids of installer/stores.env: the offer
+// in each view of a machine-wide package, or the policies (one key for both views); the sites.
 enum Ask { NOTHING, OFFER, FORCE };
-const char* const ALLOWED_SITES = "[\"http://127.0.0.1/*\",\"https://media.example/*\"]";
-const std::string POLICIES = "Software\\Policies\\";
+const std::string POLICIES = "Software\\Policies\\", SITES = R"(["http://127.0.0.1/*","https://media.example/*"])";
+const std::string FORCED = R"(KELVORA_FORCE_EXTENSION=1 ALLOWEDSITES="[""http://127.0.0.1/*"",""https://media.example/*""]")";
 
 void expectExtensionAsked(HKEY root, Ask ask, bool sites) {
-  std::string chrome = environment("CHROME_EXTENSION_ID"), edge = environment("EDGE_EXTENSION_ID");
-  std::string gecko = environment("FIREFOX_EXTENSION_ID"), chromeUrl = environment("CHROME_UPDATE_URL");
-  std::string edgeUrl = environment("EDGE_UPDATE_URL"), mozilla = POLICIES + "Mozilla\\Firefox\\";
-  ASSERT_FALSE(chrome.empty() || edge.empty() || gecko.empty()) << "the ids of installer/stores.env";
-  const struct { std::string key, name; bool wanted; std::string value; DWORD type; } values[] = {
-      {"Software\\Google\\Chrome\\Extensions\\" + chrome, "update_url", ask == OFFER, chromeUrl, REG_SZ},
-      {"Software\\Microsoft\\Edge\\Extensions\\" + edge, "update_url", ask == OFFER, edgeUrl, REG_SZ},
-      {POLICIES + "Google\\Chrome\\ExtensionInstallForcelist", "1558", ask == FORCE, chrome + ";" + chromeUrl, REG_SZ},
-      {POLICIES + "Microsoft\\Edge\\ExtensionInstallForcelist", "1558", ask == FORCE, edge + ";" + edgeUrl, REG_SZ},
-      {mozilla + "ExtensionSettings\\" + gecko, "installation_mode", ask == FORCE, "force_installed", REG_SZ},
-      {mozilla + "ExtensionSettings\\" + gecko, "install_url", ask == FORCE, environment("FIREFOX_INSTALL_URL"), REG_SZ},
-      {POLICIES + "Google\\Chrome\\3rdparty\\extensions\\" + chrome + "\\policy", "allowedSites", sites, ALLOWED_SITES, REG_SZ},
-      {POLICIES + "Microsoft\\Edge\\3rdparty\\extensions\\" + edge + "\\policy", "allowedSites", sites, ALLOWED_SITES, REG_SZ},
-      {mozilla + "3rdparty\\Extensions\\" + gecko, "allowedSites", sites, ALLOWED_SITES, REG_MULTI_SZ}};
-  for (const auto& v : values) {
+  std::string chrome = environment("CHROME_EXTENSION_ID"), edge = environment("EDGE_EXTENSION_ID"),
+              gecko = environment("FIREFOX_EXTENSION_ID"), chromeUrl = environment("CHROME_UPDATE_URL"),
+              edgeUrl = environment("EDGE_UPDATE_URL"), firefox = POLICIES + "Mozilla\\Firefox\\";
+  const struct { std::string key, name; bool wanted; std::string value; DWORD type = REG_SZ; } values[] = {
+      {"Software\\Google\\Chrome\\Extensions\\" + chrome, "update_url", ask == OFFER, chromeUrl},
+      {"Software\\Microsoft\\Edge\\Extensions\\" + edge, "update_url", ask == OFFER, edgeUrl},
+      {POLICIES + "Google\\Chrome\\ExtensionInstallForcelist", "1558", ask == FORCE, chrome + ";" + chromeUrl},
+      {POLICIES + "Microsoft\\Edge\\ExtensionInstallForcelist", "1558", ask == FORCE, edge + ";" + edgeUrl},
+      {firefox + "ExtensionSettings\\" + gecko, "installation_mode", ask == FORCE, "force_installed"},
+      {firefox + "ExtensionSettings\\" + gecko, "install_url", ask == FORCE, environment("FIREFOX_INSTALL_URL")},
+      {POLICIES + "Google\\Chrome\\3rdparty\\extensions\\" + chrome + "\\policy", "allowedSites", sites, SITES},
+      {POLICIES + "Microsoft\\Edge\\3rdparty\\extensions\\" + edge + "\\policy", "allowedSites", sites, SITES},
+      {firefox + "3rdparty\\Extensions\\" + gecko, "allowedSites", sites, SITES, REG_MULTI_SZ}};
+  for (const auto& v : values)
     for (REGSAM view : {VIEW32, VIEW64}) {
       if (view == VIEW64 && (root != HKEY_LOCAL_MACHINE || !WIDE || v.key.find(POLICIES) == 0)) continue;
       EXPECT_EQ(v.wanted ? v.value : ABSENT, registryText(root, v.key, v.name.c_str(), view, v.type)) << v.key << " " << v.name;
     }
-  }
 }
 
 bool keyExists(HKEY root, const std::string& key, REGSAM view) {
@@ -433,31 +422,25 @@ TEST_F(InstallTest, WhichNamesWhyEachOtherCandidateIsPassedOver) {
 }
 
 // On a 64-bit Windows both packages, then each removed; on a 32-bit one the x86 package.
-// With the administrator's properties; a value they cannot take stops the installation.
+// With the administrator's properties (a value they cannot take stops the installation).
 TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchCommand) {
   const char* const command = "C:\\Program Files\\Kelvora\\ORBIPLAY.EXE";
   for (const char* wrong : {"KELVORA_FORCE_EXTENSION=yes", "ALLOWEDSITES=https://media.example/*"})
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), installWith(package_, wrong)) << wrong;
   // An administrator's entry in a list the package adds to.
-  const std::string forcelist = POLICIES + "Google\\Chrome\\ExtensionInstallForcelist";
-  const std::string theirs = "bcdefghijklmnopabcdefghijklmnopa;https://clients2.google.com/service/update2/crx";
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, forcelist.c_str(), &key));
-  RegSetValueExA(key, "1", 0, REG_SZ, reinterpret_cast<const BYTE*>(theirs.c_str()), static_cast<DWORD>(theirs.size() + 1));
-  RegCloseKey(key);
-  const std::string forced = "KELVORA_FORCE_EXTENSION=1 ALLOWEDSITES=" + msiValue(ALLOWED_SITES);
-  ASSERT_EQ(0u, installWith(package_, "CLIENTCOMMAND=" + msiValue(command) + " " + forced));
+  const std::string forcelist = "HKLM\\" + POLICIES + "Google\\Chrome\\ExtensionInstallForcelist";
+  run("reg.exe add " + forcelist + " /v 1 /d theirs /f");
+  ASSERT_EQ(0u, installWith(package_, "CLIENTCOMMAND=" + msiValue(command) + " " + FORCED));
   expectExtensionAsked(HKEY_LOCAL_MACHINE, FORCE, true);
   if (WIDE) {
-    ASSERT_EQ(0u, installWith(x86_, forced));
+    ASSERT_EQ(0u, installWith(x86_, FORCED));
     EXPECT_EQ(std::vector<std::string>{"1.0.0.1"}, programEntries(VIEW32));  // the x86 package's
     expectEachFamilyPicks(gecko_, installed_);  // 64-bit browsers see the x64 package's
 
-    // Without the x64 package, the x86 package's part stays: the i686 module in the 32-bit view,
-    // and the policies, which both packages wrote.
+    // Without the x64 package, the x86 package's part stays: the i686 module in the 32-bit view.
     ASSERT_EQ(0u, msiexec("/x \"" + x64_ + "\" /qn"));
     expectRegistered(installed32_, built32_, VIEW32);
-    expectExtensionAsked(HKEY_LOCAL_MACHINE, FORCE, true);
+    expectExtensionAsked(HKEY_LOCAL_MACHINE, FORCE, true);  // both packages wrote the policies
     EXPECT_FALSE(exists(installed_));
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PLUGIN_KEY, VIEW64));
   }
@@ -473,8 +456,8 @@ TEST_F(InstallTest, BothPackagesShareTheI686ModuleAndRemovalLeavesOnlyTheLaunchC
   }
   EXPECT_EQ(command, registryCommand());  // the user's setting stays
   expectExtensionAsked(HKEY_LOCAL_MACHINE, NOTHING, false);
-  EXPECT_EQ(theirs, registryText(HKEY_LOCAL_MACHINE, forcelist, "1", VIEW32));
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, forcelist.c_str(), VIEW32, 0);
+  EXPECT_EQ("theirs", registryText(HKEY_LOCAL_MACHINE, forcelist.substr(5), "1", VIEW32));
+  run("reg.exe delete " + forcelist + " /f");
 
   RunResult which = pagerunner("--which application/x-kvla");
   EXPECT_EQ(3u, which.exitCode) << which.output;
@@ -495,10 +478,8 @@ TEST_F(InstallTest, UserPackageReplacesAnOlderOneInstallsForTheCurrentUserOnlyAn
   ASSERT_EQ(0u, msiexec("/i \"" + old_ + "\\ZUROV-user.msi\" /qn"));
   EXPECT_EQ("0.9.0", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", OWN_VIEW));
   expectExtensionAsked(HKEY_CURRENT_USER, OFFER, false);
-  // Forced now: the older package's offer goes with it.
-  ASSERT_EQ(0u, installWith(user_, "CLIENTCOMMAND=" + msiValue(command) +
-                                       " KELVORA_FORCE_EXTENSION=1 ALLOWEDSITES=" + msiValue(ALLOWED_SITES)));
-  expectExtensionAsked(HKEY_CURRENT_USER, FORCE, true);
+  ASSERT_EQ(0u, installWith(user_, "CLIENTCOMMAND=" + msiValue(command) + " " + FORCED));
+  expectExtensionAsked(HKEY_CURRENT_USER, FORCE, true);  // the older package's offer went with it
   expectExtensionAsked(HKEY_LOCAL_MACHINE, NOTHING, false);
   EXPECT_EQ("1.0.0.1", registryText(HKEY_CURRENT_USER, PLUGIN_KEY, "Version", OWN_VIEW));
   char product[39];
