@@ -64,11 +64,11 @@ export const messages = (file) => readLinkmonLog(file).filter((e) => e.event ===
 export const count = (file, name) => messages(file).filter((m) => m.name === name).length;
 
 // A Windows program of the session, its output appended to the file `log`, shown ("inherit")
-// or dropped (none).
-export function wine(session, args, log) {
+// or dropped (none), with the variables of `env` added.
+export function wine(session, args, log, env = {}) {
   const out = log === "inherit" ? "inherit" : log ? fs.openSync(log, "a") : "ignore";
   return spawn(path.join(ROOT, "cmake/wine-run.sh"), args, {
-    env: { ...process.env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
+    env: { ...process.env, ...env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
 }
 export function wineSync(session, args) {
   return execFileSync(path.join(ROOT, "cmake/wine-run.sh"), args,
@@ -80,6 +80,38 @@ export async function startLinkmon(session, bin, log) {
   const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)]);
   await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
   return child;
+}
+
+// The client whose picture the picture tests and the demos look at, logging to `log`: the
+// sample client (examples/client), or linkmon, which draws nothing, when ZUROV_PICTURE_CLIENT
+// is "linkmon" (every picture test must then fail). Resolves once its link window is there.
+export async function startPictureClient(session, bin, log, output) {
+  fs.rmSync(log, { force: true });
+  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") {
+    const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
+    await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
+    return child;
+  }
+  const child = wine(session, [path.join(bin, "kelvora_client.exe")], output, { KELVORA_SAMPLE_LOG: winpath(log) });
+  await waitFor("the sample client's window", () => fs.existsSync(log) && fs.readFileSync(log, "utf8").startsWith("ready"));
+  return child;
+}
+
+// The client's picture in every window lent to it that is in view, on the session's screen
+// (tests/wine/picture_check.h): resolves with picture_check's report once each shows it;
+// fails with the last report after `limitMs`.
+export async function pictureShown(session, bin, log, limitMs = 120000) {
+  let report = "";
+  await waitFor("the client's picture in every box in view", () => {
+    try {
+      report = wineSync(session, [path.join(bin, "picture_check.exe"), winpath(log)]);
+      return true;
+    } catch (e) {
+      report = `${e.stdout || ""}${e.stderr || ""}`;
+      return false;
+    }
+  }, limitMs).catch((e) => { throw new Error(`${e.message}:\n${report}`); });
+  return report;
 }
 
 export function stop(child) {

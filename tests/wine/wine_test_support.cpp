@@ -98,19 +98,21 @@ void DialogWatcher::stop() {
 
 // --- linkmon ---
 
-LinkmonProcess startLinkmon(const std::string& args,
-                            const std::vector<std::pair<std::string, std::string>>& env) {
-  // The environment block: ours without LINKMON_ variables, then `env`.
+namespace {
+// Starts `program` from beside the test with `args`; its environment is ours without LINKMON_
+// and KELVORA_ variables, then `env`.
+LinkmonProcess startBesideTest(const char* program, const std::string& args,
+                               const std::vector<std::pair<std::string, std::string>>& env) {
   std::string block;
   char* strings = GetEnvironmentStringsA();
   for (const char* s = strings; s && *s; s += strlen(s) + 1) {
-    if (_strnicmp(s, "LINKMON_", 8) != 0) block.append(s, strlen(s) + 1);
+    if (_strnicmp(s, "LINKMON_", 8) != 0 && _strnicmp(s, "KELVORA_", 8) != 0) block.append(s, strlen(s) + 1);
   }
   if (strings) FreeEnvironmentStringsA(strings);
   for (const auto& kv : env) block += kv.first + "=" + kv.second + '\0';
   block += '\0';
 
-  std::string commandLine = "\"" + programBesideTest("linkmon.exe") + "\" --lifetime 60000 " + args;
+  std::string commandLine = "\"" + programBesideTest(program) + "\" " + args;
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
@@ -127,6 +129,38 @@ LinkmonProcess startLinkmon(const std::string& args,
   p.pid = pi.dwProcessId;
   p.process = pi.hProcess;
   return p;
+}
+
+bool pictureClientIsLinkmon() {
+  const char* client = getenv("ZUROV_PICTURE_CLIENT");
+  return client && strcmp(client, "linkmon") == 0;
+}
+}  // namespace
+
+LinkmonProcess startLinkmon(const std::string& args,
+                            const std::vector<std::pair<std::string, std::string>>& env) {
+  return startBesideTest("linkmon.exe", "--lifetime 60000 " + args, env);
+}
+
+LinkmonProcess startPictureClient(const std::string& log) {
+  if (pictureClientIsLinkmon()) {
+    LinkmonProcess p = startLinkmon("--quiet --lifetime 600000 --log \"" + log + "\"");
+    waitForLinkmonWindow(p, 60000);
+    return p;
+  }
+  LinkmonProcess p = startBesideTest("kelvora_client.exe", "", {{"KELVORA_SAMPLE_LOG", log}});
+  pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; }, 60000);
+  return p;
+}
+
+void stopPictureClient(LinkmonProcess* client) {
+  if (pictureClientIsLinkmon()) {
+    stopLinkmon(client);
+  } else {
+    closeSampleClient();
+    if (client->process) CloseHandle(client->process);
+    client->process = nullptr;
+  }
 }
 
 namespace {
@@ -520,35 +554,36 @@ ThreadClient::~ThreadClient() {
   thread.join();
 }
 
-namespace {
-struct SampleLentWindow {
-  bool inside = false, left = false, shown = false;
-  std::string last;
-};
-
-// What the sample client's log says of each lent window, by handle.
 std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath) {
   std::map<unsigned long, SampleLentWindow> lent;
+  std::map<unsigned, std::string> names;
   std::istringstream lines(readFile(logPath));
   for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     unsigned id;
     unsigned long window, child, parent;
     int visible, w, h, lw, lh, shown, left;
     char event[16];
-    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
-               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
+    size_t server = line.find(" server="), stream = line.find(" stream=");
+    if (sscanf(line.c_str(), "new id=%u", &id) == 1 && server != std::string::npos && stream > server) {
+      names[id] = stream + 8 < line.size() ? line.substr(stream + 8) : line.substr(server + 8, stream - server - 8);
+    } else if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
+                      event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
       if (child == 0 || lw <= 0) continue;  // the lent window already gone
       SampleLentWindow& s = lent[window];
+      s.id = id;
+      s.name = names[id];
       s.last = line;
       s.inside = parent == window && visible == 1 && w == lw && h == lh;
       s.shown = shown == 1;
     } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
       lent[window].left = left == 1;
+    } else if (sscanf(line.c_str(), "drew id=%u lent=%lx size=%dx%d", &id, &window, &w, &h) == 4 && w > 0 && h > 0) {
+      lent[window].drew = true;
     }
   }
   return lent;
 }
-}  // namespace
 
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows) {
   std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);

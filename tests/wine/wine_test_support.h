@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -91,8 +92,8 @@ struct LinkmonProcess {
 
 // Starts linkmon.exe from beside the test: the command line is the quoted program path,
 // "--lifetime 60000" (so a forgotten process ends by itself; a later --lifetime overrides
-// it), then `args` as given. `env` sets variables for it; this process's own LINKMON_
-// variables are not passed on.
+// it), then `args` as given. `env` sets variables for it; this process's own LINKMON_ and
+// KELVORA_ variables are not passed on.
 LinkmonProcess startLinkmon(const std::string& args,
                             const std::vector<std::pair<std::string, std::string>>& env = {});
 
@@ -217,6 +218,14 @@ std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
 
 // The sample client application (examples/client) and the log it writes where
 // KELVORA_SAMPLE_LOG says.
+// What that log tells of each window lent to the client, by handle.
+struct SampleLentWindow {
+  unsigned id = 0;
+  std::string name;  // what the client draws there: the stream's name, else the server's
+  bool inside = false, left = false, shown = false, drew = false;
+  std::string last;  // the last line that told where its child window sat
+};
+std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath);
 // Checks from that log that the client's child window sat in each of `lentWindows` lent
 // windows: the last time it looked, inside the lent window, visible and at its client size;
 // and that it left each of them. Returns how many of those lent windows the browser showed
@@ -227,4 +236,11 @@ size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWin
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows);
 // Ends the running sample client: WM_CLOSE to its link window, then a wait of up to 5 s.
 void closeSampleClient();
+
+// The client of the picture tests, logging to `log`: the sample client, or linkmon when
+// ZUROV_PICTURE_CLIENT is "linkmon" (it draws nothing: every picture test must then fail).
+// Returns once its link window is there; a null process when it did not start.
+LinkmonProcess startPictureClient(const std::string& log);
+// Ends it: WM_CLOSE to its window, then a wait.
+void stopPictureClient(LinkmonProcess* client);
 
