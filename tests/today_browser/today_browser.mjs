@@ -97,15 +97,15 @@ export async function startPictureClient(session, bin, log, output) {
   return child;
 }
 
-// The client's picture in every window lent to it that is in view, on the session's screen
-// (tests/wine/picture_check.h): resolves with picture_check's report once each shows it;
-// fails with the last report after `limitMs`.
-export async function pictureShown(session, bin, log, limitMs = 120000) {
+// The client's picture on the session's screen (tools/picturecheck): resolves with
+// picturecheck's report once `lent` windows are lent to the client and each one in view shows
+// it; fails with the last report after `limitMs`.
+export async function pictureShown(session, bin, log, lent, limitMs = 120000) {
   let report = "";
-  await waitFor("the client's picture in every box in view", () => {
+  await waitFor(`the client's picture in every box in view, of ${lent}`, () => {
     try {
-      report = wineSync(session, [path.join(bin, "picture_check.exe"), winpath(log)]);
-      return true;
+      report = wineSync(session, [path.join(bin, "picturecheck.exe"), winpath(log)]);
+      return report.startsWith(`${lent} windows lent`);
     } catch (e) {
       report = `${e.stdout || ""}${e.stderr || ""}`;
       return false;

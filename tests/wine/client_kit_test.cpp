@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "picture_check.h"
+#include "tools/picturecheck/screen_picture.h"
 #include "wine_test_support.h"
 
 namespace {

@@ -1,6 +1,8 @@
 #include "wine_test_support.h"
 
 #include "link/client_locator.h"
+#include "tools/linkmon/linkmon_json.h"
+#include "tools/picturecheck/client_log.h"
 
 #include <dlgs.h>
 #include <gtest/gtest.h>
@@ -236,49 +238,6 @@ DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs) {
   return code;
 }
 
-namespace {
-
-// Just enough JSON for linkmon's flat lines: string values (with linkmon's escapes),
-// numbers and booleans, the latter two kept as their text.
-bool parseFlatJson(const std::string& line, std::vector<std::pair<std::string, std::string>>* out) {
-  size_t i = 0;
-  auto readString = [&](std::string* s) {
-    if (i >= line.size() || line[i] != '"') return false;
-    for (++i; i < line.size() && line[i] != '"'; ++i) {
-      char c = line[i];
-      if (c != '\\') {
-        *s += c;
-        continue;
-      }
-      if (++i >= line.size()) return false;
-      c = line[i];
-      if (c == 'u') {
-        if (i + 4 >= line.size()) return false;
-        *s += static_cast<char>(strtoul(line.substr(i + 1, 4).c_str(), nullptr, 16));
-        i += 4;
-      } else {
-        *s += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-      }
-    }
-    return i++ < line.size();
-  };
-  if (line.empty() || line[i++] != '{') return false;
-  while (i < line.size() && line[i] != '}') {
-    std::string key, value;
-    if (!readString(&key) || i >= line.size() || line[i++] != ':') return false;
-    if (i < line.size() && line[i] == '"') {
-      if (!readString(&value)) return false;
-    } else {
-      while (i < line.size() && line[i] != ',' && line[i] != '}') value += line[i++];
-    }
-    out->emplace_back(key, value);
-    if (i < line.size() && line[i] == ',') ++i;
-  }
-  return i < line.size();
-}
-
-}  // namespace
-
 std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
   std::vector<LinkmonLogEntry> entries;
   FILE* f = fopen(path.c_str(), "rb");
@@ -292,7 +251,7 @@ std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
   size_t start = 0;
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
     std::vector<std::pair<std::string, std::string>> fields;
-    if (!parseFlatJson(text.substr(start, end - start), &fields)) continue;
+    if (!parseLinkmonJson(text.substr(start, end - start), &fields)) continue;
     LinkmonLogEntry e;
     for (const auto& kv : fields) {
       const std::string& k = kv.first;
@@ -554,46 +513,15 @@ ThreadClient::~ThreadClient() {
   thread.join();
 }
 
-std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath) {
-  std::map<unsigned long, SampleLentWindow> lent;
-  std::map<unsigned, std::string> names;
-  std::istringstream lines(readFile(logPath));
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    unsigned id;
-    unsigned long window, child, parent;
-    int visible, w, h, lw, lh, shown, left;
-    char event[16];
-    size_t server = line.find(" server="), stream = line.find(" stream=");
-    if (sscanf(line.c_str(), "new id=%u", &id) == 1 && server != std::string::npos && stream > server) {
-      names[id] = stream + 8 < line.size() ? line.substr(stream + 8) : line.substr(server + 8, stream - server - 8);
-    } else if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
-                      event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
-      if (child == 0 || lw <= 0) continue;  // the lent window already gone
-      SampleLentWindow& s = lent[window];
-      s.id = id;
-      s.name = names[id];
-      s.last = line;
-      s.inside = parent == window && visible == 1 && w == lw && h == lh;
-      s.shown = shown == 1;
-    } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
-      lent[window].left = left == 1;
-    } else if (sscanf(line.c_str(), "drew id=%u lent=%lx size=%dx%d", &id, &window, &w, &h) == 4 && w > 0 && h > 0) {
-      lent[window].drew = true;
-    }
-  }
-  return lent;
-}
-
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows) {
-  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  std::map<unsigned long, LentWindow> lent = ::lentWindows(readFile(logPath));
   return lent.size() >= lentWindows &&
          std::all_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.inside; }) &&
          std::any_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.shown; });
 }
 
 size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
-  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  std::map<unsigned long, LentWindow> lent = ::lentWindows(readFile(logPath));
   EXPECT_EQ(lentWindows, lent.size()) << readFile(logPath);
   size_t shown = 0;
   for (const auto& l : lent) {

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <functional>
-#include <map>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -218,14 +217,6 @@ std::thread startMessageBoxWatcher(const char* caption, MessageBoxSeen* seen);
 
 // The sample client application (examples/client) and the log it writes where
 // KELVORA_SAMPLE_LOG says.
-// What that log tells of each window lent to the client, by handle.
-struct SampleLentWindow {
-  unsigned id = 0;
-  std::string name;  // what the client draws there: the stream's name, else the server's
-  bool inside = false, left = false, shown = false, drew = false;
-  std::string last;  // the last line that told where its child window sat
-};
-std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath);
 // Checks from that log that the client's child window sat in each of `lentWindows` lent
 // windows: the last time it looked, inside the lent window, visible and at its client size;
 // and that it left each of them. Returns how many of those lent windows the browser showed

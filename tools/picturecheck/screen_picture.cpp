@@ -1,40 +1,17 @@
-#include "picture_check.h"
+#include "tools/picturecheck/screen_picture.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <vector>
 
-#include "include/kelvora_link.h"
-#include "wine_test_support.h"
+#include "tools/picturecheck/client_log.h"
 
 namespace {
-
-// linkmon's log read as the sample client's is: the object's name from LINKMSG_NEW, its window
-// from LINKMSG_SET_WINDOW. linkmon draws nothing, so it never tells of a drawing.
-std::map<unsigned long, SampleLentWindow> linkmonLentWindows(const std::string& log) {
-  std::map<unsigned long, SampleLentWindow> lent;
-  std::map<uint64_t, std::string> names;
-  for (const LinkmonLogEntry& m : linkmonMessages(readLinkmonLog(log))) {
-    if (m.code == LINKMSG_NEW && m.data.size() == sizeof(LinkRecord)) {
-      LinkRecord r;
-      memcpy(&r, m.data.data(), sizeof r);
-      r.streamName[sizeof r.streamName - 1] = r.server[sizeof r.server - 1] = 0;
-      names[LINK_REPLY_IDENTIFIER(m.reply)] = r.streamName[0] ? r.streamName : r.server;
-    } else if (m.code == LINKMSG_SET_WINDOW && m.data.size() == sizeof(WindowRecord)) {
-      WindowRecord w;
-      memcpy(&w, m.data.data(), sizeof w);
-      if (w.window == 0) continue;
-      SampleLentWindow& l = lent[static_cast<unsigned long>(static_cast<LONG>(w.window))];
-      l.id = static_cast<unsigned>(m.linkId);
-      l.name = names[m.linkId];
-    }
-  }
-  return lent;
-}
 
 // The whole screen as the display shows it, 0x00RRGGBB from the top left.
 struct Screen {
@@ -97,9 +74,8 @@ bool shownPart(HWND window, const RECT& screen, RECT* part) {
 }  // namespace
 
 PictureVerdict checkPicture(const std::string& clientLog) {
-  std::string head = readFile(clientLog).substr(0, 1);
-  std::map<unsigned long, SampleLentWindow> lent =
-      head == "{" ? linkmonLentWindows(clientLog) : sampleClientLentWindows(clientLog);
+  std::ifstream file(clientLog, std::ios::binary);
+  std::map<unsigned long, LentWindow> lent = lentWindows(std::string(std::istreambuf_iterator<char>(file), {}));
   Screen screen = grabScreen();
   PictureVerdict v;
   if (screen.pixels.empty()) {
@@ -109,7 +85,9 @@ PictureVerdict checkPicture(const std::string& clientLog) {
   for (const auto& l : lent) {
     HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(l.first)));
     RECT part, whole;
-    if (l.second.left || !shownPart(window, screen.area, &part)) continue;
+    if (l.second.left) continue;
+    ++v.lent;
+    if (!shownPart(window, screen.area, &part)) continue;
     GetClientRect(window, &whole);
     // Black, the text's green and its blends with black: red and blue stay near 0.
     size_t ours = 0, green = 0, all = 0;
