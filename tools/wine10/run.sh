@@ -32,7 +32,9 @@ root=${ZUROV_WINE10_ROOT:-$(bash "$here/root.sh")}
 if [ -n "$server" ]; then set -- /usr/lib/wine/wineserver "$@"; else set -- /usr/lib/wine/wine64 "$@"; fi
 
 export ZUROV_WINE10_ROOT=$root ZUROV_WINE10_BINDS="${binds[*]:-}"
-exec unshare --mount --propagation private -- bash -euo pipefail -c '
+# --norc: a browser starts a native-messaging host with a socket for its input, and bash then
+# reads the system bashrc, which fails under -u.
+exec unshare --mount --propagation private -- bash --norc -euo pipefail -c '
   root=$ZUROV_WINE10_ROOT
   mount -t proc proc "$root/proc"
   mkdir -p "$root/tmp/.X11-unix"
