@@ -44,6 +44,13 @@ stop() {
     "${wineserver[@]}" -k 2>/dev/null || true
     stop_pid "$dir/wineserver.pid"
   fi
+  # Windows processes of this prefix that outlived their wineserver (seen with Wine 10, blocked
+  # for good): Wine's loader with this prefix in its environment, by process id.
+  local p
+  for p in /proc/[0-9]*; do
+    case "$(readlink "$p/exe" 2>/dev/null)" in */wine/wine*) ;; *) continue ;; esac
+    if grep -qzx "WINEPREFIX=$WINEPREFIX" "$p/environ" 2>/dev/null; then kill -9 "${p#/proc/}" 2>/dev/null; fi
+  done
   stop_pid "$dir/xvfb.pid"
   rm -f "$dir/display" "$dir/wine10"
 }

@@ -8,7 +8,7 @@
 # in a folder named by a hash of this script, packages.txt and cmake/apt-install.sh, so every
 # clone on the machine shares it. One build at a time (a lock); a build is made in a .partial
 # folder and renamed when complete, so an interrupted one is never used. Building needs root
-# and debootstrap (about two minutes and 1.5 GB); everything it mounts lives in a mount
+# and debootstrap (about three minutes and 1.1 GB); everything it mounts lives in a mount
 # namespace of its own, gone when the build ends, however it ends.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,17 +28,9 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 command -v debootstrap >/dev/null || { echo "wine10: debootstrap is missing (make deps)" >&2; exit 1; }
-mkdir -p "$cache"
-exec 9>"$cache/lock"
-if ! flock -n 9; then
-  echo "wine10: another build of the root is running; waiting for it..." >&2
-  flock 9
-fi
-if complete; then echo "$root"; exit 0; fi
-
-# Only the holder of the lock builds: a .partial folder is left by an interrupted build, and a
-# root without its mark lost a file.
-rm -rf "$cache"/*.partial "$root"
+. "$here/../../cmake/cache-folder.sh"
+cache_take "$cache" "$root" "wine10: another build of the root is running; waiting for it..."
+rm -f "$root.complete"
 free_kb=$(df -Pk "$cache" | awk 'NR == 2 { print $4 }')
 if [ "$free_kb" -lt 3000000 ]; then
   echo "wine10: the root needs about 3 GB free in $cache" >&2
@@ -63,15 +55,14 @@ mirror=$(printf '%s\n' "${sources[@]}" | awk '$2 == "trixie" { print $1; exit }'
 
 # The build, in a private mount namespace: debootstrap mounts /proc and /sys in the new root,
 # and the package install /proc; a failure anywhere leaves none of them behind.
-step "building the root in $work (about two minutes); debootstrap from $mirror"
+step "building the root in $work (about three minutes); debootstrap from $mirror"
 export ZUROV_WINE10_WORK=$work ZUROV_WINE10_MIRROR=$mirror ZUROV_WINE10_PACKAGES=$here/packages.txt
-export ZUROV_WINE10_APT_INSTALL=$here/../../cmake/apt-install.sh
-printf 'deb %s\n' "${sources[@]}" >"$work.sources"
+export ZUROV_WINE10_APT_INSTALL=$here/../../cmake/apt-install.sh ZUROV_WINE10_SOURCES=$cache/$key.sources
+printf 'deb %s\n' "${sources[@]}" >"$cache/$key.sources"
 unshare --mount --propagation private bash -euo pipefail -c '
   root=$ZUROV_WINE10_WORK
   debootstrap --variant=minbase trixie "$root" "$ZUROV_WINE10_MIRROR"
-  cp "$root.sources" "$root/etc/apt/sources.list"
-  rm -f "$root.sources"
+  mv "$ZUROV_WINE10_SOURCES" "$root/etc/apt/sources.list"
   # The archive may be a dated snapshot: its Release files must not expire on us.
   printf "Acquire::Check-Valid-Until \"false\";\nAcquire::Retries \"3\";\n" >"$root/etc/apt/apt.conf.d/50zurov"
   printf "path-exclude=/usr/share/doc/*\npath-exclude=/usr/share/man/*\npath-exclude=/usr/share/info/*\n" \
@@ -85,9 +76,8 @@ unshare --mount --propagation private bash -euo pipefail -c '
   rm -rf "$root/apt-install.sh" "$root/var/lib/apt/lists/"* "$root/usr/sbin/policy-rc.d"
 ' >>"$log" 2>&1 || die "the build failed"
 
-date -u +%FT%TZ >"$work.complete.tmp"
 mv "$work" "$root"
-mv "$work.complete.tmp" "$root.complete"
+date -u +%FT%TZ >"$root.complete"
 step "root ready: $root ($(du -sh "$root" | cut -f1))"
 # Roots of older scripts that no clone has used for a week.
 find "$cache" -maxdepth 1 -name '*.complete' -mtime +7 -printf '%p\n' | while read -r old; do
