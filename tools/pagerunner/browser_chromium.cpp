@@ -35,11 +35,8 @@ bool ChromiumHabits::streamsAfterEveryObject() const { return true; }
 // Chromium 39: an object under display:none gets no instance.
 bool ChromiumHabits::hiddenObjectsSkipped() const { return true; }
 
-// The file's size, as the server said.
-uint32_t ChromiumHabits::endAtNewStream(const PageCalls&, uint32_t size) const { return size; }
-
-// At most what NPP_WriteReady allowed; a refused write again after 10 ms. NPP_Write gets the
-// bytes in a read-only mapped page: by default ("direct NPAPI requests") Chromium's plug-in
+// The file's size as the stream's end (BrowserHabits). At most what NPP_WriteReady allowed; a
+// refused write again after 10 ms. NPP_Write gets the bytes in a read-only mapped page: by default ("direct NPAPI requests") Chromium's plug-in
 // process hands over its shared-memory buffer (PAGE_READONLY, MEM_MAPPED).
 DeliveryEnd ChromiumHabits::deliver(PageCalls& page, PageObject* o, size_t size) const {
   return deliverInChunks(page, o, size, {false, 10, memory_, false});

@@ -14,7 +14,6 @@ class ChromiumHabits : public BrowserHabits {
   bool windowsStartOnDesktop() const override;
   bool streamsAfterEveryObject() const override;
   bool hiddenObjectsSkipped() const override;
-  uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const override;
   DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override;
   void tearDown(PageCalls& page, PageObject* o, bool created) const override;
 

@@ -37,13 +37,8 @@ class PlainHabits final : public BrowserHabits {
     return true;
   }
 
-  // The file's size, as the server said.
-  uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
-
-  // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
-  DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override {
-    return deliverInChunks(page, o, size, {false, 10, ChunkMemory::Writable, false});
-  }
+  // A stream as most families deliver it: the file's size as its end, at most what
+  // NPP_WriteReady allowed, a refused write again after 10 ms (BrowserHabits).
 
   // NPP_Destroy(npp, &save), only for instances whose NPP_New succeeded
   // (--destroy-after-failed-new: those too); no NULL window first.
