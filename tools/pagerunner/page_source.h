@@ -30,8 +30,8 @@ struct FoundObject {
 };
 
 // The objects of the page at `pagePath`, appended to `found`: the page's own, then those of its
-// frames, each frame's own before those of its frames (three deep; frames add up to 1000
-// objects), a frame's hidden when the frame is. A link file (*.kvl) opened as the page is the
+// frames, each frame's own before those of its frames (three deep, and none once there are
+// 1000), a frame's hidden when the frame is. A link file (*.kvl) opened as the page is the
 // browser's page of one <embed> of the type, the whole window large, whose stream is that
 // file. `notes` gets a line to report for the page and for each frame. False when the page
 // cannot be read.
