@@ -94,23 +94,29 @@
     const e = o.element;
     if (e.style.getPropertyValue("opacity") !== "0" || e.style.getPropertyPriority("opacity") !== "important")
       e.style.setProperty("opacity", "0", "important");
-    // An <object> no plug-in takes lays out its fallback content, as an inline box; the
-    // plug-in's box was a replaced one, of its attributes' size (300 x 150 without them)
-    // where the page's style sheets give none.
-    if (e.localName !== "object") return;
+    // An element no plug-in takes lays out as an inline box (Firefox's <embed>, an <object>'s
+    // fallback content); a plug-in's box was a replaced one, of its attributes' size (300 x 150
+    // without them) where the page's style sheets give none. What was set here before, and the
+    // page left, is taken back first, to see the page's own layout.
+    for (const [name, value] of Object.entries(o.own)) if (e.style.getPropertyValue(name) === value) e.style.removeProperty(name);
+    o.own = {};
     const style = getComputedStyle(e);
-    if (style.display !== "inline") return;
-    const set = (name, value) => e.style.getPropertyValue(name) !== value && e.style.setProperty(name, value);
-    set("display", "inline-block");
-    set("overflow", "hidden");
-    if (style.width === "auto") set("width", sizeOf(e.getAttribute("width"), "300px"));
-    if (style.height === "auto") set("height", sizeOf(e.getAttribute("height"), "150px"));
+    const set = (name, value) => { e.style.setProperty(name, value); o.own[name] = e.style.getPropertyValue(name); };
+    if (style.display === "inline") {
+      set("display", "inline-block");
+      set("overflow", "hidden");
+      if (style.width === "auto") set("width", sizeOf(e.getAttribute("width"), "300px"));
+      if (style.height === "auto") set("height", sizeOf(e.getAttribute("height"), "150px"));
+    }
+    o.wrote = e.getAttribute("style");
   }
 
+  // The page's own changes to the element's style or size: its drawing stays hidden, its box
+  // the page's. The changes made here come back too, and are let be.
   const styleWatch = new MutationObserver((records) => {
     for (const r of records) {
       const o = byElement.get(r.target);
-      if (o) hideDrawing(o);
+      if (o && (r.attributeName !== "style" || r.target.getAttribute("style") !== o.wrote)) hideDrawing(o);
     }
   });
 
@@ -181,12 +187,12 @@
 
   function adopt(element) {
     if (byElement.has(element) || !isKelvora(element)) return;
-    const o = { key: nextKey++, element, state: "", started: false };
+    const o = { key: nextKey++, element, state: "", started: false, own: {} };
     makePlaceholder(o);
     byElement.set(element, o);
     objects.set(o.key, o);
     hideDrawing(o);
-    styleWatch.observe(element, { attributes: true, attributeFilter: ["style"] });
+    styleWatch.observe(element, { attributes: true, attributeFilter: ["style", "width", "height"] });
     start(o);
   }
 

@@ -108,15 +108,16 @@ function expected(view) {
   }
   return parts.sort((a, b) => a[1] - b[1] || a[0] - b[0]);
 }
-// Waits until the shown windows are exactly the visible parts of the page's elements.
-async function placed(what) {
+// Waits until the shown windows are exactly the visible parts of the page's elements, of which
+// there are some unless `none` are wanted.
+async function placed(what, none = false) {
   let seen = "";
   await t.waitFor(what, () => {
     const view = viewport(t.screenshot(session));
     const want = view ? expected(view) : [];
     const got = windows().sort((a, b) => a[1] - b[1] || a[0] - b[0]);
     seen = `viewport ${view}; windows ${JSON.stringify(got)}; elements ${JSON.stringify(want)}`;
-    return view && got.length === want.length && got.every((g, i) => near(g, want[i])) &&
+    return view && got.length === want.length && (want.length > 0) !== none && got.every((g, i) => near(g, want[i])) &&
       got.every((g) => intersect(g, view) && near(intersect(g, view), g));
   }, 30000).catch(() => { throw new Error(`${what}: ${seen}`); });
 }
@@ -126,7 +127,7 @@ const key = (keys) => t.xdotool(session, ["mousemove", "500", "600", "key", "--d
 
 const STEPS = {
   async "consent/ready"() {
-    const [, , , x, y, w, h] = boxes.top.list[0];
+    const [, , , x, y, w, h] = await t.waitFor("the page's boxes", () => boxes.top?.list[0]);
     let view;
     await t.waitFor("the placeholder asking for a click", () => {
       const screen = t.screenshot(session);
@@ -140,11 +141,11 @@ const STEPS = {
     t.screenshot(session, path.join(shots, `consent-after-${browser}.png`));
   },
   "script/resized": () => placed("the resized element's window"),
-  "script/gone": () => placed("no window for a hidden element"),
+  "script/gone": () => placed("no window for a hidden element", true),
   "bfcache/ready": () => placed("the windows before leaving"),
   async "away/away"() {
     await t.waitFor("the left page's objects ended", () => t.count(log, "LINKMSG_DESTROY") === t.count(log, "LINKMSG_NEW"));
-    await placed("no window once the page is left");
+    await placed("no window once the page is left", true);
   },
   "bfcache/back": () => placed("the windows of the page shown again"),
   async "hidden/ready"() {
@@ -171,6 +172,7 @@ async function onReport(query, body) {
   const [step, page] = [query.get("step"), query.get("page")];
   if (step === "boxes") return void (boxes[JSON.parse(body).me] = JSON.parse(body));
   if (step === "done") {
+    for (const frame of Object.keys(boxes)) delete boxes[frame];
     const next = ORDER[ORDER.indexOf(page) + 1];
     if (!next) setImmediate(finish);
     return next ? `${servers[0].url}/${next}.html` : "about:blank";
