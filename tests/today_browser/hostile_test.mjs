@@ -58,13 +58,13 @@ const PROBE = `const me = new URLSearchParams(location.search).get("as") || "top
   if (me === "top") for (const c of ["left:0;top:0", "right:0;bottom:0"]) {
     const m = document.createElement("div"); m.style.cssText = "position:fixed;width:6px;height:6px;background:#f0f;z-index:9;" + c;
     document.documentElement.appendChild(m); }
-  let last = ""; (function tick() {
+  let last = "", sent = 0; (function tick() {
     const list = [...document.querySelectorAll("[data-name]")].map((e) => { const r = e.getBoundingClientRect();
       return [e.dataset.name, e.localName, e.checkVisibility({ visibilityProperty: true }),
               ...[r.left + e.clientLeft, r.top + e.clientTop, e.clientWidth, e.clientHeight].map((v) => Math.round(v * devicePixelRatio))]; });
     const text = JSON.stringify({ me, dpr: devicePixelRatio, list,
       view: [visualViewport.width, visualViewport.height].map((v) => Math.round(v * devicePixelRatio)) });
-    if (text !== last) fetch("/report?step=boxes", { method: "POST", body: (last = text) });
+    if (text !== last || Date.now() - sent > 500) fetch("/report?step=boxes", { method: "POST", body: (last = text) }), (sent = Date.now());
     requestAnimationFrame(tick); })();
   addEventListener("load", () => me === "top" && !document.querySelector("script[data-own]") &&
     step("ready").then(() => step("done")).then((next) => (location.href = next)));`;
@@ -127,12 +127,11 @@ const key = (keys) => t.xdotool(session, ["mousemove", "500", "600", "key", "--d
 
 const STEPS = {
   async "consent/ready"() {
-    const [, , , x, y, w, h] = await t.waitFor("the page's boxes", () => boxes.top?.list[0]);
-    let view;
+    let view, x, y, w, h;
     await t.waitFor("the placeholder asking for a click", () => {
       const screen = t.screenshot(session);
-      view = viewport(screen);
-      return view && screen.at(view[0] + x + 2, view[1] + y + 2).join() === "48,58,72";
+      [view, [, , , x, y, w, h] = []] = [viewport(screen), boxes.top?.list[0]];
+      return view && x !== undefined && screen.at(view[0] + x + 2, view[1] + y + 2).join() === "48,58,72";
     });
     t.screenshot(session, path.join(shots, `consent-before-${browser}.png`));
     assert.equal(news("consent"), 0, "nothing of a site reaches the client before it is allowed");

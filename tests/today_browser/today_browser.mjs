@@ -144,7 +144,7 @@ export function screenshot(session, keep) {
 }
 
 // Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
-// `host` optionally is another host's shell command (the benchmark's echo host); `extension`
+// `host` optionally is another host's shell command; `extension`
 // another folder to load the extension from (the benchmark's earlier version).
 export function launchBrowser(browser, { work, session, bin, url, host, extension = path.join(ROOT, "extension") }) {
   const home = path.join(work, `home-${browser}`);
