@@ -125,22 +125,19 @@ export async function allowSites(sites) {
   return () => new Promise((resolve) => { child.once("exit", resolve); child.stdin.end(); });
 }
 
+// The environment of a program on the session's display.
+const onDisplay = (session) => ({ ...process.env, DISPLAY: fs.readFileSync(path.join(session, "display"), "utf8").trim() });
+
 // Trusted input through the X server's XTEST, as a person's: xdotool's arguments.
-export function xdotool(session, args) {
-  const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
-  return execFileSync("xdotool", args, { env: { ...process.env, DISPLAY: display }, encoding: "utf8" });
-}
+export const xdotool = (session, args) => execFileSync("xdotool", args, { env: onDisplay(session), encoding: "utf8" });
 
 // The screen as RGB rows (ImageMagick's import, read as PPM), kept as `keep` (a PNG) if given.
 export function screenshot(session, keep) {
-  const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
-  const env = { ...process.env, DISPLAY: display };
-  if (keep) execFileSync("import", ["-window", "root", keep], { env });
-  const ppm = execFileSync("import", ["-window", "root", "-depth", "8", "ppm:-"], { env, maxBuffer: 64 << 20 });
-  const header = ppm.toString("latin1", 0, 40).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/);
-  const [width, height] = [Number(header[1]), Number(header[2])];
-  const data = ppm.subarray(header[0].length);
-  return { width, height, at: (x, y) => [...data.subarray(3 * (y * width + x), 3 * (y * width + x) + 3)] };
+  if (keep) execFileSync("import", ["-window", "root", keep], { env: onDisplay(session) });
+  const ppm = execFileSync("import", ["-window", "root", "-depth", "8", "ppm:-"], { env: onDisplay(session), maxBuffer: 64 << 20 });
+  const [header, width, height] = ppm.toString("latin1", 0, 40).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/).map((v, i) => (i ? Number(v) : v));
+  const at = (x, y) => [...ppm.subarray(header.length + 3 * (y * width + x), header.length + 3 * (y * width + x) + 3)];
+  return { width, height, at };
 }
 
 // Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
@@ -150,8 +147,7 @@ export function launchBrowser(browser, { work, session, bin, url, host, extensio
   const home = path.join(work, `home-${browser}`);
   fs.rmSync(home, { recursive: true, force: true });
   fs.mkdirSync(home, { recursive: true });
-  const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
-  const env = { ...process.env, HOME: home, DISPLAY: display, XDG_CONFIG_HOME: path.join(home, ".config"),
+  const env = { ...onDisplay(session), HOME: home, XDG_CONFIG_HOME: path.join(home, ".config"),
                 XDG_CACHE_HOME: path.join(home, ".cache"), MOZ_CRASHREPORTER_DISABLE: "1" };
   const out = fs.openSync(path.join(work, `${browser}.log`), "w");
   if (browser === "chromium") {
