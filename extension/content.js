@@ -43,6 +43,7 @@
     try {
       connect().postMessage(message);
       lastSent = performance.now();
+      follow();
     } catch (e) { port = null; }
   }
 
@@ -329,7 +330,7 @@
     if (ticking) return;
     ticking = true;
     requestAnimationFrame(function tick() {
-      if (!live || !port) { ticking = false; return; }
+      if (!live || !port || (objects.size === 0 && children.size === 0)) { ticking = false; return; }
       const report = layout();
       const text = JSON.stringify(report);
       if (text !== lastLayout) {
@@ -365,6 +366,7 @@
         event.source.postMessage({ kelvora: "place", token }, "*");
         lastLayout = "";
         connect();
+        follow();
         return;
       }
     } else if (data.kelvora === "place" && event.source === window.parent && typeof data.token === "string") {
