@@ -173,8 +173,9 @@ function changed(tab) {
   for (const f of tab.frames) pump(f);
 }
 
-async function renewLeases() {
-  await refreshShown();
+// Nothing is asked of the browser here: a window minimised without a change of focus shows in
+// its pages, which draw no frames and so stop reporting.
+function renewLeases() {
   for (const tab of tabs.values()) {
     changed(tab);
     const ids = [...tab.objects.values()].filter((o) => o.shown).map((o) => o.id);
