@@ -25,7 +25,7 @@
 #                 ZUROV-x86.msi; a screenshot lands in $(BUILD)/demo32-chromium.png
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
 #   make bench    time loading the module and its calls against direct platform calls, under Wine;
-#                 then the extension and host in today's browsers against a bare echo host
+#                 then how far the host's windows lag a scrolling page in today's browsers
 #   make clean    remove build/ and dist/
 # BUILD names the build folder (default build), so that several checkouts or people can
 # build side by side. SIGN_KEY and SIGN_CERT (PEM files) sign both modules and the packages

@@ -23,6 +23,8 @@ execFileSync(sessionScript, ["start", session, "wine10", build], { stdio: "inher
 // How many lines of `kind` the sample client's log holds.
 const count = (log, kind) => fs.readFileSync(log, "latin1").split("\n").filter((l) => l.startsWith(`${kind} `)).length;
 let rc = 0;
+// The demo's origin is allowed as an administrator allows it, for as long as the demo runs.
+const release = await t.allowSites(["http://127.0.0.1/*"]);
 try {
   const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
   const server = await t.serve(path.join(t.ROOT, "examples"));
@@ -52,6 +54,7 @@ try {
   console.error(`demo: ${e.message}`);
   rc = 1;
 } finally {
+  await release();
   execFileSync(sessionScript, ["stop", session], { stdio: "inherit" });
 }
 process.exit(rc);

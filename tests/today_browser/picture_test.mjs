@@ -15,6 +15,7 @@ fs.mkdirSync(work, { recursive: true });
 const log = path.join(work, "client.log");
 
 const client = await t.startPictureClient(session, bin, log);
+const release = await t.allowSites(["http://127.0.0.1/*"]);
 const server = await t.serve(path.join(t.ROOT, "examples"));
 const child = t.launchBrowser(browser, { work, session, bin, url: `${server.url}/demo.html` });
 let report = "", failed = null;
@@ -25,6 +26,7 @@ try {
 }
 await t.stop(child);
 server.close();
+await release();
 await t.stop(client);
 if (failed) throw failed;
 const inView = Number(report.match(/, (\d+) in view/)[1]);
