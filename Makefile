@@ -6,15 +6,18 @@
 #                 client authors' header dist/sdk/kelvora_link.h, and the extension as the
 #                 stores take it: dist/store/kelvora-link-chromium.zip (Chrome, Edge) and
 #                 dist/store/kelvora-link-firefox.xpi (Firefox, unsigned)
-#   make demo     build, then play examples/demo.html through the module under Wine
+#   make demo     build, then play examples/demo.html through the module in pagerunner under
+#                 Wine 10 (tools/wine10/, built once per machine), the sample client drawing
+#                 in each box; a screenshot lands in $(BUILD)/demo.png
 #   make demo BROWSER=chromium   the same page in a real browser (the embedded Chromium
-#                 engine, fetched once per machine) with the installed package, linkmon
-#                 printing the messages; a screenshot lands in $(BUILD)/demo-chromium.png
+#                 engine, fetched once per machine) with the installed package; a
+#                 screenshot lands in $(BUILD)/demo-chromium.png
 #   make demo BROWSER=today   the same page in Debian's chromium and firefox-esr with the
-#                 extension and the native-messaging host under Wine; screenshots in
+#                 extension and the native-messaging host under Wine 10; screenshots in
 #                 $(BUILD)/demo-today-chromium.png and demo-today-firefox.png
 #   make test     build and package, then run the native tests, the fuzz smoke runs and the
-#                 Wine-side tests (the install tests use the packages in dist/)
+#                 Wine-side tests (the install tests use the packages in dist/; the picture
+#                 tests run under Wine 10)
 #   make test32   build and package, then the Wine-side tests built for i686, run against
 #                 dist/win32/ZUROV.DLL and the packages under 32-bit Wine in an emulated i386
 #                 machine (tools/i386-machine)
@@ -24,7 +27,7 @@
 #                 ZUROV-x86.msi; a screenshot lands in $(BUILD)/demo32-chromium.png
 #   make fuzz     run each fuzzer longer (FUZZ_SECONDS, default 600)
 #   make bench    time loading the module and its calls against direct platform calls, under Wine;
-#                 then the extension and host in today's browsers against a bare echo host
+#                 then how far the host's windows lag a scrolling page in today's browsers
 #   make clean    remove build/ and dist/
 # BUILD names the build folder (default build), so that several checkouts or people can
 # build side by side. SIGN_KEY and SIGN_CERT (PEM files) sign both modules and the packages
@@ -161,8 +164,9 @@ endif
 fuzz: native
 	@ZUROV_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir $(NATIVE) -L fuzz --output-on-failure -j2
 
-# Plays examples/demo.html through dist/win64/ZUROV.DLL with linkmon as the client;
-# BROWSER=chromium plays it in the real browser instead (tests/real_browser/demo.sh).
+# Plays examples/demo.html through dist/win64/ZUROV.DLL with the sample client as the client,
+# under Wine 10; BROWSER=chromium plays it in the real browser instead
+# (tests/real_browser/demo.sh), BROWSER=today in today's browsers.
 BROWSER ?=
 demo: $(if $(BROWSER),dist,all)
 ifeq ($(BROWSER),)

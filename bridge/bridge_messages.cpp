@@ -10,19 +10,23 @@ using nlohmann::json;
 
 // An object id: an integer from 1 to BRIDGE_MAX_OBJECT_ID (JSON numbers that are not whole
 // numbers, or out of range, are none).
-bool readId(const json& message, uint32_t* id) {
-  auto it = message.find("id");
-  if (it == message.end() || !it->is_number_integer()) return false;
-  if (it->is_number_unsigned()) {
-    uint64_t v = it->get<uint64_t>();
+bool readIdValue(const json& value, uint32_t* id) {
+  if (!value.is_number_integer()) return false;
+  if (value.is_number_unsigned()) {
+    uint64_t v = value.get<uint64_t>();
     if (v == 0 || v > BRIDGE_MAX_OBJECT_ID) return false;
     *id = static_cast<uint32_t>(v);
     return true;
   }
-  int64_t v = it->get<int64_t>();
+  int64_t v = value.get<int64_t>();
   if (v <= 0 || v > BRIDGE_MAX_OBJECT_ID) return false;
   *id = static_cast<uint32_t>(v);
   return true;
+}
+
+bool readId(const json& message, uint32_t* id) {
+  auto it = message.find("id");
+  return it != message.end() && readIdValue(*it, id);
 }
 
 // A text the host passes on as a C string: no NUL inside (it would cut the text), not longer
@@ -81,23 +85,58 @@ const char* readWindow(const json& message, BridgeRequest* out) {
   return nullptr;
 }
 
+// The value of one base64 digit (RFC 4648, standard alphabet), or -1.
+int base64Digit(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+// Strict base64: groups of four digits, "=" padding only in the last group, unused bits zero,
+// no spaces. What the extension's btoa() writes; anything else is rejected, not guessed at.
+const char* readBase64(const std::string& text, std::vector<unsigned char>* out) {
+  if (text.size() % 4 != 0) return "bytes rejected";
+  size_t pad = 0;
+  if (!text.empty() && text[text.size() - 1] == '=') pad = text[text.size() - 2] == '=' ? 2 : 1;
+  if (text.size() / 4 * 3 - pad > BRIDGE_MAX_CHUNK) return "chunk too long";
+  out->reserve(text.size() / 4 * 3 - pad);
+  for (size_t i = 0; i < text.size(); i += 4) {
+    bool last = i + 4 == text.size();
+    uint32_t group = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      int digit = last && k >= 4 - pad ? 0 : base64Digit(text[i + k]);
+      if (digit < 0) return "bytes rejected";
+      group = group << 6 | static_cast<uint32_t>(digit);
+    }
+    size_t keep = last ? 3 - pad : 3;
+    if (keep < 3 && (group & ((1u << (8 * (3 - keep))) - 1)) != 0) return "bytes rejected";
+    for (size_t k = 0; k < keep; ++k) out->push_back(static_cast<unsigned char>(group >> (16 - 8 * k)));
+  }
+  return nullptr;
+}
+
 const char* readStream(const json& message, BridgeRequest* out) {
   auto offset = message.find("offset");
   auto bytes = message.find("bytes");
   auto end = message.find("end");
   int32_t at = 0;
   if (offset == message.end() || !readInteger(*offset, 0, 0x7FFFFFFF, &at)) return "offset rejected";
-  if (bytes == message.end() || !bytes->is_array()) return "bytes missing";
-  if (bytes->size() > BRIDGE_MAX_CHUNK) return "chunk too long";
+  if (bytes == message.end() || !(bytes->is_array() || bytes->is_string())) return "bytes missing";
   if (end == message.end() || !end->is_boolean()) return "end rejected";
   out->offset = static_cast<uint32_t>(at);
+  out->end = end->get<bool>();
+  if (bytes->is_string()) return readBase64(bytes->get_ref<const std::string&>(), &out->bytes);
+  // The older form: an array of numbers.
+  if (bytes->size() > BRIDGE_MAX_CHUNK) return "chunk too long";
   out->bytes.reserve(bytes->size());
   for (const json& b : *bytes) {
     int32_t v = 0;
     if (!readInteger(b, 0, 255, &v)) return "byte rejected";
     out->bytes.push_back(static_cast<unsigned char>(v));
   }
-  out->end = end->get<bool>();
   return nullptr;
 }
 
@@ -137,6 +176,27 @@ const char* parseBridgeRequest(const std::string& text, BridgeRequest* out, uint
     case BRIDGE_DESTROY: return nullptr;
   }
   return "unknown type";
+}
+
+const char* parseBridgeLease(const std::string& text, std::vector<uint32_t>* ids) {
+  ids->clear();
+  json message = json::parse(text, nullptr, false);
+  if (message.is_discarded() || !message.is_object()) return "not a lease";
+  auto type = message.find("type");
+  if (type == message.end() || !type->is_string() || type->get_ref<const std::string&>() != "lease")
+    return "not a lease";
+  auto list = message.find("ids");
+  if (list == message.end() || !list->is_array() || list->empty()) return "ids missing";
+  if (list->size() > BRIDGE_MAX_LEASE_IDS) return "too many ids";
+  for (const json& value : *list) {
+    uint32_t id = 0;
+    if (!readIdValue(value, &id)) {
+      ids->clear();
+      return "id rejected";
+    }
+    ids->push_back(id);
+  }
+  return nullptr;
 }
 
 std::string newReply(uint32_t id, const char* result, int32_t linkId) {

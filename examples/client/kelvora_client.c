@@ -10,7 +10,8 @@
  *   its own drawing context; it reads the lent window's size again at every
  *   LINKMSG_SET_WINDOW and LINKMSG_PAINT. Window 0 means "stop using the window".
  *
- * With KELVORA_SAMPLE_LOG set, the worker writes one line per event to that file.
+ * With KELVORA_SAMPLE_LOG set, the worker writes to that file "ready" once the link window
+ * exists, then one line per event and one per drawing of a child window ("drew").
  * Build: cc -I include examples/client/kelvora_client.c -luser32 -lgdi32 (C89 and later).
  */
 #include <windows.h>
@@ -251,9 +252,15 @@ static LRESULT CALLBACK viewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     FillRect(ps.hdc, &r, (HBRUSH)GetStockObject(BLACK_BRUSH));
     SetTextColor(ps.hdc, RGB(0, 200, 0));
     SetBkMode(ps.hdc, TRANSPARENT);
+    /* A name, not a label: an '&' in it is drawn, not taken for a mnemonic. */
     if (o) DrawTextA(ps.hdc, o->record.streamName[0] ? o->record.streamName : o->record.server, -1, &r,
-                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     EndPaint(hwnd, &ps);
+    if (o && logFile) {
+      fprintf(logFile, "drew id=%u lent=%lx size=%ldx%ld\n", (unsigned)o->id, (unsigned long)(ULONG_PTR)o->lent,
+              (long)r.right, (long)r.bottom);
+      fflush(logFile);
+    }
     return 0;
   case WM_NCDESTROY:
     if (o && o->child == hwnd) o->child = NULL;
@@ -277,6 +284,10 @@ static DWORD WINAPI worker(LPVOID unused)
   wc.hCursor = LoadCursor(NULL, IDC_ARROW);
   wc.lpszClassName = VIEW_CLASS;
   RegisterClassA(&wc);
+  if (logFile) {
+    fputs("ready\n", logFile); /* the link window exists: this thread starts after it */
+    fflush(logFile);
+  }
   for (;;) {
     MsgWaitForMultipleObjects(1, &queueEvent, FALSE, INFINITE, QS_ALLINPUT);
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {

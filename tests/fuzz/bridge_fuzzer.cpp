@@ -65,7 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       paintBridgeObject(session, 1);
     }
   } else {
-    handleBridgeFrame(session, {false, std::string(reinterpret_cast<const char*>(body), length)});
+    std::string text(reinterpret_cast<const char*>(body), length);
+    handleBridgeFrame(session, {false, text});
+    std::vector<uint32_t> ids;
+    if (parseBridgeLease(text, &ids) == nullptr)
+      FUZZ_CHECK(!ids.empty() && ids.size() <= BRIDGE_MAX_LEASE_IDS);
+    else
+      FUZZ_CHECK(ids.empty());
   }
   FUZZ_CHECK(bridgeObjectCount(session) <= BRIDGE_MAX_OBJECTS);
   checkBridgeClient(session);

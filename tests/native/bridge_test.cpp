@@ -62,7 +62,16 @@ const Hostile HOSTILE[] = {
     {"{\"type\":\"window\",\"id\":2,\"box\":[0,0,1,5],\"clip\":[0,0,1,1],\"visible\":1}", "visible rejected", 2},
     {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":[75,256],\"end\":true}", "byte rejected", 2},
     {"{\"type\":\"stream\",\"id\":2,\"offset\":-1,\"bytes\":[],\"end\":true}", "offset rejected", 2},
-    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0s=\",\"end\":true}", "bytes missing", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":{},\"end\":true}", "bytes missing", 2},
+    // Link files as base64: strict, within the chunk's limit.
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0s=\",\"end\":true}", nullptr, 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0s\",\"end\":true}", "bytes rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0t=\",\"end\":true}", "bytes rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S=s=\",\"end\":true}", "bytes rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0 s\",\"end\":true}", "bytes rejected", 2},
+    {"{\"type\":\"stream\",\"id\":2,\"offset\":0,\"bytes\":\"S0-_\",\"end\":true}", "bytes rejected", 2},
+    // A lease names no one object: the requests' parser does not know it.
+    {"{\"type\":\"lease\",\"ids\":[1]}", "unknown type", 0},
 };
 
 TEST(BridgeMessages, HostileMessagesAreRejectedWhole) {
@@ -83,6 +92,34 @@ TEST(BridgeMessages, HostileMessagesAreRejectedWhole) {
   uint32_t id;
   EXPECT_STREQ("attribute text rejected", parseBridgeRequest(longValue, &request, &id));
   EXPECT_STREQ("too many attributes", parseBridgeRequest(manyPairs, &request, &id));
+  // Base64 gives the bytes the array gives; 65536 bytes pass, one more does not.
+  auto stream = [](const std::string& bytes) {
+    return "{\"type\":\"stream\",\"id\":1,\"offset\":0,\"bytes\":" + bytes + ",\"end\":false}";
+  };
+  ASSERT_EQ(nullptr, parseBridgeRequest(stream("\"/wBL\""), &request, &id));
+  EXPECT_EQ((std::vector<unsigned char>{255, 0, 75}), request.bytes);
+  std::string full((BRIDGE_MAX_CHUNK + 2) / 3 * 4 - 2, 'A');
+  EXPECT_EQ(nullptr, parseBridgeRequest(stream("\"" + full + "==\""), &request, &id));
+  EXPECT_EQ(BRIDGE_MAX_CHUNK, request.bytes.size());
+  EXPECT_STREQ("chunk too long", parseBridgeRequest(stream("\"" + full + "A=\""), &request, &id));
+}
+
+TEST(BridgeMessages, LeasesNameOneToTwentyValidIds) {
+  const std::pair<const char*, const char*> leases[] = {
+      {"{\"type\":\"lease\",\"ids\":[3,1,3]}", nullptr},
+      {"{\"type\":\"window\",\"ids\":[3]}", "not a lease"},
+      {"[\"lease\"]", "not a lease"},
+      {"{\"type\":\"lease\"}", "ids missing"},
+      {"{\"type\":\"lease\",\"ids\":[]}", "ids missing"},
+      {"{\"type\":\"lease\",\"ids\":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21]}", "too many ids"},
+      {"{\"type\":\"lease\",\"ids\":[1,0]}", "id rejected"},
+      {"{\"type\":\"lease\",\"ids\":[\"1\"]}", "id rejected"},
+  };
+  for (const auto& lease : leases) {
+    std::vector<uint32_t> ids = {99};
+    EXPECT_STREQ(lease.second, parseBridgeLease(lease.first, &ids)) << lease.first;
+    EXPECT_EQ((lease.second ? std::vector<uint32_t>{} : std::vector<uint32_t>{3, 1, 3}), ids) << lease.first;
+  }
 }
 
 // A recording system: each call as one line; the client answers NEW with `answer`.

@@ -18,15 +18,8 @@ engine=$cache/$version
 complete() { [ -f "$engine/complete" ] && [ -s "$engine/libcef.dll" ]; }
 if complete; then echo "$engine"; exit 0; fi
 
-mkdir -p "$cache"
-exec 9>"$cache/lock"
-if ! flock -n 9; then
-  echo "engine: another fetch is running; waiting for it..." >&2
-  flock 9
-fi
-if complete; then echo "$engine"; exit 0; fi
-
-rm -rf "$cache"/*.partial "$engine"
+. "$(dirname "$0")/../../cmake/cache-folder.sh"
+cache_take "$cache" "$engine" "engine: another fetch is running; waiting for it..."
 work=$engine.partial
 mkdir -p "$work/pack"
 echo "engine: fetching $package from npm (first time only)..." >&2

@@ -4,7 +4,8 @@
 // the engine's defaults, once with --disable-direct-npapi-requests, each page closed once it
 // has played. Each object must go through its whole life in linkmon's log, no plug-in may
 // crash, the module must come from where the package put it, and pagerunner's chromium
-// family must produce the same messages. Then the sample client in linkmon's place.
+// family must produce the same messages. Then the sample client in linkmon's place, and
+// (under Wine 10) its drawing seen in the page.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/picturecheck/screen_picture.h"
 #include "real_browser_support.h"
 
 namespace {
@@ -105,6 +107,30 @@ TEST_F(RealBrowserTest, SampleClientsWindowSitsInEachWindowTheBrowserLends) {
   finishProgram(&sample, 5000, &sampleOutput);
   SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", nullptr);
   EXPECT_LE(1u, expectSampleClientChildWindows(log, 9));
+}
+
+// Under Wine 10 (ctest's picture_chromium39: Wine 8 shows nothing one process draws in
+// another's window), the sample client's drawing seen in each box of the page in view.
+TEST_F(RealBrowserTest, PictureShowsInEachBoxInView) {
+  stopLinkmon(&client_);
+  std::string log = newLinkmonLogPath("picture-chromium39"), output;
+  LinkmonProcess client = startPictureClient(log);
+  ASSERT_TRUE(client.process != nullptr);
+  PictureVerdict seen;
+  StartedProgram browser =
+      startProgram("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu \"" + page_ + "\"");
+  // The script's object too; the browser shows those in view.
+  pumpUntil([&] {
+    seen = checkPicture(log);
+    return (seen.lent == 9 && seen.passed()) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
+  }, 120000);
+  if (HWND window = findProcessWindow(browser.pid, "CefBrowserWindow")) PostMessageA(window, WM_CLOSE, 0, 0);
+  finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output);
+  stopPictureClient(&client);
+  EXPECT_TRUE(seen.passed()) << seen.failures << output;
+  EXPECT_EQ(9u, seen.lent) << seen.report;
+  EXPECT_LE(3u, seen.checked) << seen.report;
+  printf("%s", seen.report.c_str());
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // make demo BROWSER=today: examples/demo.html in Debian's chromium, then firefox-esr, with the
-// extension and the native-messaging host under Wine, linkmon standing in for the client
-// application and printing each link message as it arrives. A screenshot of each browser,
-// taken once the host's windows sit over the placeholders in view, is kept in
-// $BUILD/demo-today-BROWSER.png. Everything runs in a Wine session of its own under
-// $BUILD/demo-today/, stopped at the end.
+// extension and the native-messaging host under Wine 10, the sample client (examples/client)
+// as the client application, drawing in each window the host lends it. A screenshot of each
+// browser, taken once picturecheck sees the client's picture in every one of the host's
+// windows in view, is kept in $BUILD/demo-today-BROWSER.png. Everything runs in a Wine
+// session of its own under $BUILD/demo-today/ (tools/wine10/), stopped at the end.
 //   BUILD         the build folder whose tools to use (default: build)
 //   DEMO_BROWSERS the browsers, in order (default: "chromium firefox")
 import { execFileSync } from "node:child_process";
@@ -15,48 +15,46 @@ const build = path.resolve(t.ROOT, process.env.BUILD || "build");
 const bin = path.join(build, "win64/bin");
 const work = path.join(build, "demo-today");
 const session = path.join(work, "wine");
-for (const f of [path.join(bin, "zurov-link.exe"), path.join(bin, "linkmon.exe"), path.join(bin, "object_windows.exe")])
+for (const f of ["zurov-link.exe", "kelvora_client.exe", "picturecheck.exe"].map((f) => path.join(bin, f)))
   if (!fs.existsSync(f)) { console.error(`demo: ${f} is missing; run make first`); process.exit(2); }
 fs.mkdirSync(work, { recursive: true });
 const sessionScript = path.join(t.ROOT, "cmake/wine-session.sh");
-execFileSync(sessionScript, ["start", session], { stdio: "inherit" });
+execFileSync(sessionScript, ["start", session, "wine10", build], { stdio: "inherit" });
+// How many lines of `kind` the sample client's log holds.
+const count = (log, kind) => fs.readFileSync(log, "latin1").split("\n").filter((l) => l.startsWith(`${kind} `)).length;
 let rc = 0;
+// The demo's origin is allowed as an administrator allows it, for as long as the demo runs.
+const release = await t.allowSites(["http://127.0.0.1/*"]);
 try {
   const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
   const server = await t.serve(path.join(t.ROOT, "examples"));
   for (const browser of (process.env.DEMO_BROWSERS || "chromium firefox").split(/\s+/).filter(Boolean)) {
-    const log = path.join(work, `linkmon-${browser}.jsonl`);
-    console.log(`== linkmon (the client application's stand-in) prints the link messages of ${browser} below`);
-    fs.rmSync(log, { force: true });
-    const linkmon = t.wine(session, [path.join(bin, "linkmon.exe"), "--log", t.winpath(log)], "inherit");
-    await t.waitFor("linkmon's window", () => t.readLinkmonLog(log).some((e) => e.event === "window"));
+    const log = path.join(work, `client-${browser}.log`);
+    console.log(`== the sample client, its log in ${path.relative(t.ROOT, log)}`);
+    const client = await t.startPictureClient(session, bin, log, "inherit");
     console.log(`== ${browser} ${server.url}/demo.html`);
     const child = t.launchBrowser(browser, { work, session, bin, url: `${server.url}/demo.html` });
-    await t.waitFor("nine objects and the link file", () =>
-      t.count(log, "LINKMSG_NEW") >= 9 && t.count(log, "LINKMSG_STREAM_DATA") >= 1, 180000);
-    // The screenshot once the windows in view have settled: two listings alike, some shown.
-    let last = "";
-    await t.waitFor("the host's windows in place", () => {
-      const now = t.wineSync(session, [path.join(bin, "object_windows.exe")]);
-      const settled = now === last && now.includes("shown");
-      last = now;
-      return settled;
-    });
+    // The screenshot once the client's picture shows in each of the host's windows in view, of
+    // the nine objects (the page's script writes the ninth).
+    const report = await t.pictureShown(session, bin, log, 9, 180000);
+    await t.waitFor("the link file", () => count(log, "data") >= 1);
     const shot = path.join(build, `demo-today-${browser}.png`);
-    execFileSync("import", ["-window", "root", shot], { env: { ...process.env, DISPLAY: display } });
-    console.log(`== the host's windows:\n${last.trim()}\n== screenshot: ${path.relative(t.ROOT, shot)}`);
+    execFileSync("import", ["-window", "root", "-crop", "1000x1000+0+0", "+repage", shot],
+                 { env: { ...process.env, DISPLAY: display } });
+    console.log(`== picturecheck: the client's picture in each lent window in view\n${report.trim()}`);
+    console.log(`== screenshot: ${path.relative(t.ROOT, shot)}`);
     await t.stop(child);
-    await t.waitFor("every object destroyed", () => t.count(log, "LINKMSG_DESTROY") >= t.count(log, "LINKMSG_NEW"));
-    await t.stop(linkmon);
-    const names = t.messages(log).map((m) => m.name);
-    console.log(`== link messages from ${browser}:`);
-    for (const n of [...new Set(names)]) console.log(`   ${names.filter((x) => x === n).length} ${n}`);
+    await t.waitFor("every object destroyed", () => count(log, "destroy") >= count(log, "new"));
+    await t.stop(client);
+    console.log(`== events in the client's log from ${browser}:`);
+    for (const kind of ["new", "window", "drew", "data", "destroy"]) console.log(`   ${count(log, kind)} ${kind}`);
   }
   server.close();
 } catch (e) {
   console.error(`demo: ${e.message}`);
   rc = 1;
 } finally {
+  await release();
   execFileSync(sessionScript, ["stop", session], { stdio: "inherit" });
 }
 process.exit(rc);

@@ -1,6 +1,7 @@
 // Lists the host's object windows, or follows the first one's place: a probe of the test and
 // the benchmark of the extension and the host (tests/today_browser), run in the Wine session.
-//   object_windows            one line per window: "shown|hidden x y width height"
+//   object_windows            one line per window: "shown|hidden x y width height", then the
+//                             part of it the system shows (its region cut to it): "x y width height"
 //   object_windows --follow MS   for MS milliseconds, a line "T Y" whenever the first shown
 //                             window's top edge moves (T in ms since 1970, to 0.01 ms)
 #include <windows.h>
@@ -17,10 +18,18 @@ namespace {
 BOOL CALLBACK list(HWND window, LPARAM) {
   char name[64];
   if (GetClassNameA(window, name, sizeof name) && strcmp(name, "KelvoraLinkObject") == 0) {
-    RECT r;
+    RECT r, part;
     GetWindowRect(window, &r);
-    printf("%s %ld %ld %ld %ld\n", IsWindowVisible(window) ? "shown" : "hidden", r.left, r.top,
-           r.right - r.left, r.bottom - r.top);
+    part = r;
+    RECT cut;
+    int kind = GetWindowRgnBox(window, &cut);
+    if (kind == SIMPLEREGION || kind == COMPLEXREGION) {
+      OffsetRect(&cut, r.left, r.top);
+      if (!IntersectRect(&part, &r, &cut)) SetRectEmpty(&part);
+    }
+    printf("%s %ld %ld %ld %ld %ld %ld %ld %ld\n", IsWindowVisible(window) ? "shown" : "hidden", r.left,
+           r.top, r.right - r.left, r.bottom - r.top, part.left, part.top, part.right - part.left,
+           part.bottom - part.top);
   }
   return TRUE;
 }

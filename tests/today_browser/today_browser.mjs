@@ -29,9 +29,10 @@ export async function waitFor(what, check, limitMs = 60000) {
   }
 }
 
-// Serves `dir` on 127.0.0.1; a request to /report?... is handed to onReport (its query and
-// body), and answered once onReport's promise settles: the page waits for the harness.
-export function serve(dir, onReport = () => {}) {
+// Serves `dir` on `host` (127.0.0.1); a request to /report?... is handed to onReport (its query
+// and body), and answered once onReport's promise settles, with the text it gives ("ok"
+// without one): the page waits for the harness.
+export function serve(dir, onReport = () => {}, host = "127.0.0.1") {
   const types = { ".html": "text/html; charset=utf-8", ".kvl": "application/x-kvla", ".js": "text/javascript" };
   const server = http.createServer((req, res) => {
     const url = new URL(req.url, "http://127.0.0.1");
@@ -40,7 +41,10 @@ export function serve(dir, onReport = () => {}) {
       req.on("data", (c) => (body += c));
       req.on("end", async () => {
         let answer = "ok";
-        try { await onReport(url.searchParams, body); } catch (e) { answer = `failed: ${e.message}`; }
+        try {
+          const given = await onReport(url.searchParams, body);
+          if (typeof given === "string") answer = given;
+        } catch (e) { answer = `failed: ${e.message}`; }
         res.end(answer);
       });
       return;
@@ -52,8 +56,8 @@ export function serve(dir, onReport = () => {}) {
       res.end(data);
     });
   });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () =>
-    resolve({ url: `http://127.0.0.1:${server.address().port}`, close: () => server.close() })));
+  return new Promise((resolve) => server.listen(0, host, () => resolve({
+    url: `http://${host}:${server.address().port}`, port: server.address().port, close: () => server.close() })));
 }
 
 export function readLinkmonLog(file) {
@@ -64,11 +68,11 @@ export const messages = (file) => readLinkmonLog(file).filter((e) => e.event ===
 export const count = (file, name) => messages(file).filter((m) => m.name === name).length;
 
 // A Windows program of the session, its output appended to the file `log`, shown ("inherit")
-// or dropped (none).
-export function wine(session, args, log) {
+// or dropped (none), with the variables of `env` added.
+export function wine(session, args, log, env = {}) {
   const out = log === "inherit" ? "inherit" : log ? fs.openSync(log, "a") : "ignore";
   return spawn(path.join(ROOT, "cmake/wine-run.sh"), args, {
-    env: { ...process.env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
+    env: { ...process.env, ...env, WINE_SESSION: session }, stdio: ["ignore", out, out] });
 }
 export function wineSync(session, args) {
   return execFileSync(path.join(ROOT, "cmake/wine-run.sh"), args,
@@ -80,6 +84,38 @@ export async function startLinkmon(session, bin, log) {
   const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)]);
   await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
   return child;
+}
+
+// The client whose picture the picture tests and the demos look at, logging to `log`: the
+// sample client (examples/client), or linkmon, which draws nothing, when ZUROV_PICTURE_CLIENT
+// is "linkmon" (every picture test must then fail). Resolves once its link window is there.
+export async function startPictureClient(session, bin, log, output) {
+  fs.rmSync(log, { force: true });
+  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") {
+    const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
+    await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
+    return child;
+  }
+  const child = wine(session, [path.join(bin, "kelvora_client.exe")], output, { KELVORA_SAMPLE_LOG: winpath(log) });
+  await waitFor("the sample client's window", () => fs.existsSync(log) && fs.readFileSync(log, "utf8").startsWith("ready"));
+  return child;
+}
+
+// The client's picture on the session's screen (tools/picturecheck): resolves with
+// picturecheck's report once `lent` windows are lent to the client and each one in view shows
+// it; fails with the last report after `limitMs`.
+export async function pictureShown(session, bin, log, lent, limitMs = 120000) {
+  let report = "";
+  await waitFor(`the client's picture in every box in view, of ${lent}`, () => {
+    try {
+      report = wineSync(session, [path.join(bin, "picturecheck.exe"), winpath(log)]);
+      return report.startsWith(`${lent} windows lent`);
+    } catch (e) {
+      report = `${e.stdout || ""}${e.stderr || ""}`;
+      return false;
+    }
+  }, limitMs).catch((e) => { throw new Error(`${e.message}:\n${report}`); });
+  return report;
 }
 
 export function stop(child) {
@@ -99,16 +135,52 @@ function hostManifest(home, session, bin, command, allowed) {
   return JSON.stringify({ name: HOST_NAME, description: "Kelvora link host", path: script, type: "stdio", ...allowed }, null, 2);
 }
 
+// The administrator's route to allow sites: both browsers' machine-wide policy files, written
+// with `sites` as the extension's allowedSites, under the machine's policy lock, which is held
+// until release() and kept while the files exist; a shell under the lock removes them when
+// released, or when this process dies. With no sites, no file is there while the lock is held.
+export const POLICY_LOCK = "/var/lock/zurov-browser-policies.lock";
+const POLICY_FILES = ["/etc/chromium/policies/managed/kelvora-link-tests.json",
+                      "/usr/lib/firefox-esr/distribution/policies.json"];
+export async function allowSites(sites) {
+  const policy = { allowedSites: sites };
+  const texts = [JSON.stringify({ "3rdparty": { extensions: { [EXTENSION_ID]: policy } } }),
+                 JSON.stringify({ policies: { "3rdparty": { Extensions: { [GECKO_ID]: policy } } } })];
+  const write = sites.length ? 'mkdir -p "${1%/*}" && printf %s "$3" >"$1" && printf %s "$4" >"$2" &&' : "";
+  const script = `trap 'rm -f "$1" "$2"' EXIT HUP INT TERM; rm -f "$1" "$2"; ${write} echo locked; cat >/dev/null`;
+  const child = spawn("flock", [POLICY_LOCK, "sh", "-c", script, "sh", ...POLICY_FILES, ...texts],
+                      { stdio: ["pipe", "pipe", "inherit"] });
+  let out = "";
+  child.stdout.on("data", (d) => (out += d));
+  await waitFor("the browser policy lock", () => out.includes("locked") || child.exitCode !== null, 3600000);
+  if (!out.includes("locked")) throw new Error("the browser policy files could not be written");
+  return () => new Promise((resolve) => { child.once("exit", resolve); child.stdin.end(); });
+}
+
+// The environment of a program on the session's display.
+const onDisplay = (session) => ({ ...process.env, DISPLAY: fs.readFileSync(path.join(session, "display"), "utf8").trim() });
+
+// Trusted input through the X server's XTEST, as a person's: xdotool's arguments.
+export const xdotool = (session, args) => execFileSync("xdotool", args, { env: onDisplay(session), encoding: "utf8" });
+
+// The screen as RGB rows (ImageMagick's import, read as PPM), kept as `keep` (a PNG) if given.
+export function screenshot(session, keep) {
+  if (keep) execFileSync("import", ["-window", "root", keep], { env: onDisplay(session) });
+  const ppm = execFileSync("import", ["-window", "root", "-depth", "8", "ppm:-"], { env: onDisplay(session), maxBuffer: 64 << 20 });
+  const [header, width, height] = ppm.toString("latin1", 0, 40).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/).map((v, i) => (i ? Number(v) : v));
+  const at = (x, y) => [...ppm.subarray(header.length + 3 * (y * width + x), header.length + 3 * (y * width + x) + 3)];
+  return { width, height, at };
+}
+
 // Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
-// `host` optionally is another host's shell command (the benchmark's echo host).
-export function launchBrowser(browser, { work, session, bin, url, host }) {
+// `host` optionally is another host's shell command; `extension`
+// another folder to load the extension from (the benchmark's earlier version).
+export function launchBrowser(browser, { work, session, bin, url, host, extension = path.join(ROOT, "extension") }) {
   const home = path.join(work, `home-${browser}`);
   fs.rmSync(home, { recursive: true, force: true });
   fs.mkdirSync(home, { recursive: true });
-  const display = fs.readFileSync(path.join(session, "display"), "utf8").trim();
-  const env = { ...process.env, HOME: home, DISPLAY: display, XDG_CONFIG_HOME: path.join(home, ".config"),
+  const env = { ...onDisplay(session), HOME: home, XDG_CONFIG_HOME: path.join(home, ".config"),
                 XDG_CACHE_HOME: path.join(home, ".cache"), MOZ_CRASHREPORTER_DISABLE: "1" };
-  const extension = path.join(ROOT, "extension");
   const out = fs.openSync(path.join(work, `${browser}.log`), "w");
   if (browser === "chromium") {
     const profile = path.join(home, "profile");
@@ -127,7 +199,7 @@ export function launchBrowser(browser, { work, session, bin, url, host }) {
   const profile = path.join(home, "profile");
   fs.mkdirSync(path.join(profile, "extensions"), { recursive: true });
   execFileSync("python3", ["-m", "zipfile", "-c", path.join(profile, "extensions", `${GECKO_ID}.xpi`),
-                           "manifest.json", "background.js", "content.js"], { cwd: extension });
+                           ...fs.readdirSync(extension)], { cwd: extension });
   const prefs = { "xpinstall.signatures.required": false, "extensions.autoDisableScopes": 0,
     "extensions.enabledScopes": 15, "browser.shell.checkDefaultBrowser": false,
     "browser.startup.homepage_override.mstone": "ignore", "datareporting.policy.dataSubmissionEnabled": false,

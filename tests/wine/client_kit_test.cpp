@@ -1,6 +1,6 @@
 // The client authors' kit under Wine: linkcheck against linkmon, the sample client, and a
 // linkmon made rude in each way the checker must catch; the sample client's child window in
-// each window pagerunner lends it.
+// each window pagerunner lends it, and (under Wine 10) its drawing seen there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/picturecheck/screen_picture.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -133,6 +134,25 @@ TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
     closeSampleClient();
     EXPECT_EQ(8u, expectSampleClientChildWindows(log, 8));  // pagerunner shows them all
   }
+}
+
+// Under Wine 10 (ctest's picture_pagerunner: Wine 8 shows nothing one process draws in
+// another's window), the sample client's drawing seen in each of the page's eight boxes.
+TEST(Picture, PagerunnersBoxesShowTheClientsDrawing) {
+  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
+  ASSERT_TRUE(examples != nullptr);
+  std::string demo = std::string("Z:") + examples + "/demo.html", log = newLinkmonLogPath("picture-pagerunner"), output;
+  for (char& c : demo) c = c == '/' ? '\\' : c;
+  LinkmonProcess client = startPictureClient(log);
+  ASSERT_TRUE(client.process != nullptr);
+  PictureVerdict seen;
+  run("\"" + programBesideTest("pagerunner.exe") + "\" --keep-open 600000 \"" + programBesideTest("ZUROV.DLL") +
+          "\" \"" + demo + "\"",
+      {}, &output, [&] { return (seen = checkPicture(log)).checked == 8 && seen.passed(); });
+  stopPictureClient(&client);
+  EXPECT_TRUE(seen.passed()) << seen.failures << output;
+  EXPECT_EQ(8u, seen.checked) << seen.report;
+  printf("%s", seen.report.c_str());
 }
 
 }  // namespace

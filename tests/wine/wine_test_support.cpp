@@ -1,6 +1,8 @@
 #include "wine_test_support.h"
 
 #include "link/client_locator.h"
+#include "tools/linkmon/linkmon_json.h"
+#include "tools/picturecheck/client_log.h"
 
 #include <dlgs.h>
 #include <gtest/gtest.h>
@@ -98,19 +100,21 @@ void DialogWatcher::stop() {
 
 // --- linkmon ---
 
-LinkmonProcess startLinkmon(const std::string& args,
-                            const std::vector<std::pair<std::string, std::string>>& env) {
-  // The environment block: ours without LINKMON_ variables, then `env`.
+namespace {
+// Starts `program` from beside the test with `args`; its environment is ours without LINKMON_
+// and KELVORA_ variables, then `env`.
+LinkmonProcess startBesideTest(const char* program, const std::string& args,
+                               const std::vector<std::pair<std::string, std::string>>& env) {
   std::string block;
   char* strings = GetEnvironmentStringsA();
   for (const char* s = strings; s && *s; s += strlen(s) + 1) {
-    if (_strnicmp(s, "LINKMON_", 8) != 0) block.append(s, strlen(s) + 1);
+    if (_strnicmp(s, "LINKMON_", 8) != 0 && _strnicmp(s, "KELVORA_", 8) != 0) block.append(s, strlen(s) + 1);
   }
   if (strings) FreeEnvironmentStringsA(strings);
   for (const auto& kv : env) block += kv.first + "=" + kv.second + '\0';
   block += '\0';
 
-  std::string commandLine = "\"" + programBesideTest("linkmon.exe") + "\" --lifetime 60000 " + args;
+  std::string commandLine = "\"" + programBesideTest(program) + "\" " + args;
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
@@ -127,6 +131,38 @@ LinkmonProcess startLinkmon(const std::string& args,
   p.pid = pi.dwProcessId;
   p.process = pi.hProcess;
   return p;
+}
+
+bool pictureClientIsLinkmon() {
+  const char* client = getenv("ZUROV_PICTURE_CLIENT");
+  return client && strcmp(client, "linkmon") == 0;
+}
+}  // namespace
+
+LinkmonProcess startLinkmon(const std::string& args,
+                            const std::vector<std::pair<std::string, std::string>>& env) {
+  return startBesideTest("linkmon.exe", "--lifetime 60000 " + args, env);
+}
+
+LinkmonProcess startPictureClient(const std::string& log) {
+  if (pictureClientIsLinkmon()) {
+    LinkmonProcess p = startLinkmon("--quiet --lifetime 600000 --log \"" + log + "\"");
+    waitForLinkmonWindow(p, 60000);
+    return p;
+  }
+  LinkmonProcess p = startBesideTest("kelvora_client.exe", "", {{"KELVORA_SAMPLE_LOG", log}});
+  pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; }, 60000);
+  return p;
+}
+
+void stopPictureClient(LinkmonProcess* client) {
+  if (pictureClientIsLinkmon()) {
+    stopLinkmon(client);
+  } else {
+    closeSampleClient();
+    if (client->process) CloseHandle(client->process);
+    client->process = nullptr;
+  }
 }
 
 namespace {
@@ -202,49 +238,6 @@ DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs) {
   return code;
 }
 
-namespace {
-
-// Just enough JSON for linkmon's flat lines: string values (with linkmon's escapes),
-// numbers and booleans, the latter two kept as their text.
-bool parseFlatJson(const std::string& line, std::vector<std::pair<std::string, std::string>>* out) {
-  size_t i = 0;
-  auto readString = [&](std::string* s) {
-    if (i >= line.size() || line[i] != '"') return false;
-    for (++i; i < line.size() && line[i] != '"'; ++i) {
-      char c = line[i];
-      if (c != '\\') {
-        *s += c;
-        continue;
-      }
-      if (++i >= line.size()) return false;
-      c = line[i];
-      if (c == 'u') {
-        if (i + 4 >= line.size()) return false;
-        *s += static_cast<char>(strtoul(line.substr(i + 1, 4).c_str(), nullptr, 16));
-        i += 4;
-      } else {
-        *s += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-      }
-    }
-    return i++ < line.size();
-  };
-  if (line.empty() || line[i++] != '{') return false;
-  while (i < line.size() && line[i] != '}') {
-    std::string key, value;
-    if (!readString(&key) || i >= line.size() || line[i++] != ':') return false;
-    if (i < line.size() && line[i] == '"') {
-      if (!readString(&value)) return false;
-    } else {
-      while (i < line.size() && line[i] != ',' && line[i] != '}') value += line[i++];
-    }
-    out->emplace_back(key, value);
-    if (i < line.size() && line[i] == ',') ++i;
-  }
-  return i < line.size();
-}
-
-}  // namespace
-
 std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
   std::vector<LinkmonLogEntry> entries;
   FILE* f = fopen(path.c_str(), "rb");
@@ -258,7 +251,7 @@ std::vector<LinkmonLogEntry> readLinkmonLog(const std::string& path) {
   size_t start = 0;
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
     std::vector<std::pair<std::string, std::string>> fields;
-    if (!parseFlatJson(text.substr(start, end - start), &fields)) continue;
+    if (!parseLinkmonJson(text.substr(start, end - start), &fields)) continue;
     LinkmonLogEntry e;
     for (const auto& kv : fields) {
       const std::string& k = kv.first;
@@ -520,45 +513,15 @@ ThreadClient::~ThreadClient() {
   thread.join();
 }
 
-namespace {
-struct SampleLentWindow {
-  bool inside = false, left = false, shown = false;
-  std::string last;
-};
-
-// What the sample client's log says of each lent window, by handle.
-std::map<unsigned long, SampleLentWindow> sampleClientLentWindows(const std::string& logPath) {
-  std::map<unsigned long, SampleLentWindow> lent;
-  std::istringstream lines(readFile(logPath));
-  for (std::string line; std::getline(lines, line);) {
-    unsigned id;
-    unsigned long window, child, parent;
-    int visible, w, h, lw, lh, shown, left;
-    char event[16];
-    if (sscanf(line.c_str(), "%15s id=%u lent=%lx child=%lx parent=%lx visible=%d size=%dx%d lent-size=%dx%d lent-visible=%d",
-               event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
-      if (child == 0 || lw <= 0) continue;  // the lent window already gone
-      SampleLentWindow& s = lent[window];
-      s.last = line;
-      s.inside = parent == window && visible == 1 && w == lw && h == lh;
-      s.shown = shown == 1;
-    } else if (sscanf(line.c_str(), "leave id=%u lent=%lx child-left=%d", &id, &window, &left) == 3) {
-      lent[window].left = left == 1;
-    }
-  }
-  return lent;
-}
-}  // namespace
-
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows) {
-  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  std::map<unsigned long, LentWindow> lent = ::lentWindows(readFile(logPath));
   return lent.size() >= lentWindows &&
          std::all_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.inside; }) &&
          std::any_of(lent.begin(), lent.end(), [](const auto& l) { return l.second.shown; });
 }
 
 size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWindows) {
-  std::map<unsigned long, SampleLentWindow> lent = sampleClientLentWindows(logPath);
+  std::map<unsigned long, LentWindow> lent = ::lentWindows(readFile(logPath));
   EXPECT_EQ(lentWindows, lent.size()) << readFile(logPath);
   size_t shown = 0;
   for (const auto& l : lent) {

@@ -91,8 +91,8 @@ struct LinkmonProcess {
 
 // Starts linkmon.exe from beside the test: the command line is the quoted program path,
 // "--lifetime 60000" (so a forgotten process ends by itself; a later --lifetime overrides
-// it), then `args` as given. `env` sets variables for it; this process's own LINKMON_
-// variables are not passed on.
+// it), then `args` as given. `env` sets variables for it; this process's own LINKMON_ and
+// KELVORA_ variables are not passed on.
 LinkmonProcess startLinkmon(const std::string& args,
                             const std::vector<std::pair<std::string, std::string>>& env = {});
 
@@ -227,4 +227,11 @@ size_t expectSampleClientChildWindows(const std::string& logPath, size_t lentWin
 bool sampleClientShowedAll(const std::string& logPath, size_t lentWindows);
 // Ends the running sample client: WM_CLOSE to its link window, then a wait of up to 5 s.
 void closeSampleClient();
+
+// The client of the picture tests, logging to `log`: the sample client, or linkmon when
+// ZUROV_PICTURE_CLIENT is "linkmon" (it draws nothing: every picture test must then fail).
+// Returns once its link window is there; a null process when it did not start.
+LinkmonProcess startPictureClient(const std::string& log);
+// Ends it: WM_CLOSE to its window, then a wait.
+void stopPictureClient(LinkmonProcess* client);
 

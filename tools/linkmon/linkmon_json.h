@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tools/linkmon/linkmon_decode.h"
 
@@ -22,3 +24,7 @@ std::string messageJson(const LinkMessageView& m);
 std::string exitJson();
 // {"event":"handover","pid":N}: another copy, process N, has the link window
 std::string handoverJson(uint32_t pid);
+
+// One of these lines read back, just enough JSON for them: each key with its value, strings
+// unescaped, numbers and booleans as their text. False when the line is not one.
+bool parseLinkmonJson(const std::string& line, std::vector<std::pair<std::string, std::string>>* out);

@@ -23,9 +23,9 @@ bool namedNpDll(const std::string& fileName) {
   return asciiLowerCase(fileName.substr(0, 2)) == "np" && endsWithDll(fileName);
 }
 
-const BrowserFamilyRules& browserRules(BrowserFamily family) {
+const BrowserFamilyRules& browserRules(BrowserFamily family, bool inProcess) {
   for (const BrowserFamilyRules* r : ALL)
-    if (r->family == family) return *r;
+    if (r->family == family) return inProcess && r->inProcess ? *r->inProcess : *r;
   return GECKO_RULES;
 }
 

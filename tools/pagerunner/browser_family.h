@@ -1,8 +1,9 @@
 // What one browser family does towards an NPAPI plug-in on Windows: how it finds the module
 // (registry keys, folders, file names, version resource, entry points), the table it hands
-// to NP_GetEntryPoints, and its call habits. One file per family (browser_gecko.cpp, ...)
-// holds the family whole: its rules as named fields, which pagerunner's discovery and loader
-// read, and its habits as code behind BrowserHabits (browser_habits.h). Pure.
+// to NP_GetEntryPoints, and its call habits. A family's file (browser_gecko.cpp, ...; netscape
+// and opera share one) holds the family whole: its rules as named fields, which pagerunner's
+// discovery and loader read, and its habits as code behind BrowserHabits (browser_habits.h).
+// Pure.
 #pragma once
 
 #include <cstdint>
@@ -78,7 +79,10 @@ extern const BrowserFamilyRules WEBKIT_RULES;
 extern const BrowserFamilyRules OPERA_RULES;
 extern const BrowserFamilyRules NETSCAPE_RULES;
 
-const BrowserFamilyRules& browserRules(BrowserFamily family);
+// The family's rules; with `inProcess` (--in-process), those of its browser that runs
+// plug-ins in the browser's own process where they differ (the chromium family's embedded
+// engine).
+const BrowserFamilyRules& browserRules(BrowserFamily family, bool inProcess = false);
 
 // "gecko", "chromium", "webkit", "opera" or "netscape".
 bool parseBrowserFamily(const std::string& text, BrowserFamily* out);

@@ -31,6 +31,10 @@ std::vector<NewArgument> paramsThenAttributes(const KvlaObject& object) {
   return args;
 }
 
+DeliveryEnd BrowserHabits::deliver(PageCalls& page, PageObject* o, size_t size) const {
+  return deliverInChunks(page, o, size, {false, 10, ChunkMemory::Writable, false});
+}
+
 DeliveryEnd deliverInChunks(PageCalls& page, PageObject* o, size_t size, const ChunkHabit& habit) {
   const PageRunnerOptions& opt = page.options();
   uint32_t refusedBudgetMs = opt.keepOpenMs > 0 ? opt.keepOpenMs : 1000;

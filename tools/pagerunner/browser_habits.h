@@ -108,11 +108,13 @@ class BrowserHabits {
   virtual bool windowsStartOnDesktop() const { return false; }
   // The MIME type NPP_NewStream gets for a local link file.
   virtual const char* streamType() const { return KVLA_MIME_TYPE; }
-  // The stream's end at NPP_NewStream for a file of `size` bytes.
-  virtual uint32_t endAtNewStream(const PageCalls& page, uint32_t size) const = 0;
+  // The stream's end at NPP_NewStream for a file of `size` bytes: the file's size, as the
+  // server said, unless the family says otherwise.
+  virtual uint32_t endAtNewStream(const PageCalls&, uint32_t size) const { return size; }
   // NPP_WriteReady and NPP_Write over the object's stream of `size` bytes, after
-  // NPP_NewStream; says how it ended.
-  virtual DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const = 0;
+  // NPP_NewStream; says how it ended. Unless the family says otherwise: at most what
+  // NPP_WriteReady allowed, in ordinary heap; a refused write again after 10 ms.
+  virtual DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const;
   // At the page's end, for an object whose NPP_New was called (`created`: it succeeded).
   virtual void tearDown(PageCalls& page, PageObject* o, bool created) const = 0;
 

@@ -28,13 +28,8 @@ class WebKitHabits final : public BrowserHabits {
     return true;
   }
 
-  // The file's size, as the server said.
-  uint32_t endAtNewStream(const PageCalls&, uint32_t size) const override { return size; }
-
-  // At most what NPP_WriteReady allowed; a refused write again after 10 ms.
-  DeliveryEnd deliver(PageCalls& page, PageObject* o, size_t size) const override {
-    return deliverInChunks(page, o, size, {false, 10, ChunkMemory::Writable, false});
-  }
+  // A stream as most families deliver it: the file's size as its end, at most what
+  // NPP_WriteReady allowed, a refused write again after 10 ms (BrowserHabits).
 
   // NPP_SetWindow with a NULL window right before NPP_Destroy(npp, &save); only instances
   // whose NPP_New succeeded are destroyed (--destroy-after-failed-new: those too).

@@ -309,6 +309,17 @@ const std::string* findAttribute(const HtmlStartTag& tag, const char* name) {
   return nullptr;
 }
 
+int pixelSizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
+  const std::string* v = findAttribute(tag, name);
+  if (!v || v->empty() || v->size() > 4) return fallback;
+  int n = 0;
+  for (char c : *v) {
+    if (c < '0' || c > '9') return fallback;
+    n = n * 10 + (c - '0');
+  }
+  return n >= 1 && n <= 4000 ? n : fallback;
+}
+
 // Whether the element's type is ours, or the file its `fileAttribute` names is a .kvl.
 static bool namesKvla(const HtmlStartTag& tag, const char* fileAttribute) {
   const std::string* type = findAttribute(tag, "type");

@@ -33,6 +33,10 @@ std::string decodeCharacterReferences(const std::string& text);
 // or null.
 const std::string* findAttribute(const HtmlStartTag& tag, const char* name);
 
+// A width or height attribute in pixels, when it is a plain number from 1 to 4000; else
+// `fallback`.
+int pixelSizeAttribute(const HtmlStartTag& tag, const char* name, int fallback);
+
 // The MIME type that the module handles.
 extern const char* const KVLA_MIME_TYPE;
 

@@ -125,6 +125,13 @@ void Page::subclassWindow(PageObject* o) {
         hex(static_cast<uintptr_t>(replaced)).c_str());
 }
 
+void Page::unsubclassWindow(PageObject* o) {
+  SubclassUndone undone = undoPluginWindowSubclass(o->window);
+  if (undone == SubclassUndone::Restored) ::say("[%d] browser procedure removed", o->number);
+  if (undone == SubclassUndone::LeftInPlace)
+    ::say("[%d] browser procedure no longer on top: left in place", o->number);
+}
+
 void Page::destroy(PageObject* o, bool withoutSave) {
   NPSavedData* saved = nullptr;
   WatchedCall watched(watch_, "NPP_Destroy", o->number);

@@ -74,6 +74,8 @@ class Page final : public PageCalls {
 
   // NPP_NewStream, the family's delivery, NPP_StreamAsFile when asked for, NPP_DestroyStream.
   void streamLinkFile(PageObject* o, const std::string& path);
+  // At teardown: the browser's procedure taken off the object's window, if it is still on top.
+  void unsubclassWindow(PageObject* o);
 
  private:
   const PageRunnerOptions& opt_;

@@ -25,6 +25,10 @@ size_t schemeLength(const std::string& s) {
   return i < s.size() && s[i] == ':' ? i : 0;
 }
 
+const int MAX_FRAME_DEPTH = 3;  // frames in frames in frames
+const size_t MAX_PAGE_OBJECTS = 1000;
+const size_t MAX_PAGE_BYTES = 64u << 20;
+
 std::string lowerAscii(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -122,4 +126,71 @@ bool readFile(const std::string& path, std::vector<char>* data, size_t limit) {
   if (ferror(f)) ok = false;
   fclose(f);
   return ok;
+}
+
+namespace {
+
+// The objects of the frames of a page read as `html`, after it, each frame's own before those
+// of its frames. A frame's objects are hidden when the frame is.
+void addFrameObjects(const std::string& pagePath, const std::string& html, int depth,
+                     std::vector<FoundObject>* found, std::vector<std::string>* notes) {
+  if (depth >= MAX_FRAME_DEPTH) return;
+  for (const HtmlFrame& frame : findFrames(html)) {
+    std::string path;
+    std::vector<char> text;
+    if (frame.src.empty() || !localFileForSrc(pagePath, frame.src, &path)) continue;
+    if (!readFile(path, &text, MAX_PAGE_BYTES)) {
+      notes->push_back("frame " + path + " cannot be read: shown empty");
+      continue;
+    }
+    std::string frameHtml(text.begin(), text.end());
+    std::vector<KvlaObject> objects = findKvlaObjects(frameHtml);
+    notes->push_back("frame " + path + ": " + std::to_string(objects.size()) +
+                     " application/x-kvla object(s)");
+    for (KvlaObject& o : objects) {
+      if (found->size() >= MAX_PAGE_OBJECTS) return;
+      o.hidden = o.hidden || frame.hidden;
+      found->push_back({std::move(o), path, false});
+    }
+    addFrameObjects(path, frameHtml, depth + 1, found, notes);
+  }
+}
+
+// A link file opened as the page itself: the browser's page of one <embed> of the type, the
+// whole window large, whose stream is that file.
+FoundObject fullPageObject(const std::string& pagePath) {
+  FoundObject o;
+  o.object.element.name = "embed";
+  o.object.element.attributes = {{"name", "plugin"},
+                                 {"width", "100%"},
+                                 {"height", "100%"},
+                                 {"src", fileUrlForPath(pagePath)},
+                                 {"type", KVLA_MIME_TYPE}};
+  o.pagePath = pagePath;
+  o.fullPage = true;
+  return o;
+}
+
+bool isLinkFilePath(const std::string& path) {
+  return path.size() >= 4 && lowerAscii(path.substr(path.size() - 4)) == ".kvl";
+}
+
+}  // namespace
+
+bool findPageObjects(const std::string& pagePath, std::vector<FoundObject>* found,
+                     std::vector<std::string>* notes) {
+  std::vector<char> page;
+  if (!readFile(pagePath, &page, MAX_PAGE_BYTES)) return false;
+  if (isLinkFilePath(pagePath)) {
+    found->push_back(fullPageObject(pagePath));
+    notes->push_back("page " + pagePath + ": a link file, shown whole by the module");
+    return true;
+  }
+  std::string html(page.begin(), page.end());
+  std::vector<KvlaObject> objects = findKvlaObjects(html);
+  notes->push_back("page " + pagePath + ": " + std::to_string(objects.size()) +
+                   " application/x-kvla object(s)");
+  for (KvlaObject& o : objects) found->push_back({std::move(o), pagePath, false});
+  addFrameObjects(pagePath, html, 0, found, notes);
+  return true;
 }

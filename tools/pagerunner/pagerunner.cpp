@@ -3,9 +3,11 @@
 // application/x-kvla embed or object of a local page an instance and a window, streams local
 // link files into it, tears it all down again, and prints each call with its arguments and
 // result on one flushed line. At the end it checks the process heap and that every plug-in
-// window got its own procedure back. This file keeps the page, the loading and the report;
-// how a family calls the module (its arguments, windows, streams and teardown) is in its own
-// file, browser_FAMILY.cpp, behind BrowserHabits.
+// window got its own procedure back. This file keeps the run's steps: the page read, the
+// module found and loaded, the page built, played and closed, the checks and the report.
+// What a page holds is found in page_source.cpp; how a family finds the module is in
+// plugin_discovery.cpp, and how it calls it (its arguments, windows, streams and teardown) in
+// its own file, browser_FAMILY.cpp, behind BrowserHabits.
 #include <windows.h>
 
 #include <cstdio>
@@ -64,25 +66,6 @@ std::string fullPath(const std::string& path) {
 
 // ---- The objects of the page ------------------------------------------------------------
 
-// A width or height attribute in pixels, when it is a plain number in a sane range.
-int sizeAttribute(const HtmlStartTag& tag, const char* name, int fallback) {
-  const std::string* v = findAttribute(tag, name);
-  if (!v || v->empty() || v->size() > 4) return fallback;
-  int n = 0;
-  for (char c : *v) {
-    if (c < '0' || c > '9') return fallback;
-    n = n * 10 + (c - '0');
-  }
-  return n >= 1 && n <= 4000 ? n : fallback;
-}
-
-// One object of the page or of a frame in it, as found.
-struct FoundObject {
-  KvlaObject object;
-  std::string pagePath;   // the page or frame it is in
-  bool fullPage = false;  // the page is a link file, shown whole
-};
-
 // argn/argv as the family builds them, and the object's place on the page.
 void prepareObject(PageObject* o, int number, FoundObject found, int y) {
   o->number = number;
@@ -100,8 +83,8 @@ void prepareObject(PageObject* o, int number, FoundObject found, int y) {
   o->argv.push_back(nullptr);
   o->x = MARGIN;
   o->y = y;
-  o->width = sizeAttribute(o->embed, "width", DEFAULT_WIDTH);
-  o->height = sizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
+  o->width = pixelSizeAttribute(o->embed, "width", DEFAULT_WIDTH);
+  o->height = pixelSizeAttribute(o->embed, "height", DEFAULT_HEIGHT);
 }
 
 // One object created as the family does, and repainted.
@@ -132,13 +115,6 @@ void streamObject(Page& page, PageObject* o) {
       say("[%d] src %s names no local file; nothing streamed", o->number, quotedText(*src).c_str());
   }
   pumpMessages(0);
-}
-
-void undoSubclass(HWND h, int number) {
-  SubclassUndone undone = undoPluginWindowSubclass(h);
-  if (undone == SubclassUndone::Restored) say("[%d] browser procedure removed", number);
-  if (undone == SubclassUndone::LeftInPlace)
-    say("[%d] browser procedure no longer on top: left in place", number);
 }
 
 // After NP_Shutdown every plug-in window must have its class's procedure again: one left to
@@ -182,32 +158,9 @@ void closeWindowsOfClass(const std::string& className) {
 
 // ---- Finding the plug-in ------------------------------------------------------------------
 
-// What a browser would pick for `type`, and why each other candidate was passed over.
-void reportDiscovery(const PluginDiscovery& found, const std::string& type) {
-  say("plug-ins for %s (%s discovery, %s browser), plugins folder, then %s:", type.c_str(),
-      rules->name, peMachineName(ownMachine()).c_str(), registryOrderText(rules->order));
-  for (size_t i = 0; i < found.candidates.size(); ++i) {
-    const PluginCandidate& c = found.candidates[i];
-    std::string path = c.path.empty() ? "(no Path)" : c.path;
-    if (static_cast<int>(i) == found.picked) {
-      say("  picked    %s: %s (%s from %s%s%s)", c.key.c_str(), path.c_str(), type.c_str(),
-          c.typeSources.c_str(), c.extensions.empty() ? "" : ", suffixes ", c.extensions.c_str());
-    } else if (c.skipReason.empty()) {
-      say("  not used  %s: %s (the picked one comes first)", c.key.c_str(), path.c_str());
-    } else {
-      say("  skipped   %s: %s: %s", c.key.c_str(), path.c_str(), c.skipReason.c_str());
-    }
-  }
-  if (found.picked >= 0)
-    say("%s: %s", type.c_str(), found.candidates[found.picked].path.c_str());
-  else
-    say("%s: no plug-in handles this type (%u candidate(s) passed over)", type.c_str(),
-        static_cast<unsigned>(found.candidates.size()));
-}
-
 int which(const PageRunnerOptions& opt) {
   PluginDiscovery found = discoverPlugins(opt.whichType, *rules);
-  reportDiscovery(found, opt.whichType);
+  reportDiscovery(found, opt.whichType, *rules);
   return found.picked >= 0 ? EXIT_ALL_OK : EXIT_NO_PLUGIN;
 }
 
@@ -226,72 +179,16 @@ struct LoadedModule {
   } table = {};  // the family's own table, filled by NP_GetEntryPoints
 };
 
-const int MAX_FRAME_DEPTH = 3;      // frames in frames in frames
-const size_t MAX_PAGE_OBJECTS = 1000;
-
-// The objects of the frames of a page read as `html`, after it, each frame's own before those
-// of its frames. A frame's objects are hidden when the frame is.
-void addFrameObjects(const std::string& pagePath, const std::string& html, int depth,
-                     std::vector<FoundObject>* found) {
-  if (depth >= MAX_FRAME_DEPTH) return;
-  for (const HtmlFrame& frame : findFrames(html)) {
-    std::string path;
-    std::vector<char> text;
-    if (frame.src.empty() || !localFileForSrc(pagePath, frame.src, &path)) continue;
-    if (!readFile(path, &text, 64u << 20)) {
-      say("frame %s cannot be read: shown empty", path.c_str());
-      continue;
-    }
-    std::string frameHtml(text.begin(), text.end());
-    std::vector<KvlaObject> objects = findKvlaObjects(frameHtml);
-    say("frame %s: %u application/x-kvla object(s)", path.c_str(), static_cast<unsigned>(objects.size()));
-    for (KvlaObject& o : objects) {
-      if (found->size() >= MAX_PAGE_OBJECTS) return;
-      o.hidden = o.hidden || frame.hidden;
-      found->push_back({std::move(o), path, false});
-    }
-    addFrameObjects(path, frameHtml, depth + 1, found);
-  }
-}
-
-// A link file opened as the page itself: the browser's page of one <embed> of the type,
-// the whole window large, whose stream is that file.
-FoundObject fullPageObject(const std::string& pagePath) {
-  FoundObject o;
-  o.object.element.name = "embed";
-  o.object.element.attributes = {{"name", "plugin"},
-                                 {"width", "100%"},
-                                 {"height", "100%"},
-                                 {"src", fileUrlForPath(pagePath)},
-                                 {"type", KVLA_MIME_TYPE}};
-  o.pagePath = pagePath;
-  o.fullPage = true;
-  return o;
-}
-
-bool isLinkFilePath(const std::string& path) {
-  return path.size() >= 4 && asciiLowerCase(path.substr(path.size() - 4)) == ".kvl";
-}
-
 // Reads the page and finds its objects, those of its frames too; false (with `exit` set)
 // when there is nothing to play.
 bool readPage(const std::string& pagePath, std::vector<FoundObject>* embeds, int* exit) {
-  std::vector<char> page;
-  if (!readFile(pagePath, &page, 64u << 20)) {
+  std::vector<std::string> notes;
+  if (!findPageObjects(pagePath, embeds, &notes)) {
     complain("load error: cannot read page " + pagePath);
     *exit = EXIT_LOAD_ERROR;
     return false;
   }
-  std::string html(page.begin(), page.end());
-  if (isLinkFilePath(pagePath)) {
-    embeds->push_back(fullPageObject(pagePath));
-    say("page %s: a link file, shown whole by the module", pagePath.c_str());
-  } else {
-    for (KvlaObject& o : findKvlaObjects(html)) embeds->push_back({std::move(o), pagePath, false});
-    say("page %s: %u application/x-kvla object(s)", pagePath.c_str(),
-        static_cast<unsigned>(embeds->size()));
-    addFrameObjects(pagePath, html, 0, embeds);
-  }
+  for (const std::string& note : notes) say("%s", note.c_str());
   *exit = EXIT_ALL_OK;
   if (embeds->empty()) return false;  // a browser would not load the module at all
   for (size_t i = 0; i < embeds->size(); ++i) {
@@ -311,7 +208,7 @@ bool findModule(const PageRunnerOptions& opt, size_t objectCount, std::string* m
     return true;
   }
   PluginDiscovery found = discoverPlugins(mimeType, *rules);
-  reportDiscovery(found, mimeType);
+  reportDiscovery(found, mimeType, *rules);
   if (found.picked < 0) {
     for (size_t i = 0; i < objectCount; ++i)
       say("[%u] no plug-in for %s: the object is shown as missing", static_cast<unsigned>(i + 1),
@@ -494,7 +391,7 @@ void closePage(Page& page, std::vector<PageObject>* objects, const LoadedModule&
                CallWatch* watch) {
   for (PageObject& o : *objects) {
     if (o.newCalled) rules->habits->tearDown(page, &o, o.created);
-    if (o.window) undoSubclass(o.window, o.number);
+    if (o.window) page.unsubclassWindow(&o);
   }
   pumpMessages(0);
   if (m.shutdown) {
@@ -579,8 +476,7 @@ int main(int argc, char** argv) {
     fputs(pageRunnerUsage(), stdout);
     return EXIT_ALL_OK;
   }
-  rules = &browserRules(opt.browser);
-  if (opt.inProcess && rules->inProcess) rules = rules->inProcess;
+  rules = &browserRules(opt.browser, opt.inProcess);
   if (!opt.whichType.empty()) return which(opt);
   int code = run(opt);
   if (!opt.closeWindowClass.empty()) closeWindowsOfClass(opt.closeWindowClass);

@@ -1,5 +1,6 @@
 #include "tools/pagerunner/plugin_discovery.h"
 #include "tools/pagerunner/page_source.h"
+#include "tools/pagerunner/run_report.h"
 
 #include <windows.h>
 
@@ -228,4 +229,27 @@ PluginDiscovery discoverPlugins(const std::string& type, const BrowserFamilyRule
     }
   }
   return g.found;
+}
+
+void reportDiscovery(const PluginDiscovery& found, const std::string& type,
+                     const BrowserFamilyRules& rules) {
+  say("plug-ins for %s (%s discovery, %s browser), plugins folder, then %s:", type.c_str(),
+      rules.name, peMachineName(ownMachine()).c_str(), registryOrderText(rules.order));
+  for (size_t i = 0; i < found.candidates.size(); ++i) {
+    const PluginCandidate& c = found.candidates[i];
+    std::string path = c.path.empty() ? "(no Path)" : c.path;
+    if (static_cast<int>(i) == found.picked) {
+      say("  picked    %s: %s (%s from %s%s%s)", c.key.c_str(), path.c_str(), type.c_str(),
+          c.typeSources.c_str(), c.extensions.empty() ? "" : ", suffixes ", c.extensions.c_str());
+    } else if (c.skipReason.empty()) {
+      say("  not used  %s: %s (the picked one comes first)", c.key.c_str(), path.c_str());
+    } else {
+      say("  skipped   %s: %s: %s", c.key.c_str(), path.c_str(), c.skipReason.c_str());
+    }
+  }
+  if (found.picked >= 0)
+    say("%s: %s", type.c_str(), found.candidates[found.picked].path.c_str());
+  else
+    say("%s: no plug-in handles this type (%u candidate(s) passed over)", type.c_str(),
+        static_cast<unsigned>(found.candidates.size()));
 }

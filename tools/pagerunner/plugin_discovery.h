@@ -24,6 +24,11 @@ struct PluginDiscovery {
 
 PluginDiscovery discoverPlugins(const std::string& type, const BrowserFamilyRules& rules);
 
+// Says what a browser of the family would pick for `type`, and why each other candidate was
+// passed over.
+void reportDiscovery(const PluginDiscovery& found, const std::string& type,
+                     const BrowserFamilyRules& rules);
+
 // The "plugins" folder beside this program, the one a browser keeps beside itself.
 std::string pluginsFolder();
 
