@@ -1,6 +1,6 @@
 #include "bridge/bridge_session.h"
 
-#include <cstring>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -11,23 +11,7 @@ BridgeObject* findObject(BridgeSession& session, uint32_t id) {
   return nullptr;
 }
 
-void reply(BridgeSession& session, const std::string& message) {
-  session.system.write(session.system.context, message);
-}
-
-bool send(BridgeSession& session, void* client, LinkMessageCode code, const void* payload,
-          uint32_t length, LinkIdentifier linkId, uint32_t* answer = nullptr) {
-  uint32_t ignored = 0;
-  return session.system.send(session.system.context, client, code, payload, length, linkId,
-                             answer != nullptr ? answer : &ignored);
-}
-
-WindowRecord windowRecord(void* window) {
-  WindowRecord record = {};
-  // Window handles are 32 bits wide in every Windows process.
-  record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
-  return record;
-}
+void reply(BridgeSession& session, const std::string& message) { session.system.write(message); }
 
 void createObject(BridgeSession& session, const BridgeRequest& request) {
   if (findObject(session, request.id) != nullptr) {
@@ -42,82 +26,62 @@ void createObject(BridgeSession& session, const BridgeRequest& request) {
   // Claimed before the client is reached: a message that arrives meanwhile sees the id.
   *object = BridgeObject();
   object->id = request.id;
-  object->linkId = LINK_ID_NONE;
 
   std::vector<const char*> names, values;
   for (const auto& a : request.attributes) {
     names.push_back(a.first.c_str());
     values.push_back(a.second.c_str());
   }
-  buildLinkRecord(object->link, static_cast<int16_t>(names.size()), names.data(), values.data(),
-                  session.system.threadHandle, session.system.toAnsi);
-
   // Re-entry: reaching the client may show the find-client dialog or wait for the client's
-  // window, dispatching this thread's messages: only paints of other objects run then (frames
-  // are read by the main loop alone), and this entry is not created yet, so it gets none.
-  void* client = session.system.reachClient(session.system.context);
-  uint32_t answer = 0;
-  bool delivered = client != nullptr &&
-                   send(session, client, LINKMSG_NEW, &object->link, sizeof object->link, 0, &answer);
-  NewLinkReplyKind kind = newLinkReplyKind(answer);
-  if (!delivered || kind == NEW_LINK_REFUSED) {
-    *object = BridgeObject();
-    reply(session, newReply(request.id, delivered ? "refused" : "no-client", -1));
+  // window, and sends wait for its answers, dispatching this thread's messages: only paints
+  // of other objects run then (frames are read by the main loop alone), and this entry is not
+  // created yet, so it gets none.
+  LinkObjectOutcome outcome =
+      createLinkObject(*object, session.system.link, static_cast<int16_t>(names.size()),
+                       names.data(), values.data(), session.system.threadHandle);
+  if (outcome != LINK_OBJECT_CREATED) {
+    if (outcome != LINK_OBJECT_GONE) *object = BridgeObject();
+    reply(session, newReply(request.id, outcome == LINK_OBJECT_REFUSED ? "refused" : "no-client", -1));
     return;
   }
-  if (kind == NEW_LINK_ACCEPTED) object->linkId = newLinkReplyIdentifier(answer);
-  object->client = client;
-  object->created = true;
   session.clientGoneTold = false;
   // The page hears the client's answer first; making a window costs more than the answer
   // (the window system's round trips), and the page's next message waits for this one anyway.
   reply(session, newReply(request.id, "accepted",
                           object->linkId == LINK_ID_NONE ? -1 : object->linkId));
-  object->window = session.system.createWindow(session.system.context, request.id);
-  if (object->window != nullptr) {
-    WindowRecord record = windowRecord(object->window);
-    send(session, client, LINKMSG_SET_WINDOW, &record, sizeof record, object->linkId);
-  }
+  object->hwnd = session.system.createWindow(request.id);
+  if (object->hwnd != nullptr) announceLinkWindow(*object, session.system.link);
 }
 
 // The client hears that the window is taken back before it goes, then that the link ends.
 void destroyObject(BridgeSession& session, BridgeObject* object) {
-  BridgeObject gone = *object;
+  LinkObjectEnd end = endLinkObject(*object);
   *object = BridgeObject();
-  if (gone.window != nullptr) {
-    WindowRecord none = windowRecord(nullptr);
-    send(session, gone.client, LINKMSG_SET_WINDOW, &none, sizeof none, gone.linkId);
-    session.system.destroyWindow(session.system.context, gone.window);
+  if (end.window != nullptr) {
+    withdrawLinkWindow(end, session.system.link);
+    session.system.destroyWindow(end.window);
   }
-  send(session, gone.client, LINKMSG_DESTROY, nullptr, 0, gone.linkId);
+  tellLinkObjectEnded(end, session.system.link);
 }
 
 void streamObject(BridgeSession& session, BridgeObject* object, const BridgeRequest& request) {
   const unsigned char* chunk = request.bytes.data();
   size_t length = request.bytes.size();
   HeldLinkFileHeader& held = object->held;
-  LinkFileChunkAction action = planLinkFileChunk(&held, chunk, length, request.offset);
-  if (action == LINK_CHUNK_HOLD) {
-    holdLinkFileChunk(held, chunk, length, request.offset);
-  } else if (action != LINK_CHUNK_CONSUME) {
-    std::vector<unsigned char> file(linkFileStartLength(action, &held, length));
-    copyLinkFileStart(file.data(), action, &held, chunk, length);
-    held.length = 0;
-    if (applyLinkFileHeader(object->link, file.data(), file.size())) {
-      // Sends run only paints in between (see createObject): the entry stays this object's.
-      send(session, object->client, LINKMSG_STREAM_INFO, &object->link, sizeof object->link,
-           object->linkId);
-      send(session, object->client, LINKMSG_STREAM_DATA, file.data(),
-           static_cast<uint32_t>(file.size()), object->linkId);
-    }
-  } else {
-    held.length = 0;
-  }
+  LinkFileStart start = takeLinkFileChunk(session.system.link, &held, chunk, length, request.offset);
+  if (start.action == LINK_CHUNK_HOLD) holdLinkFileChunk(held, chunk, length, request.offset);
   // A header still cut short when its file ends is never sent.
-  if (request.end) held.length = 0;
+  if (start.action != LINK_CHUNK_HOLD || request.end) held.length = 0;
+  forwardLinkFileStart(*object, session.system.link, start);
 }
 
 }  // namespace
+
+void* bridgeMemory(void* memory, size_t length) {
+  if (memory == nullptr) return std::malloc(length);
+  std::free(memory);
+  return nullptr;
+}
 
 void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
   if (frame.tooLong) {
@@ -141,9 +105,8 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
   }
   switch (request.kind) {
     case BRIDGE_WINDOW:
-      if (object->window != nullptr)
-        session.system.placeWindow(session.system.context, object->window, request.box,
-                                   request.clip, request.visible);
+      if (object->hwnd != nullptr)
+        session.system.placeWindow(object->hwnd, request.box, request.clip, request.visible);
       break;
     case BRIDGE_STREAM:
       streamObject(session, object, request);
@@ -158,15 +121,15 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
 
 void paintBridgeObject(BridgeSession& session, uint32_t id) {
   BridgeObject* object = findObject(session, id);
-  if (object == nullptr || id == 0 || !object->created) return;
-  send(session, object->client, LINKMSG_PAINT, nullptr, 0, object->linkId);
+  // Re-entry: the notice dispatches this thread's messages; a WM_PAINT of the same window
+  // sent back meanwhile finds its notice out and gets none.
+  if (object != nullptr && id != 0) paintLinkObject(*object, session.system.link, object->hwnd);
 }
 
 void checkBridgeClient(BridgeSession& session) {
   if (session.clientGoneTold) return;
   for (const BridgeObject& o : session.objects) {
-    if (o.id == 0 || !o.created || session.system.clientAlive(session.system.context, o.client))
-      continue;
+    if (o.id == 0 || !o.created || session.system.clientAlive(o.linkWindow)) continue;
     session.clientGoneTold = true;
     reply(session, noticeMessage("client-gone"));
     return;

@@ -13,8 +13,7 @@
 #include "bridge/bridge_session.h"
 #include "bridge/host_arguments.h"
 #include "bridge/host_system.h"
-#include "link/client_locator.h"
-#include "plugin/stack_guard.h"
+#include "link/stack_guard.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ bool outputBroken = false;
 const UINT CLIENT_CHECK_MS = 1000;
 const UINT RAISE_MS = 500;
 
-void* reachClient(void*) {
+void* reachClient() {
   if (findLinkWindow() != nullptr) return linkWindow();
   // Re-entry: the launch's dialog and wait dispatch this thread's messages (window paints).
   // The find-client dialog's template is in the host's own file.
@@ -24,25 +24,25 @@ void* reachClient(void*) {
   return linkWindow();
 }
 
-bool send(void*, void* client, LinkMessageCode code, const void* payload, uint32_t length,
+bool send(void* client, LinkMessageCode code, const void* payload, uint32_t length,
           LinkIdentifier linkId, uint32_t* reply) {
   return sendLinkMessageTo(static_cast<HWND>(client), code, payload, length, linkId, reply);
 }
 
-bool clientAlive(void*, void* client) { return IsWindow(static_cast<HWND>(client)) != FALSE; }
+bool clientAlive(void* client) { return IsWindow(static_cast<HWND>(client)) != FALSE; }
 
-void* createWindow(void*, uint32_t id) {
+void* createWindow(uint32_t id) {
   return createObjectWindow(GetModuleHandleA(nullptr), hostWindows.owner, id);
 }
 
-void placeWindow(void*, void* window, const ScreenBox& box, const ScreenBox& clip, bool visible) {
+void placeWindow(void* window, const ScreenBox& box, const ScreenBox& clip, bool visible) {
   placeObjectWindow(static_cast<HWND>(window), planWindowPlacement(box, clip, visible),
                     hostWindows.owner == nullptr);
 }
 
-void destroyWindow(void*, void* window) { DestroyWindow(static_cast<HWND>(window)); }
+void destroyWindow(void* window) { DestroyWindow(static_cast<HWND>(window)); }
 
-void write(void*, const std::string& message) {
+void write(const std::string& message) {
   if (outputBroken) return;
   std::string frame = nativeFrame(message);
   const char* data = frame.data();
@@ -65,7 +65,7 @@ void CALLBACK checkClient(HWND, UINT, UINT_PTR, DWORD) { checkBridgeClient(sessi
 // Without an owner, a browser window raised above the objects' windows would hide them.
 void CALLBACK raiseWindows(HWND, UINT, UINT_PTR, DWORD) {
   for (const BridgeObject& o : session.objects) {
-    HWND window = static_cast<HWND>(o.window);
+    HWND window = static_cast<HWND>(o.hwnd);
     if (window != nullptr && IsWindowVisible(window))
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
@@ -90,15 +90,13 @@ BridgeSession& startHostSession(const HostWindows& windows) {
       aware();
   registerObjectWindowClass(GetModuleHandleA(nullptr), painted);
   BridgeSystem& s = session.system;
-  s.reachClient = reachClient;
-  s.send = send;
+  s.link = {reachClient, send, utf8ToAnsiCodePage, bridgeMemory};
   s.clientAlive = clientAlive;
   s.createWindow = createWindow;
   s.placeWindow = placeWindow;
   s.destroyWindow = destroyWindow;
   s.write = write;
   s.threadHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
-  s.toAnsi = utf8ToAnsiCodePage;
   SetTimer(nullptr, 0, CLIENT_CHECK_MS, checkClient);
   if (hostWindows.owner == nullptr) SetTimer(nullptr, 0, RAISE_MS, raiseWindows);
   return session;

@@ -8,9 +8,9 @@ ObjectPaintHook paintHook = nullptr;
 LRESULT CALLBACK objectWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
-      // The client application hears of the repaint first, as from the module's windows.
-      // Re-entry: the send lets messages other threads send to this one run; the session
-      // finds the object by id afresh each time.
+      // The client application hears of the repaint first, as from the module's windows, one
+      // notice at a time. Re-entry: the send lets messages other threads send to this one
+      // run, a WM_PAINT of this window among them; the session finds the object by id afresh.
       uint32_t id = static_cast<uint32_t>(GetWindowLongPtrA(window, GWLP_USERDATA));
       if (paintHook != nullptr && id != 0) paintHook(id);
       break;

@@ -5,29 +5,26 @@
 
 #include <cstdint>
 
-#include "link/link_records.h"
+#include "link/link_object.h"
 #include "plugin/npapi.h"
 
 const uint16_t INSTANCE_SLOT_COUNT = 20;
 const uint16_t NO_SLOT = 0xFFFF;       // slotForInstance: table full
 const uint16_t NO_WINDOW_SLOT = 20;    // slotForWindow: not found
 
-struct InstanceSlot {
+// What the module keeps of an instance beside its link object.
+struct InstanceHold {
   int32_t inUse;           // 1 while the slot belongs to an instance
   NPP instance;            // the browser's handle; null when free
-  LinkIdentifier linkId;   // LINK_ID_NONE until the client application supplies one
   intptr_t oldWndProc;     // the window procedure replaced on hwnd; 0 when none
-  void* hwnd;              // the plug-in window subclassed for this instance; null when none
   uint32_t windowThread;   // the thread that owned hwnd when it was subclassed: a handle now
                            // owned by another names another window, never to be touched
-  int32_t linkSpecified;   // 1 when the embed attributes named a target
-  LinkRecord link;         // the description sent to the client application
-  int32_t created;         // 1 once NPP_New completed; 0 while it is still creating
-  void* linkWindow;        // the link window that accepted the instance: its messages go
-                           // there alone (gone: they are dropped); null until accepted
   void* block;             // the instance's private block (its pdata); null when free
-  void* paintWindow;       // the window whose LINKMSG_PAINT is being sent; null when none
 };
+
+// A slot is the module's face of one link object (link/link_object.h): the object's record,
+// identifier, link window and lent window (hwnd), after what the module keeps beside them.
+struct InstanceSlot : InstanceHold, LinkObject {};
 
 // Whether the slot belongs to an instance that NPP_New completed: only such an instance is
 // known to the client application, so only it gets messages.

@@ -3,8 +3,8 @@
 // which waits and may show dialogs, runs in NP_PluginInit.
 #include <windows.h>
 
+#include "link/stack_guard.h"
 #include "plugin/module_reference.h"
-#include "plugin/stack_guard.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   // Before any protected frame of the module exists; the guard keeps its value afterwards.

@@ -1,22 +1,16 @@
-// Link-file streams: the header updates the instance's LinkRecord, the bytes go on with their
-// option word swapped, in a copy the module owns.
-#include <windows.h>
-
+// Link-file streams: each stream's header cut short is held in the instance's block; the
+// link core (link/link_object.h) updates the record and forwards the file's start.
 #include "plugin/instance_private_block.h"
 #include "plugin/instance_table.h"
-#include "link/link_file_chunks.h"
 #include "plugin/npp_functions.h"
-#include "plugin/slot_messages.h"
+#include "plugin/object_calls.h"
 
 namespace {
 // Always ready for another 32 KB.
 const int32_t WRITE_READY_BYTES = 0x8000;
 
-// Whether `slot` still belongs to `instance`, created, under `linkId`.
-bool stillLinked(const InstanceSlot& slot, NPP instance, LinkIdentifier linkId) {
-  return isCreated(slot) && slot.instance == instance && slot.linkId == linkId;
-}
-
+// What a stream that holds no bytes yet holds; never written.
+HeldLinkFileHeader nothingHeld;
 }  // namespace
 
 NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t*) {
@@ -54,45 +48,24 @@ int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len, v
   const unsigned char* chunk = static_cast<const unsigned char*>(buffer);
   size_t length = static_cast<size_t>(len);
   HeldStreamHeader** link = nullptr;
-  HeldLinkFileHeader nothingHeld = {};
   const HeldLinkFileHeader* held = nullptr;  // null: no stream to hold bytes for
   if (stream != nullptr) {
     link = heldHeaderOf(blockOf(*slot), stream);
     held = *link != nullptr ? &(*link)->header : &nothingHeld;
   }
-  LinkFileChunkAction action =
-      planLinkFileChunk(held, chunk, length, static_cast<uint32_t>(offset));
-
-  if (action == LINK_CHUNK_HOLD) {
+  LinkFileStart start =
+      takeLinkFileChunk(moduleObjectCalls, held, chunk, length, static_cast<uint32_t>(offset));
+  if (start.action == LINK_CHUNK_HOLD) {
     // No room to hold it: consumed.
     if (*link == nullptr && holdStreamHeader(link, stream) == nullptr) return len;
     holdLinkFileChunk((*link)->header, chunk, length, static_cast<uint32_t>(offset));
     return len;
   }
-
-  // The file's start, in the module's own copy; the held bytes are then done with.
-  unsigned char* file = nullptr;
-  size_t fileLength = 0;
-  if (action != LINK_CHUNK_CONSUME) {
-    fileLength = linkFileStartLength(action, held, length);
-    file = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, fileLength));
-    if (file != nullptr) copyLinkFileStart(file, action, held, chunk, length);
-  }
+  // The held bytes are done with before anything is sent.
   if (link != nullptr && *link != nullptr) dropHeldHeader(link);
-  if (file == nullptr) return len;
-
-  if (applyLinkFileHeader(slot->link, file, fileLength)) {
-    // Re-entry: each send can run a nested NPP_Destroy, which releases the slot (perhaps for
-    // another instance), and even an unload: only the copied identifier and the module's own
-    // buffer are used, and the data goes only to a link that still exists.
-    LinkIdentifier linkId = slot->linkId;
-    sendSlotMessage(*slot, LINKMSG_STREAM_INFO, &slot->link, sizeof slot->link);
-    if (stillLinked(*slot, instance, linkId))
-      sendSlotMessage(*slot, LINKMSG_STREAM_DATA, file, static_cast<uint32_t>(fileLength));
-  }
-  // The data counts as consumed whether or not the client application took it: the browser
-  // would only send it again into the same client.
-  HeapFree(GetProcessHeap(), 0, file);
+  // Re-entry: each send can run a nested NPP_Destroy, which releases the slot (perhaps for
+  // another instance), and even an unload; the core then sends no more for this instance.
+  forwardLinkFileStart(*slot, moduleObjectCalls, start);
   return len;
 }
 

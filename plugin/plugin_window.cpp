@@ -6,7 +6,7 @@
 #include "plugin/instance_private_block.h"
 #include "plugin/module_reference.h"
 #include "plugin/npp_functions.h"
-#include "plugin/slot_messages.h"
+#include "plugin/object_calls.h"
 
 namespace {
 
@@ -114,14 +114,6 @@ bool releaseWindowsForUnload() {
   return stillHooked;
 }
 
-void announceWindow(const InstanceSlot& slot) {
-  // Handles are 32 bits on the wire. Delivered or not, the slot stays as it is: a client
-  // that missed it cannot be told again, and the browser call must not fail for it.
-  WindowRecord record = {};
-  record.window = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot.hwnd));
-  sendSlotMessage(slot, LINKMSG_SET_WINDOW, &record, sizeof record);
-}
-
 NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (instance == nullptr) return NPERR_INVALID_INSTANCE_ERROR;
   if (window == nullptr) return NPERR_NO_ERROR;
@@ -163,8 +155,8 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
     slot.windowThread = thread;
   }
 
-  // Sent on every call, also when the window did not change.
-  if (created) announceWindow(slot);
+  // Sent on every call, also when the window did not change; the call's last step (re-entry).
+  if (created) announceLinkWindow(slot, moduleObjectCalls);
   return NPERR_NO_ERROR;
 }
 
@@ -194,15 +186,10 @@ extern "C" LRESULT CALLBACK SubClassProc(HWND hwnd, UINT message, WPARAM wParam,
     // The browser's procedure above has stepped out: on top again, SubClassProc steps out too.
     restoreWindowProc(hwnd, old);
     *forward = WindowForward();
-  } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot) &&
-             slot->paintWindow != hwnd) {
-    // One notice at a time per window: a WM_PAINT sent back while it is out (a client that
-    // repaints the window in its answer) goes straight on to the page's procedure. An
-    // undelivered notice still lets the page paint its window.
-    void* outer = slot->paintWindow;
-    slot->paintWindow = hwnd;
-    sendSlotMessage(*slot, LINKMSG_PAINT);
-    slot->paintWindow = outer;
+  } else if (slot != nullptr && message == WM_PAINT && isCreated(*slot)) {
+    // One notice at a time per window: a WM_PAINT sent back while it is out goes straight on
+    // to the page's procedure.
+    paintLinkObject(*slot, moduleObjectCalls, hwnd);
   }
   // Through CallWindowProcA, which also understands the handle a Unicode window gives out.
   return CallWindowProcA(oldWndProc, hwnd, message, wParam, lParam);

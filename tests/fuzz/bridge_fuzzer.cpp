@@ -18,7 +18,7 @@ namespace {
 uint8_t answers;
 unsigned sends;
 
-bool send(void*, void* client, LinkMessageCode code, const void* payload, uint32_t length,
+bool send(void* client, LinkMessageCode code, const void* payload, uint32_t length,
           LinkIdentifier, uint32_t* reply) {
   FUZZ_CHECK(client != nullptr);
   FUZZ_CHECK((payload == nullptr) == (length == 0));
@@ -30,7 +30,7 @@ bool send(void*, void* client, LinkMessageCode code, const void* payload, uint32
   }
   // Every third answer from the second byte's bits: accepted, refused or undelivered.
   unsigned pick = (answers >> (2 * (sends++ % 4))) & 3;
-  *reply = pick == 1 ? 1 : (pick << 16);
+  if (reply != nullptr) *reply = pick == 1 ? 1 : (pick << 16);
   return pick != 3;
 }
 
@@ -42,13 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sends = 0;
   BridgeSession session = {};
   BridgeSystem& s = session.system;
-  s.reachClient = [](void*) -> void* { return reinterpret_cast<void*>(0xC1); };
-  s.send = send;
-  s.clientAlive = [](void*, void*) { return (answers & 1) != 0; };
-  s.createWindow = [](void*, uint32_t id) -> void* { return reinterpret_cast<void*>(uintptr_t(id) << 4); };
-  s.placeWindow = [](void*, void* w, const ScreenBox&, const ScreenBox&, bool) { FUZZ_CHECK(w != nullptr); };
-  s.destroyWindow = [](void*, void* w) { FUZZ_CHECK(w != nullptr); };
-  s.write = [](void*, const std::string& m) {
+  s.link.reachClient = []() -> void* { return reinterpret_cast<void*>(0xC1); };
+  s.link.send = send;
+  s.link.memory = bridgeMemory;
+  s.destroyWindow = [](void* w) { FUZZ_CHECK(w != nullptr); };
+  s.clientAlive = [](void*) { return (answers & 1) != 0; };
+  s.createWindow = [](uint32_t id) -> void* { return reinterpret_cast<void*>(uintptr_t(id) << 4); };
+  s.placeWindow = [](void* w, const ScreenBox&, const ScreenBox&, bool) { FUZZ_CHECK(w != nullptr); };
+  s.write = [](const std::string& m) {
     FUZZ_CHECK(nlohmann::json::accept(m));
   };
   const unsigned char* body = data + 2;

@@ -1,8 +1,10 @@
-// The host's message layer: framing under every split, hostile messages as one table, and the
-// session's link messages for each request against a recording system.
+// The host's message layer: framing under every split, hostile messages as one table, the
+// session's link messages for each request against a recording system, and through that
+// system the link core's guards against re-entry.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -130,15 +132,19 @@ struct Recorder {
   bool reachable = true, alive = true;
   uintptr_t nextWindow = 0x100;
   std::vector<LinkRecord> records;
+  std::function<void(int)> inside;  // what runs inside the client check (0) or a send (its code)
 };
 Recorder* rec;
 
 BridgeSession makeSession(Recorder& r) {
   rec = &r;
   BridgeSession s = {};
-  s.system.reachClient = [](void*) -> void* { return rec->reachable ? reinterpret_cast<void*>(0xC1) : nullptr; };
-  s.system.send = [](void*, void*, LinkMessageCode code, const void* payload, uint32_t length,
-                     LinkIdentifier id, uint32_t* reply) {
+  s.system.link.reachClient = []() -> void* {
+    if (rec->inside) rec->inside(0);
+    return rec->reachable ? reinterpret_cast<void*>(0xC1) : nullptr;
+  };
+  s.system.link.send = [](void*, LinkMessageCode code, const void* payload, uint32_t length,
+                          LinkIdentifier id, uint32_t* reply) {
     std::string line = std::to_string(code) + " id=" + std::to_string(id) + " len=" + std::to_string(length);
     if (code == LINKMSG_SET_WINDOW) line += " window=" + std::to_string(*static_cast<const uint32_t*>(payload));
     if (length == sizeof(LinkRecord) && code != LINKMSG_STREAM_DATA) {
@@ -148,14 +154,16 @@ BridgeSession makeSession(Recorder& r) {
     }
     if (code == LINKMSG_STREAM_DATA) line += " b14=" + std::to_string(static_cast<const unsigned char*>(payload)[14]);
     rec->calls.push_back(line);
-    *reply = code == LINKMSG_NEW ? rec->answer : 0;
+    if (reply != nullptr) *reply = code == LINKMSG_NEW ? rec->answer : 0;
+    if (rec->inside) rec->inside(code);
     return true;
   };
-  s.system.clientAlive = [](void*, void*) { return rec->alive; };
-  s.system.createWindow = [](void*, uint32_t) -> void* { return reinterpret_cast<void*>(rec->nextWindow++); };
-  s.system.placeWindow = [](void*, void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
-  s.system.destroyWindow = [](void*, void* w) { rec->calls.push_back("destroy-window " + std::to_string(reinterpret_cast<uintptr_t>(w))); };
-  s.system.write = [](void*, const std::string& m) { rec->replies.push_back(m); };
+  s.system.link.memory = bridgeMemory;
+  s.system.destroyWindow = [](void* w) { rec->calls.push_back("destroy-window " + std::to_string(reinterpret_cast<uintptr_t>(w))); };
+  s.system.clientAlive = [](void*) { return rec->alive; };
+  s.system.createWindow = [](uint32_t) -> void* { return reinterpret_cast<void*>(rec->nextWindow++); };
+  s.system.placeWindow = [](void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
+  s.system.write = [](const std::string& m) { rec->replies.push_back(m); };
   s.system.threadHandle = 0xFFFFFFFE;
   return s;
 }
@@ -227,6 +235,74 @@ TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
   endBridgeSession(s);
   EXPECT_EQ(sent + 20 * 3, r.calls.size());
   EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+// A client that answers LINKMSG_PAINT by repainting the window (WM_PAINT sent back inside the
+// notice) gets one notice per repaint.
+TEST(BridgeSession, AClientRepaintingInItsAnswerGetsOneNoticePerRepaint) {
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  feed(s, newObject(5));
+  int nested = 0;
+  r.inside = [&](int code) {
+    if (code == LINKMSG_PAINT && nested++ < 3) paintBridgeObject(s, 5);
+  };
+  r.calls.clear();
+  for (int repaint = 0; repaint < 3; ++repaint) {
+    nested = 0;
+    paintBridgeObject(s, 5);
+  }
+  EXPECT_EQ(std::vector<std::string>(3, "1060 id=7 len=0"), r.calls);
+}
+
+// An object ended inside the client check or a send (and even created anew in its place) is
+// the waiting call's no more: it gets nothing after, but the LINKMSG_DESTROY that its client's
+// acceptance calls for.
+TEST(LinkObject, EndedInsideAWaitGetsNothingMoreButTheDestroyItsAcceptanceCallsFor) {
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  const char* names[] = {"server"};
+  const char* values[] = {"mediahost"};
+  LinkObject o = {};
+  auto create = [&] { return createLinkObject(o, s.system.link, 1, names, values, 0); };
+  const std::string NEW = "1000 id=0 len=238";
+  struct {
+    int endInside;
+    uint32_t answer;
+    bool createdAgain;
+    std::vector<std::string> calls;
+  } cases[] = {{0, 0x00070000, false, {}},
+               {0, 0x00070000, true, {NEW}},  // the new creation's own
+               {LINKMSG_NEW, 0x00070000, false, {NEW, "1010 id=7 len=0"}},
+               {LINKMSG_NEW, 1 /* refused */, false, {NEW}}};
+  for (const auto& c : cases) {
+    r.calls.clear();
+    r.answer = c.answer;
+    o = LinkObject();
+    bool ended = false;
+    r.inside = [&](int code) {
+      if (code != c.endInside || ended) return;
+      ended = true;
+      endLinkObject(o);
+      if (c.createdAgain) EXPECT_EQ(LINK_OBJECT_CREATED, create());
+    };
+    EXPECT_EQ(LINK_OBJECT_GONE, create());
+    EXPECT_EQ(c.calls, r.calls);
+    EXPECT_EQ(c.createdAgain, o.created == 1);
+  }
+  // Ended inside LINKMSG_STREAM_INFO: no data follows.
+  r.inside = nullptr;
+  r.answer = 0x00070000;
+  ASSERT_EQ(LINK_OBJECT_CREATED, create());
+  r.calls.clear();
+  r.inside = [&](int code) {
+    if (code == LINKMSG_STREAM_INFO) endLinkObject(o);
+  };
+  const unsigned char file[16] = {'K', 0, 0, 0, 10, 0, 0, 1, 0, 80, 0, 0, 0, 1, 0, 0};
+  LinkFileStart start = takeLinkFileChunk(s.system.link, nullptr, file, sizeof file, 0);
+  EXPECT_EQ(LINK_CHUNK_APPLY, start.action);
+  forwardLinkFileStart(o, s.system.link, start);
+  EXPECT_EQ(std::vector<std::string>{"1100 id=7 len=238"}, r.calls);
 }
 
 TEST(HostPieces, ParentWindowArgumentAndPlacement) {

@@ -1,4 +1,4 @@
-#include "plugin/stack_guard.h"
+#include "link/stack_guard.h"
 
 #include <windows.h>
 
