@@ -24,13 +24,13 @@ int firstKey() { return systemCalls.ownTokenTraits().elevated ? 1 : 0; }
 
 // The first stored command, in `command` (LAUNCH_COMMAND_SIZE bytes), and the index of its
 // key; -1 for none. A value that did not fit (or any failed read, which leaves the buffer
-// undefined) is none.
+// undefined) is none; one stored without its NUL is its bytes.
 int readStoredCommand(char* command) {
   for (int i = firstKey(); i < KEYS; ++i) {
     long size = LAUNCH_COMMAND_SIZE;
     if (systemCalls.readRegistryValue(predefinedKey(COMMAND_ROOTS[i]), COMMAND_KEYS[i], command,
                                       &size) == 0 &&
-        keepIfTerminated(command, LAUNCH_COMMAND_SIZE) && command[0] != '\0')
+        keepTextRead(command, LAUNCH_COMMAND_SIZE, size) && command[0] != '\0')
       return i;
   }
   command[0] = '\0';
@@ -127,9 +127,14 @@ bool launchCommandFromDirectory(const char* directory, char* command, size_t com
   return true;
 }
 
-bool keepIfTerminated(char* buffer, size_t size) {
+bool keepTextRead(char* buffer, size_t size, long read) {
   if (size == 0) return false;
-  if (memchr(buffer, '\0', size) != nullptr) return true;
+  size_t length = read > 0 ? static_cast<size_t>(read) : 0;
+  if (length < size) {
+    buffer[length] = '\0';
+    return true;
+  }
+  if (length == size && memchr(buffer, '\0', size) != nullptr) return true;
   buffer[0] = '\0';
   return false;
 }

@@ -54,6 +54,8 @@ bool configurationOpen();
 // fit `commandSize` bytes with its NUL: a cut command would start the wrong program.
 bool launchCommandFromDirectory(const char* directory, char* command, size_t commandSize);
 
-// Whether `buffer` holds a NUL within its `size` bytes; empties it (when size allows) and
-// returns false otherwise, so an unterminated read counts as no text at all.
-bool keepIfTerminated(char* buffer, size_t size);
+// Whether the `read` bytes a registry read left at the start of `buffer` (`size` bytes) are a
+// text: up to their NUL, or, stored without one, exactly them, ended where there is room (what
+// follows them in the buffer is an earlier text's). Empties the buffer (when size allows) and
+// returns false otherwise, so a read that filled the buffer without a NUL is no text at all.
+bool keepTextRead(char* buffer, size_t size, long read);

@@ -47,19 +47,24 @@ TEST(LaunchCommandFromDirectory, RejectsEmptyAndOverlongDirectories) {
   }
 }
 
-TEST(KeepIfTerminated, EmptiesAnUnterminatedBuffer) {
-  char buffer[4] = {'a', 'b', 'c', '\0'};
-  EXPECT_TRUE(keepIfTerminated(buffer, sizeof buffer));
-  EXPECT_STREQ("abc", buffer);
-  char full[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_FALSE(keepIfTerminated(full, sizeof full));
-  EXPECT_EQ('\0', full[0]);
+TEST(KeepTextRead, TheBytesReadUpToTheirNulOrExactlyAndNeverABufferFullWithoutOne) {
+  struct Case { const char* buffer; long read; const char* text; };
+  const Case cases[] = {
+      {"abc\0", 4, "abc"}, {"abcd", 3, "abc"}, {"ab\0d", 4, "ab"}, {"abcd", 0, ""}, {"abcd", 4, nullptr},
+  };
+  for (const Case& c : cases) {
+    char buffer[4];
+    memcpy(buffer, c.buffer, sizeof buffer);
+    EXPECT_EQ(c.text != nullptr, keepTextRead(buffer, sizeof buffer, c.read)) << c.buffer;
+    EXPECT_STREQ(c.text ? c.text : "", buffer);
+  }
 }
 
 namespace {
 
 const char OWN[] = "C:\\OWN\\ORBIPLAY.EXE", ADMIN[] = "C:\\ADMIN\\ORBIPLAY.EXE";
 const char TOO_LONG[] = "<more than 160 bytes>", UNTERMINATED[] = "<no NUL>";
+const char NEW_WITHOUT_NUL[] = "C:\\NEW";  // stored without its NUL
 const char NO_KEY[] = "<no key>", NOT_WRITTEN[] = "<not written>";
 
 // The user's own key [0] and .Default's [1], as a case sets them up.
@@ -91,6 +96,7 @@ void setUpMachine(const Machine& m) {
     const Key& key = machine.keys[keyIndex(root)];
     seen.touched[keyIndex(root)] = true;
     if (key.value == UNTERMINATED) return memset(value, 'U', *size), 0;
+    if (key.value == NEW_WITHOUT_NUL) return *size = 6, memcpy(value, key.value, 6), 0;
     if (key.value == nullptr) return 2;  // ERROR_FILE_NOT_FOUND
     if (key.value == TOO_LONG || strlen(key.value) >= static_cast<size_t>(*size)) return 234;
     *size = static_cast<long>(strlen(key.value) + 1);
@@ -144,6 +150,8 @@ TEST_F(LaunchCommandConfiguration, StoredFirstThenWinIniThenTheUserWrittenWhereI
       {{{none, {TOO_LONG, true}}, "C:\\APPS", nullptr, false}, "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", false, ""},
       {{{none, {UNTERMINATED, true}}, "C:\\APPS", nullptr, false}, "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", false, ""},
       {{{none, {r159.c_str(), true}}, "C:\\APPS", nullptr, false}, r159, NOT_WRITTEN, r159, false, ""},
+      // Its bytes exactly, not with an earlier command's after them.
+      {{{none, {NEW_WITHOUT_NUL, true}}, "C:\\APPS", nullptr, false}, NEW_WITHOUT_NUL, NOT_WRITTEN, NEW_WITHOUT_NUL, false, ""},
       {{{none, none}, longest.c_str(), nullptr, false}, longest + "\\ORBIPLAY", longest + "\\ORBIPLAY", longest + "\\ORBIPLAY", false, ""},
       {{{none, none}, tooLong.c_str(), "ORBIPLAY", false}, "ORBIPLAY", "ORBIPLAY", "ORBIPLAY", true, ""},
       {{{none, none}, nullptr, "C:\\TYPED\\ORBIPLAY.EXE", false}, "C:\\TYPED\\ORBIPLAY.EXE", "C:\\TYPED\\ORBIPLAY.EXE", "C:\\TYPED\\ORBIPLAY.EXE", true, ""},
