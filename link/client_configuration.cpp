@@ -88,7 +88,7 @@ const char* configureLaunchCommand(ModuleHandle templateModule) {
     char directory[LAUNCH_COMMAND_SIZE];
     systemCalls.profileString(CLIENT_DIRECTORY_SECTION, CLIENT_DIRECTORY_KEY, "", directory,
                               sizeof directory);
-    launchCommandFromDirectory(directory, launchCommand, sizeof launchCommand);
+    commandFromDirectory(directory, launchCommand, sizeof launchCommand);
   }
 
   // Ask the user; the dialog leaves the confirmed text, or "ORBIPLAY" on cancel.
@@ -112,7 +112,7 @@ const char* configureLaunchCommand(ModuleHandle templateModule) {
   return launchCommand;
 }
 
-bool launchCommandFromDirectory(const char* directory, char* command, size_t commandSize) {
+bool commandFromDirectory(const char* directory, char* command, size_t commandSize) {
   if (commandSize == 0) return false;
   command[0] = '\0';
   size_t length = strlen(directory);

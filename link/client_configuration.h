@@ -52,7 +52,7 @@ bool configurationOpen();
 // Writes directory + "\" (unless it already ends with one) + CLIENT_PROGRAM_NAME into `command`.
 // Returns false and leaves `command` empty when `directory` is empty or the result does not
 // fit `commandSize` bytes with its NUL: a cut command would start the wrong program.
-bool launchCommandFromDirectory(const char* directory, char* command, size_t commandSize);
+bool commandFromDirectory(const char* directory, char* command, size_t commandSize);
 
 // Whether the `read` bytes a registry read left at the start of `buffer` (`size` bytes) are a
 // text: up to their NUL, or, stored without one, exactly them, ended where there is room (what

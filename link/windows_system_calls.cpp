@@ -149,6 +149,7 @@ bool WINAPI sendLinkMessage(HWND window, LinkMessageCode code, const void* paylo
 }
 
 void WINAPI showWarning(const char* text) {
+  // Re-entry: the box's loop dispatches messages; its callers count it as open first.
   MessageBoxA(nullptr, text, MODULE_CAPTION, MB_ICONWARNING | MB_OK);
 }
 
@@ -156,6 +157,8 @@ bool WINAPI drainMessages(bool loopBegins, int* quitCode) {
   if (loopBegins) announceModalLoop();
   bool quit = false;
   MSG msg;
+  // Re-entry: dispatching runs window procedures, and so any NPP_ call; the launcher is
+  // consistent at every pass.
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       quit = true;

@@ -9,7 +9,7 @@
 #include "link/client_configuration.h"
 #include "native_system_calls.h"
 
-TEST(LaunchCommandFromDirectory, AppendsTheProgramNameOnce) {
+TEST(CommandFromDirectory, AppendsTheProgramNameOnce) {
   struct Case { const char* directory; const char* command; };
   const Case cases[] = {
       {"C:\\APPS", "C:\\APPS\\ORBIPLAY"},
@@ -21,28 +21,28 @@ TEST(LaunchCommandFromDirectory, AppendsTheProgramNameOnce) {
   for (const Case& c : cases) {
     char command[160];
     memset(command, 'x', sizeof command);
-    EXPECT_TRUE(launchCommandFromDirectory(c.directory, command, sizeof command)) << c.directory;
+    EXPECT_TRUE(commandFromDirectory(c.directory, command, sizeof command)) << c.directory;
     EXPECT_STREQ(c.command, command);
   }
 }
 
-TEST(LaunchCommandFromDirectory, RejectsEmptyAndOverlongDirectories) {
+TEST(CommandFromDirectory, RejectsEmptyAndOverlongDirectories) {
   char command[160] = "stale";
-  EXPECT_FALSE(launchCommandFromDirectory("", command, sizeof command));
+  EXPECT_FALSE(commandFromDirectory("", command, sizeof command));
   EXPECT_STREQ("", command);
 
   // 150 characters + "\" + "ORBIPLAY" is exactly 159: the longest that fits.
   std::string longest(150, 'D');
-  ASSERT_TRUE(launchCommandFromDirectory(longest.c_str(), command, sizeof command));
+  ASSERT_TRUE(commandFromDirectory(longest.c_str(), command, sizeof command));
   EXPECT_EQ(159u, strlen(command));
   std::string longestWithSeparator = std::string(150, 'D') + "\\";
-  EXPECT_TRUE(launchCommandFromDirectory(longestWithSeparator.c_str(), command, sizeof command));
+  EXPECT_TRUE(commandFromDirectory(longestWithSeparator.c_str(), command, sizeof command));
 
   // One more character and nothing is written: never a cut command.
   for (const std::string& tooLong :
        {std::string(151, 'D'), std::string(151, 'D') + "\\", std::string(159, 'D')}) {
     strcpy(command, "stale");
-    EXPECT_FALSE(launchCommandFromDirectory(tooLong.c_str(), command, sizeof command));
+    EXPECT_FALSE(commandFromDirectory(tooLong.c_str(), command, sizeof command));
     EXPECT_STREQ("", command);
   }
 }
