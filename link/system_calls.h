@@ -1,10 +1,10 @@
-// Everything reaching the client application and the link channel ask of the system, as one
-// table of calls in plain types, after SQLite's os_win.c and its aSyscall[]: the
-// configuration, plan, finder and launcher call nothing else, so they compile without
-// <windows.h> and are tested natively, where each case replaces the entries it needs, and
-// every link message is one entry, which a test replaces to make a send fail. Under Windows
-// the entries are the system's own calls where their types are plain already (DWORD is
-// unsigned long there), else short adapters (link/windows_system_calls.cpp).
+// What reaching the client application and the link channel ask of the system: one table of
+// calls in plain types, after SQLite's os_win.c and its aSyscall[]. The configuration, plan,
+// finder and launcher call nothing else, so they compile without <windows.h> and are tested
+// natively, each case replacing the entries it needs; a link message is one entry too, which a
+// test replaces to make a send fail. Under Windows the entries are the system's own calls where
+// their types are plain already (DWORD is unsigned long there), else short adapters
+// (link/windows_system_calls.cpp).
 #pragma once
 
 #include <stddef.h>

@@ -63,13 +63,13 @@ TEST(KeepTextRead, TheBytesReadUpToTheirNulOrExactlyAndNeverABufferFullWithoutOn
 namespace {
 
 const char OWN[] = "C:\\OWN\\ORBIPLAY.EXE", ADMIN[] = "C:\\ADMIN\\ORBIPLAY.EXE";
-const char TOO_LONG[] = "<more than 160 bytes>", UNTERMINATED[] = "<no NUL>";
-const char NEW_WITHOUT_NUL[] = "C:\\NEW";  // stored without its NUL
+const char TOO_LONG[] = "<more than 160 bytes>", UNTERMINATED[] = "<160 bytes, no NUL>";
+const char NEW_WITHOUT_NUL[] = "C:\\NEW";  // 6 bytes, stored without their NUL
 const char NO_KEY[] = "<no key>", NOT_WRITTEN[] = "<not written>";
 
 // The user's own key [0] and .Default's [1], as a case sets them up.
 struct Key {
-  const char* value;  // null: none; TOO_LONG, UNTERMINATED: a read that fails so
+  const char* value;  // null: none; or one of the reads above
   bool creatable;     // false: read-only, or impossible to create
 };
 struct Machine {
@@ -150,7 +150,7 @@ TEST_F(LaunchCommandConfiguration, StoredFirstThenWinIniThenTheUserWrittenWhereI
       {{{none, {TOO_LONG, true}}, "C:\\APPS", nullptr, false}, "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", false, ""},
       {{{none, {UNTERMINATED, true}}, "C:\\APPS", nullptr, false}, "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", "C:\\APPS\\ORBIPLAY", false, ""},
       {{{none, {r159.c_str(), true}}, "C:\\APPS", nullptr, false}, r159, NOT_WRITTEN, r159, false, ""},
-      // Its bytes exactly, not with an earlier command's after them.
+      // Its bytes exactly, not with the rest of the R's the row above left in the buffer.
       {{{none, {NEW_WITHOUT_NUL, true}}, "C:\\APPS", nullptr, false}, NEW_WITHOUT_NUL, NOT_WRITTEN, NEW_WITHOUT_NUL, false, ""},
       {{{none, none}, longest.c_str(), nullptr, false}, longest + "\\ORBIPLAY", longest + "\\ORBIPLAY", longest + "\\ORBIPLAY", false, ""},
       {{{none, none}, tooLong.c_str(), "ORBIPLAY", false}, "ORBIPLAY", "ORBIPLAY", "ORBIPLAY", true, ""},

@@ -137,35 +137,3 @@ TEST_F(ClientLaunch, TheConfiguredCommandServesLaterLaunchesAndAnEmptyOneAsksAga
   EXPECT_EQ(LAUNCH_NOT_STARTED, launchClient());
   EXPECT_EQ(2, asked);
 }
-
-// Browser calls let in by the launch's dialog, wait or box: one inside the configuration fails
-// at once (no window can come before its answer), one inside the wait joins it, one inside the
-// box fails at once; none starts a second client or shows a second box. A WM_QUIT taken out
-// during the wait is the browser's: posted again as the wait ends.
-TEST_F(ClientLaunch, CallsFromInsideTheLaunchStartNothingMoreAndAQuitIsPostedAgain) {
-  static LaunchOutcome nested[2];
-  static int drains = 0, beginnings = 0, quits = 0;
-  setUpMachine({PROGRAM_STARTED, 3, false});
-  systemCalls.readRegistryValue = [](RegistryKey, const char*, char*, long*) -> long { return 2; };
-  systemCalls.askForCommand = [](ModuleHandle, char* command, size_t size) {
-    nested[0] = launchClient();
-    snprintf(command, size, "%s", PROGRAM);
-  };
-  systemCalls.drainMessages = [](bool loopBegins, int* quitCode) {
-    beginnings += loopBegins;
-    if (++drains == 2) nested[1] = launchClient();
-    *quitCode = 7;
-    return drains == 1;
-  };
-  systemCalls.postQuitMessage = [](int code) { quits += code == 7; };
-  systemCalls.createRegistryKey = [](RegistryKey, const char*, RegistryKey* key) -> long {
-    return *key = numbered<RegistryKey>(1), 0;
-  };
-  systemCalls.closeRegistryKey = [](RegistryKey, const char*) {};
-  EXPECT_EQ(LAUNCH_FOUND_WINDOW, launchClient());
-  EXPECT_EQ(LAUNCH_NESTED, nested[0]);
-  EXPECT_EQ(LAUNCH_FOUND_WINDOW, nested[1]);
-  EXPECT_EQ(1, seen.starts);
-  EXPECT_EQ(2, beginnings) << "each wait, the joined one too, tells the hooks once";
-  EXPECT_EQ(1, quits);
-}
