@@ -17,11 +17,10 @@ const UINT CLIENT_CHECK_MS = 1000;
 const UINT RAISE_MS = 500;
 
 void* reachClient() {
-  if (findLinkWindow() != nullptr) return linkWindow();
   // Re-entry: the launch's dialog and wait dispatch this thread's messages (window paints).
-  // The find-client dialog's template is in the host's own file.
-  launchClient();
-  return linkWindow();
+  // The find-client dialog's template is in the host's own file; no warning box (the object's
+  // answer says it).
+  return ::reachClient(nullptr, false);
 }
 
 bool send(void* client, LinkMessageCode code, const void* payload, uint32_t length,

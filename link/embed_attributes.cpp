@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "text/ansi_text.h"
+#include "text/ascii_text.h"
 #include "url/link_url.h"
 #include "text/utf8_text.h"
 

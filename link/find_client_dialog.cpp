@@ -1,7 +1,7 @@
 #include "link/find_client_dialog.h"
 
 #include "link/file_dialog.h"
-#include "link/launch_command.h"
+#include "link/system_calls.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ extern "C" INT_PTR CALLBACK FCDLGProc(HWND dialog, UINT message, WPARAM wParam,
   return FALSE;
 }
 
-void runFindClientDialog(HINSTANCE templateModule, char* command, size_t size) {
+void WINAPI runFindClientDialog(HINSTANCE templateModule, char* command, size_t size) {
   edited = command;
   editedSize = static_cast<int>(size);
   DialogBoxParamA(templateModule, FIND_CLIENT_DIALOG, nullptr, FCDLGProc, 0);

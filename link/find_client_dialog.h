@@ -16,4 +16,4 @@ extern "C" INT_PTR CALLBACK FCDLGProc(HWND dialog, UINT message, WPARAM wParam, 
 // program's own file), editing `command` (`size` bytes, NUL-terminated). Re-entry: its loop
 // (and Browse's) dispatch messages, so any NPP_ call may run meanwhile; the buffer is only
 // written at the dialog's start and at OK.
-void runFindClientDialog(HINSTANCE templateModule, char* command, size_t size);
+void WINAPI runFindClientDialog(HINSTANCE templateModule, char* command, size_t size);

@@ -10,7 +10,7 @@
 const int LAUNCH_WAIT_FILTER_CODE = MSGF_USER + 0x4B;
 
 // Tells the hooks that the module's loop begins, before it has taken any message.
-void announceModalLoop();
+void WINAPI announceModalLoop();
 
 // Shows the hooks a message the loop took, before it is dispatched; true when a hook
 // handled it, and the loop then must not dispatch it (as a dialog's loop does not).

@@ -1,5 +1,7 @@
 #include "link/on_demand_imports.h"
 
+#include "link/system_calls.h"
+
 OnDemandLibrary onDemandLibraries[ON_DEMAND_LIBRARIES] = {
     {"COMDLG32.DLL", nullptr, 0},
     {"WINMM.DLL", nullptr, 0},
@@ -36,7 +38,7 @@ FARPROC reach(int function) {
   OnDemandFunction& f = functions[function];
   if (f.address) return f.address;
   OnDemandLibrary& library = onDemandLibraries[f.library];
-  if (!library.module) library.module = LoadLibraryA(library.fileName);
+  if (!library.module) library.module = systemCalls.loadLibrary(library.fileName);
   if (library.module) f.address = GetProcAddress(library.module, f.name);
   return f.address;
 }
@@ -60,13 +62,13 @@ BOOL runCommonFileDialog(OPENFILENAMEA* parameters, bool save) {
   return chosen;
 }
 
-DWORD millisecondTime() {
+DWORD WINAPI millisecondTime() {
   FARPROC address = reach(TIME_GET_TIME);
   if (!address) return GetTickCount();
   return reinterpret_cast<TimerCall>(reinterpret_cast<void*>(address))();
 }
 
-bool processImagePath(HANDLE process, char* path, DWORD size) {
+bool WINAPI processImagePath(HANDLE process, char* path, DWORD size) {
   FARPROC address = reach(PROCESS_IMAGE_NAME);
   return address && reinterpret_cast<ImageNameCall>(reinterpret_cast<void*>(address))(
                         process, 0, path, &size);

@@ -1,5 +1,7 @@
 #include "plugin/module_reference.h"
 
+#include "link/client_locator.h"
+
 HINSTANCE moduleInstance;
 
 int callsOutRunning = 0;
@@ -42,10 +44,6 @@ void keep(HMODULE reference) {
   keptModule = reference;
 }
 
-}  // namespace
-
-bool pinModule() { return referenceModule(GET_MODULE_HANDLE_EX_FLAG_PIN) != nullptr; }
-
 HMODULE holdModule() {
   ++holdsRunning;
   return referenceModule(0);
@@ -58,6 +56,21 @@ void endModuleHold(HMODULE reference) {
     return;
   }
   keep(reference);
+}
+
+}  // namespace
+
+bool pinModule() { return referenceModule(GET_MODULE_HANDLE_EX_FLAG_PIN) != nullptr; }
+
+bool reachClientApplication() {
+  // A load or object with the client running takes no hold.
+  if (findLinkWindow() != nullptr) return true;
+  // A browser call made from inside the wait or a dialog may unload the module (NP_Shutdown,
+  // FreeLibrary): the hold keeps its code mapped.
+  HMODULE hold = holdModule();
+  bool reached = reachClient(moduleInstance, true) != nullptr;
+  endModuleHold(hold);
+  return reached;
 }
 
 void moduleShuttingDown() {

@@ -13,14 +13,13 @@ extern HINSTANCE moduleInstance;
 // Keeps the module loaded until the process ends. True once that is done.
 bool pinModule();
 
-// A reference for the length of a wait or dialog of the module; null when none could be
-// taken. Every hold is ended with endModuleHold, in reverse order.
-HMODULE holdModule();
-
-// Gives the hold's reference back, unless an NP_Shutdown came during a hold: the browser may
-// have freed its own reference since, and freeing this one could unmap the code the caller
-// returns into. Such a reference is kept until moduleShuttingDown.
-void endModuleHold(HMODULE reference);
+// Finds the client application's link window, else launches it and tells the user when that
+// fails (reachClient, link/client_locator.h), its dialogs from this module's template. Every
+// wait and dialog of the module runs in there, under a hold: a reference to the module for
+// their length, given back as they return unless an NP_Shutdown came meanwhile (the browser
+// may have freed its own reference since, and freeing this one could unmap the code the
+// caller returns into; such a reference is kept until moduleShuttingDown).
+bool reachClientApplication();
 
 // The module's frames waiting on a call out of it (a send to the client application, the
 // page's window procedure). Counting costs two additions; only an NP_Shutdown that arrives

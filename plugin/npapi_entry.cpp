@@ -1,9 +1,7 @@
 #include "plugin/npapi_entry.h"
 
 #include "link/client_locator.h"
-#include "link/client_plan.h"
 #include "link/on_demand_imports.h"
-#include "plugin/client_presence.h"
 #include "plugin/module_reference.h"
 #include "plugin/npp_functions.h"
 #include "plugin/plugin_window.h"

@@ -5,7 +5,6 @@
 #include "link/ansi_code_page.h"
 #include "link/client_locator.h"
 #include "link/link_channel.h"
-#include "plugin/client_presence.h"
 #include "plugin/module_reference.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include "link/link_object.h"
 
-// The client check with its wait and dialogs (plugin/client_presence.h); every send a call
-// out of the module (sendLinkMessageTo inside CallOut: an unload that a message sent to this
-// thread brings about during the send leaves the module mapped); the ANSI code page; the
-// process heap.
+// The client check with its wait and dialogs under a hold (plugin/module_reference.h); every
+// send a call out of the module (sendLinkMessageTo inside CallOut: an unload that a message
+// sent to this thread brings about during the send leaves the module mapped); the ANSI code
+// page; the process heap.
 extern const LinkObjectCalls moduleObjectCalls;

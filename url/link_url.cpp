@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "text/ansi_text.h"
+#include "text/ascii_text.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "text/ansi_text.h"
+#include "text/ascii_text.h"
 #include "url/link_url.h"
 #include "fuzz_check.h"
 

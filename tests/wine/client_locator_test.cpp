@@ -1,9 +1,9 @@
-// Configuring and launching the client application against the real registry, the real
-// WIN.INI, real processes (linkmon as the client) and the real FINDCLIENT dialog.
+// Configuring and launching the client application against the real registry, real files and
+// processes (linkmon as the client), and the real FINDCLIENT dialog and boxes. Which store
+// wins, what is written back, the wait and the warning: client_*_test natively.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,12 +13,10 @@
 #include <vector>
 
 #include "link/client_locator.h"
-#include "link/client_plan.h"
 #include "link/file_dialog.h"
 #include "link/find_client_dialog.h"
-#include "link/launch_command.h"
 #include "link/on_demand_imports.h"
-#include "plugin/client_presence.h"
+#include "plugin/module_reference.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -73,7 +71,7 @@ void makeFile(const char* path) {
 class ClientLocatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    launchCommand[0] = '\0';
+    setLaunchCommand("");
     forgetClient();
     savedRegistry_ = registryCommand();
     savedUser_ = userRegistryCommand();
@@ -98,11 +96,12 @@ class ClientLocatorTest : public ::testing::Test {
   }
 
   // configureLaunchCommand with a guard that cancels (and reports) an unexpected dialog.
-  void configureWithoutDialog() {
+  const char* configureWithoutDialog() {
     DialogWatcher guard(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
-    configureLaunchCommand();
+    const char* command = configureLaunchCommand();
     guard.stop();
     EXPECT_FALSE(guard.seen()) << "the find-client dialog opened";
+    return command;
   }
 
   std::string savedRegistry_, savedUser_, savedDirectory_, logPath_;
@@ -111,72 +110,9 @@ class ClientLocatorTest : public ::testing::Test {
 TEST_F(ClientLocatorTest, RegistryCommandIsUsedAndWrittenBack) {
   setRegistryCommandAsExpandable("C:\\REG\\ORBIPLAY.EXE -x");
   setClientDirectory("C:\\INI");
-  configureWithoutDialog();
-  EXPECT_STREQ("C:\\REG\\ORBIPLAY.EXE -x", launchCommand);
+  EXPECT_STREQ("C:\\REG\\ORBIPLAY.EXE -x", configureWithoutDialog());
   EXPECT_EQ("C:\\REG\\ORBIPLAY.EXE -x", registryCommand());
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), registryType()) << "the value was not written back";
-}
-
-// A stored command is used where it is and copied nowhere: a copy in the user's key would hide
-// the next command an installer writes under .Default.
-TEST_F(ClientLocatorTest, UsersOwnCommandComesFirstAndNoStoredCommandIsCopied) {
-  setRegistryCommand("C:\\ADMIN\\ORBIPLAY.EXE");
-  setUserRegistryCommand("C:\\OWN\\ORBIPLAY.EXE");
-  configureWithoutDialog();
-  EXPECT_STREQ("C:\\OWN\\ORBIPLAY.EXE", launchCommand);
-  EXPECT_EQ("C:\\ADMIN\\ORBIPLAY.EXE", registryCommand());
-
-  deleteUserRegistryCommand();
-  launchCommand[0] = '\0';
-  configureWithoutDialog();
-  EXPECT_STREQ("C:\\ADMIN\\ORBIPLAY.EXE", launchCommand);
-  std::string own = userRegistryCommand();  // the key may exist, without a value
-  EXPECT_TRUE(own.empty() || own == "<absent>") << own;
-}
-
-TEST_F(ClientLocatorTest, EmptyOrOverlongRegistryValueFallsBackToWinIni) {
-  struct Case { std::string registry; const char* directory; const char* command; };
-  const Case cases[] = {
-      {"", "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
-      {"", "C:\\APPS\\", "C:\\APPS\\ORBIPLAY"},
-      {ABSENT, "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
-      // 200 characters do not fit the 160 bytes offered: treated as no value.
-      {std::string(200, 'R'), "C:\\APPS", "C:\\APPS\\ORBIPLAY"},
-      // 159 characters do.
-      {std::string(159, 'R'), "C:\\APPS", nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.registry.substr(0, 10) + " / " + c.directory);
-    if (c.registry == ABSENT) deleteRegistryCommand();
-    else setRegistryCommand(c.registry);
-    deleteUserRegistryCommand();  // the last case's, kept there too
-    setClientDirectory(c.directory);
-    launchCommand[0] = '\0';
-    configureWithoutDialog();
-    std::string expected = c.command ? c.command : c.registry;
-    EXPECT_EQ(expected, std::string(launchCommand));
-    EXPECT_EQ(expected, registryCommand());
-  }
-}
-
-TEST_F(ClientLocatorTest, DirectoryWithoutRoomForTheNameAsksTheUser) {
-  setRegistryCommand("");
-  std::string longest = "C:\\" + std::string(147, 'D');  // 150 characters: fits exactly
-  setClientDirectory(longest.c_str());
-  configureWithoutDialog();
-  EXPECT_EQ(longest + "\\ORBIPLAY", std::string(launchCommand));
-
-  launchCommand[0] = '\0';
-  setRegistryCommand("");
-  deleteUserRegistryCommand();
-  std::string tooLong = longest + "D";
-  setClientDirectory(tooLong.c_str());
-  DialogWatcher cancel(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
-  configureLaunchCommand();
-  cancel.stop();
-  EXPECT_TRUE(cancel.seen());
-  EXPECT_STREQ("ORBIPLAY", launchCommand);
-  EXPECT_EQ("ORBIPLAY", registryCommand());
 }
 
 TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
@@ -191,34 +127,27 @@ TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
     deleteRegistryCommand();
     deleteUserRegistryCommand();
     setClientDirectory(nullptr);
-    launchCommand[0] = '\0';
+    setLaunchCommand("");
     std::string shown, heldAtStart;
     DWORD style = 0, editStyle = 0;
     DialogWatcher user(FIND_CLIENT_CAPTION, [&](HWND d) {
       shown = dialogItemText(d, IDC_CLIENT_COMMAND);
-      heldAtStart = launchCommand;
+      heldAtStart = configuredCommand();
       style = GetWindowLongA(d, GWL_STYLE);
       editStyle = GetWindowLongA(GetDlgItem(d, IDC_CLIENT_COMMAND), GWL_STYLE);
       SetDlgItemTextA(d, IDC_CLIENT_COMMAND, c.typed);
       pressDialogButton(d, c.button);
     });
-    configureLaunchCommand();
+    std::string stored = configureLaunchCommand();
     user.stop();
     ASSERT_TRUE(user.seen());
     EXPECT_EQ("ORBIPLAY", shown);
     EXPECT_EQ("ORBIPLAY", heldAtStart);
     EXPECT_EQ(0u, style & WS_SYSMENU);
     EXPECT_EQ(0u, editStyle & ES_AUTOHSCROLL);
-    EXPECT_STREQ(c.stored, launchCommand);
+    EXPECT_EQ(c.stored, stored);
     EXPECT_EQ(c.stored, registryCommand());
   }
-
-  // The empty command fails to start, and the next launch asks again.
-  DialogWatcher again(FIND_CLIENT_CAPTION, [](HWND d) { pressDialogButton(d, IDCANCEL); });
-  launchClient();
-  again.stop();
-  EXPECT_TRUE(again.seen());
-  EXPECT_STREQ("ORBIPLAY", launchCommand);
 }
 
 TEST_F(ClientLocatorTest, BrowsePutsTheChosenProgramIntoTheField) {
@@ -239,10 +168,10 @@ TEST_F(ClientLocatorTest, BrowsePutsTheChosenProgramIntoTheField) {
     fieldAfterBrowse = dialogItemText(d, IDC_CLIENT_COMMAND);
     pressDialogButton(d, IDOK);
   });
-  configureLaunchCommand();
+  std::string stored = configureLaunchCommand();
   user.stop();
   EXPECT_EQ("C:\\APPS\\ORBIPLAY.EXE", fieldAfterBrowse);
-  EXPECT_STREQ("C:\\APPS\\ORBIPLAY.EXE", launchCommand);
+  EXPECT_EQ("C:\\APPS\\ORBIPLAY.EXE", stored);
   EXPECT_EQ("C:\\APPS\\ORBIPLAY.EXE", registryCommand());
   runFileDialog(nullptr, -1, nullptr, nullptr, false, nullptr);
   DeleteFileA("C:\\APPS\\ORBIPLAY.EXE");
@@ -254,7 +183,7 @@ TEST_F(ClientLocatorTest, LaunchAppendsTheSwitchAndEndsWhenTheWindowAppears) {
   // it and returns as it appears, before its own limit, however long the program it started
   // takes (on a loaded emulated PC, linkmon alone takes seconds to start).
   std::string command = programBesideTest("linkmon.exe") + " --no-window";
-  ASSERT_LT(command.size(), sizeof launchCommand);
+  ASSERT_LT(command.size(), LAUNCH_COMMAND_SIZE);
   setRegistryCommand(command);
   ASSERT_EQ(nullptr, findLinkWindow());
   std::unique_ptr<ThreadClient> client;
@@ -277,50 +206,6 @@ TEST_F(ClientLocatorTest, LaunchAppendsTheSwitchAndEndsWhenTheWindowAppears) {
   EXPECT_EQ(command + " /$l", started[0].commandLine);
 }
 
-TEST_F(ClientLocatorTest, LaunchGivesUpAfterTenSecondsWithoutAWindow) {
-  strcpy(launchCommand, (programBesideTest("linkmon.exe") + " --no-window").c_str());
-  ASSERT_EQ(nullptr, findLinkWindow());
-  DWORD start = GetTickCount();
-  launchClient();
-  DWORD elapsed = GetTickCount() - start;
-  EXPECT_EQ(nullptr, linkWindow());
-  EXPECT_GE(elapsed, 9900u);
-  EXPECT_LT(elapsed, 13000u);
-  EXPECT_EQ(1u, linkmonStarts(readLinkmonLog(logPath_)).size());  // left running; TearDown ends it
-}
-
-TEST_F(ClientLocatorTest, CommandThatCannotStartReturnsAtOnce) {
-  strcpy(launchCommand, "C:\\NOWHERE\\ORBIPLAY.EXE");
-  ASSERT_EQ(nullptr, findLinkWindow());
-  DWORD start = GetTickCount();
-  EXPECT_EQ(LAUNCH_NOT_STARTED, launchClient());
-  EXPECT_LT(GetTickCount() - start, 2000u);
-  EXPECT_EQ(nullptr, linkWindow());
-  EXPECT_STREQ("", plannedClient().plan.commandLine);  // nothing to start, nothing planned
-}
-
-TEST_F(ClientLocatorTest, SecondLaunchUsesTheCommandItAlreadyHas) {
-  std::string command = programBesideTest("linkmon.exe");
-  setRegistryCommand(command);
-  launchClient();
-  ASSERT_TRUE(linkWindow() != nullptr);
-  std::vector<LinkmonLogEntry> first = linkmonStarts(readLinkmonLog(logPath_));
-  ASSERT_EQ(1u, first.size());
-  closeLinkmon(first[0].pid);
-  ASSERT_EQ(nullptr, findLinkWindow());
-
-  // Neither store is read again: a changed registry value and WIN.INI entry go unused.
-  setRegistryCommand("C:\\NOWHERE\\ORBIPLAY.EXE");
-  setClientDirectory("C:\\NOWHERE");
-  launchClient();
-  EXPECT_TRUE(linkWindow() != nullptr);
-  EXPECT_EQ(command, std::string(launchCommand));
-  std::vector<LinkmonLogEntry> both = linkmonStarts(readLinkmonLog(logPath_));
-  ASSERT_EQ(2u, both.size());
-  EXPECT_EQ(command + " /$l", both[1].commandLine);
-  EXPECT_EQ("C:\\NOWHERE\\ORBIPLAY.EXE", registryCommand());
-}
-
 TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   // C:\...\zurov-launch\Kel App\linkmon.exe, and look-alikes at the first space: Kel.exe, and
   // Kel with no extension.
@@ -337,13 +222,12 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   // Named as a whole, and as WinExec would also find it, without ".exe".
   for (std::string command : {real, real.substr(0, real.size() - 4)}) {
     SCOPED_TRACE(command);
-    ASSERT_LT(command.size(), sizeof launchCommand);
-    strcpy(launchCommand, command.c_str());
+    ASSERT_TRUE(setLaunchCommand(command.c_str()));
     ASSERT_EQ(nullptr, findLinkWindow());
     launchClient();
     EXPECT_TRUE(linkWindow() != nullptr);
     EXPECT_EQ("\"" + command + "\" /$l", std::string(plannedClient().plan.commandLine));
-    EXPECT_EQ(command, std::string(launchCommand));  // the stored command stays as it was
+    EXPECT_EQ(command, configuredCommand());  // the stored command stays as it was
     std::vector<LinkmonLogEntry> started = linkmonStarts(readLinkmonLog(logPath_));
     ASSERT_EQ(1u, started.size());  // only the quoted program: the look-alike logs here too
     EXPECT_EQ("\"" + command + "\" /$l", started[0].commandLine);
@@ -353,7 +237,7 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
 
   // A program followed by its own arguments: its command line is the command as it is.
   std::string withArguments = folder + "Kel App\\linkmon.exe --quiet";
-  strcpy(launchCommand, withArguments.c_str());
+  setLaunchCommand(withArguments.c_str());
   ASSERT_EQ(nullptr, findLinkWindow());
   launchClient();
   EXPECT_EQ(withArguments + " /$l", std::string(plannedClient().plan.commandLine));
@@ -363,7 +247,7 @@ TEST_F(ClientLocatorTest, ProgramPathWithASpaceStartsExactlyThatProgram) {
   // Uninstalled: the look-alikes at the first space still exist, and nothing starts.
   DeleteFileA(real.c_str());
   for (std::string gone : {folder + "Kel App\\linkmon.exe", folder + "Kel App\\linkmon.exe -x"}) {
-    strcpy(launchCommand, gone.c_str());
+    setLaunchCommand(gone.c_str());
     EXPECT_EQ(LAUNCH_NOT_STARTED, launchClient()) << gone;
     EXPECT_EQ(nullptr, linkWindow()) << gone;
   }
@@ -391,7 +275,7 @@ TEST_F(ClientLocatorTest, BareNameStartsOnlyTheRegisteredProgram) {
   SetCurrentDirectoryA(temp);  // now a decoy too
   SetEnvironmentVariableA("PATH", ".;bin;C:\\windows");
   RegDeleteKeyA(HKEY_CURRENT_USER, APP_PATHS);
-  strcpy(launchCommand, "ORBIPLAY");
+  setLaunchCommand("ORBIPLAY");
   launchClient();
   EXPECT_TRUE(linkmonStarts(readLinkmonLog(logPath_)).empty()) << "a decoy started";
 
@@ -426,10 +310,9 @@ bool deleteKeyTree(HKEY parent, const char* name) {
 
 const char STAND_IN_ROOT[] = "Software\\ZurovTest\\Users";
 
-// The module's HKEY_USERS (and, for `ownToo`, HKEY_CURRENT_USER) redirected, for this process,
-// to keys of the test that a standard user would meet: `readOnly` holds the default user's key
-// with only read access granted; otherwise the stand-in is volatile, so no (non-volatile) key
-// can be created under it.
+// The module's HKEY_USERS and HKEY_CURRENT_USER redirected, for this process, to volatile keys
+// of the test, under which no (non-volatile) key can be created: a standard user's .Default,
+// and a profile without a writable key of the user's own.
 class StandardUserTest : public ClientLocatorTest {
  protected:
   void SetUp() override {
@@ -444,88 +327,19 @@ class StandardUserTest : public ClientLocatorTest {
     ClientLocatorTest::TearDown();
   }
 
-  void redirect(HKEY predefined, const char* name, bool readOnly) {
+  void redirect(HKEY predefined, const char* name) {
     HKEY root;
     std::string path = std::string(STAND_IN_ROOT) + "\\" + name;
-    deleteKeyTree(HKEY_CURRENT_USER, path.c_str());  // a leftover would keep its access
+    deleteKeyTree(HKEY_CURRENT_USER, path.c_str());
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
-                                             readOnly ? 0 : REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                                             nullptr, &root, nullptr));
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &root,
+                                             nullptr));
     opened_.push_back(root);
-    if (readOnly) {
-      // The key and the command's sub-key, both read-only (everyone may read and delete, so
-      // that the test can clean up; nobody may write), as an administrator leaves them.
-      PSECURITY_DESCRIPTOR sd = nullptr;
-      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-          "D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd, nullptr));
-      std::string command = std::string(LAUNCH_COMMAND_KEY) + "\\" + LAUNCH_COMMAND_SUBKEY;
-      LONG status = ERROR_SUCCESS;
-      for (const std::string& k : {command, std::string(LAUNCH_COMMAND_KEY)}) {
-        HKEY key;
-        if (status == ERROR_SUCCESS) status = RegCreateKeyA(root, k.c_str(), &key);
-        if (status == ERROR_SUCCESS) {
-          status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
-          RegCloseKey(key);
-        }
-      }
-      LocalFree(sd);
-      ASSERT_EQ(ERROR_SUCCESS, status);
-      HKEY key;
-      ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(root, LAUNCH_COMMAND_KEY, &key));
-      EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueA(key, LAUNCH_COMMAND_SUBKEY, REG_SZ, "x", 1));
-      RegCloseKey(key);
-    }
     ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(predefined, root));
-  }
-
-  // configureLaunchCommand answering the dialog with OK and `typed`; returns what a message
-  // box with the module's caption said ("" when none came).
-  std::string configureAnswering(const char* typed, bool* dialogSeen) {
-    MessageBoxSeen box;
-    std::thread boxWatcher = startMessageBoxWatcher(MODULE_CAPTION, &box);
-    DialogWatcher user(FIND_CLIENT_CAPTION, [typed](HWND d) {
-      SetDlgItemTextA(d, IDC_CLIENT_COMMAND, typed);
-      pressDialogButton(d, IDOK);
-    });
-    configureLaunchCommand();
-    user.stop();
-    boxWatcher.join();
-    *dialogSeen = user.seen();
-    return box.text;
   }
 
   std::vector<HKEY> opened_;
 };
-
-TEST_F(StandardUserTest, ReadOnlyDefaultKeyKeepsTheAnswerInTheUsersOwnKey) {
-  redirect(HKEY_USERS, "readonly", true);
-  bool asked = false;
-  EXPECT_EQ("", configureAnswering("C:\\USER\\ORBIPLAY.EXE", &asked));
-  EXPECT_TRUE(asked);
-  EXPECT_STREQ("C:\\USER\\ORBIPLAY.EXE", launchCommand);
-  EXPECT_EQ("C:\\USER\\ORBIPLAY.EXE", userRegistryCommand());
-  EXPECT_EQ("", registryCommand()) << "written to the read-only key";
-
-  // The next load takes it from the user's key and asks nothing.
-  launchCommand[0] = '\0';
-  configureWithoutDialog();
-  EXPECT_STREQ("C:\\USER\\ORBIPLAY.EXE", launchCommand);
-}
-
-TEST_F(StandardUserTest, DefaultKeyThatCannotBeCreatedFallsBackAndOnlyNeitherKeyWarns) {
-  redirect(HKEY_USERS, "volatile", false);
-  bool asked = false;
-  EXPECT_EQ("", configureAnswering("C:\\OWN\\ORBIPLAY.EXE", &asked));
-  EXPECT_TRUE(asked);
-  EXPECT_EQ("C:\\OWN\\ORBIPLAY.EXE", userRegistryCommand());
-
-  // Without the user's key either, nothing can be kept: the warning, and no dialog.
-  redirect(HKEY_CURRENT_USER, "volatile-own", false);
-  launchCommand[0] = '\0';
-  EXPECT_EQ("Unable to Create Key!", configureAnswering("C:\\LOST\\ORBIPLAY.EXE", &asked));
-  EXPECT_FALSE(asked);
-  EXPECT_STREQ("", launchCommand);
-}
 
 // A call that needs the client while "Unable to Create Key!" or the warning after it is up (a
 // further object's NPP_New) fails at once, with no wait and no box of its own.
@@ -541,8 +355,8 @@ LRESULT CALLBACK nestedCallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 TEST_F(StandardUserTest, ACallInsideEitherBoxFailsAtOnceWithoutABoxOfItsOwn) {
-  redirect(HKEY_USERS, "volatile", false);
-  redirect(HKEY_CURRENT_USER, "volatile-own", false);
+  redirect(HKEY_USERS, "volatile");
+  redirect(HKEY_CURRENT_USER, "volatile-own");
   ASSERT_EQ(nullptr, findLinkWindow());
   WNDCLASSA wc = {};
   wc.lpfnWndProc = nestedCallProc;

@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
 // than the wait) serves the object: the module looks again once the box is dismissed.
 TEST_F(NppTest, AClientThatAppearsWhileTheWarningIsUpIsUsed) {
   ASSERT_EQ(nullptr, findLinkWindow());
-  strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
+  setLaunchCommand("Z:\\nonexistent\\x.exe");
   LinkmonProcess late;
   std::thread user([&late] {
     HWND box = waitForDialog("ZUROV.DLL", 5000);
@@ -125,7 +125,7 @@ TEST_F(NppTest, AClientThatAppearsWhileTheWarningIsUpIsUsed) {
   TestInstance inst;
   NPError result = createInstance(inst);
   user.join();
-  launchCommand[0] = '\0';
+  setLaunchCommand("");
   EXPECT_EQ(NPERR_NO_ERROR, result);
   EXPECT_EQ(NPERR_NO_ERROR, NPP_Destroy(inst.handle(), nullptr));
   stopLinkmon(&late);
@@ -135,7 +135,7 @@ TEST_F(NppTest, AClientThatAppearsWhileTheWarningIsUpIsUsed) {
 TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
   ASSERT_EQ(nullptr, findLinkWindow());
   // A command that cannot start: the launch returns at once instead of waiting.
-  strcpy(launchCommand, "Z:\\nonexistent\\x.exe");
+  setLaunchCommand("Z:\\nonexistent\\x.exe");
 
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);
@@ -144,7 +144,7 @@ TEST_F(NppTest, MissingClientIsReportedAndLeavesNothingBehind) {
   NPError result = createInstance(inst, {{"Server", "mediahost"}});
   DWORD elapsed = GetTickCount() - start;
   watcher.join();
-  launchCommand[0] = '\0';
+  setLaunchCommand("");
 
   EXPECT_EQ(NPERR_MODULE_LOAD_FAILED_ERROR, result);
   EXPECT_LT(elapsed, 5000u);

@@ -4,7 +4,6 @@
 #include <map>
 
 #include "link/client_locator.h"
-#include "link/client_plan.h"
 #include "plugin/instance_table.h"
 #include "plugin/npp_functions.h"
 #include "wine_test_support.h"
@@ -134,15 +133,14 @@ LaunchedClient::LaunchedClient(const char* options) : log_(newLinkmonLogPath("la
   SetEnvironmentVariableA("LINKMON_LIFETIME", "30000");
   SetEnvironmentVariableA("LINKMON_LOG", log_.c_str());
   std::string command = "\"" + programBesideTest("linkmon.exe") + "\" " + options;
-  EXPECT_LT(command.size(), sizeof launchCommand) << command;
-  lstrcpynA(launchCommand, command.c_str(), sizeof launchCommand);
+  EXPECT_TRUE(setLaunchCommand(command.c_str())) << command;
 }
 
 LaunchedClient::~LaunchedClient() {
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log_))) closeLinkmon(e.pid);
   for (const char* name : {"LINKMON_QUIET", "LINKMON_LIFETIME", "LINKMON_LOG"})
     SetEnvironmentVariableA(name, nullptr);
-  launchCommand[0] = '\0';
+  setLaunchCommand("");
   findLinkWindow();
 }
 

@@ -1,6 +1,6 @@
 // The libraries the module reaches on first use: loaded by the call that needs them, kept
-// through a release that arrives while their dialog runs, and missing ones behaving as a
-// failed call.
+// through a release that arrives while their dialog runs, and missing ones (a load the
+// system-call table refuses) behaving as a failed call.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "link/client_locator.h"
 #include "link/file_dialog.h"
 #include "link/on_demand_imports.h"
+#include "link/system_calls.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -17,6 +18,12 @@ const char TITLE[] = "Find Kelvora Client APP (ORBIPLAY.EXE)";
 const char FILTER[] = "EXE Files^*.EXE^^";
 
 HMODULE commonDialogs() { return onDemandLibraries[COMMON_DIALOGS].module; }
+
+// The system's load, but for `missing`, which it cannot find.
+const char* missing = nullptr;
+HMODULE WINAPI loadAllBut(const char* fileName) {
+  return lstrcmpiA(fileName, missing) == 0 ? nullptr : LoadLibraryA(fileName);
+}
 
 // A window of the test's thread that releases the libraries when it gets WM_APP: sent from
 // the dialog watcher, it arrives through the dialog's message loop, as a re-entered browser
@@ -34,8 +41,7 @@ class OnDemandImportsTest : public ::testing::Test {
   }
   void TearDown() override {
     releaseOnDemandImports();
-    onDemandLibraries[COMMON_DIALOGS].fileName = "COMDLG32.DLL";
-    onDemandLibraries[MULTIMEDIA_TIMER].fileName = "WINMM.DLL";
+    systemCalls.loadLibrary = LoadLibraryA;
     runFileDialog(nullptr, -1, nullptr, nullptr, false, nullptr);
   }
 };
@@ -77,7 +83,8 @@ TEST_F(OnDemandImportsTest, DialogLoadsCommonDialogsAndAReleaseDuringItWaitsForI
 }
 
 TEST_F(OnDemandImportsTest, MissingCommonDialogsFailLikeTheDialog) {
-  onDemandLibraries[COMMON_DIALOGS].fileName = "NOSUCHDLG32.DLL";
+  missing = "COMDLG32.DLL";
+  systemCalls.loadLibrary = loadAllBut;
   DialogWatcher guard(TITLE, [](HWND d) { pressDialogButton(d, IDCANCEL); });
   EXPECT_EQ(nullptr, runFileDialog(nullptr, 0, FILTER, TITLE, false, ""));
   guard.stop();
@@ -86,11 +93,11 @@ TEST_F(OnDemandImportsTest, MissingCommonDialogsFailLikeTheDialog) {
 }
 
 TEST_F(OnDemandImportsTest, LaunchWaitWithoutTheMultimediaTimerStillWaitsForTheWindow) {
-  onDemandLibraries[MULTIMEDIA_TIMER].fileName = "NOSUCHMM.DLL";
+  missing = "WINMM.DLL";
+  systemCalls.loadLibrary = loadAllBut;
   ASSERT_EQ(nullptr, findLinkWindow());
   std::string command = programBesideTest("linkmon.exe") + " --quiet --window-delay 2000";
-  ASSERT_LT(command.size(), sizeof launchCommand);
-  strcpy(launchCommand, command.c_str());
+  ASSERT_TRUE(setLaunchCommand(command.c_str()));
   DWORD start = GetTickCount();
   launchClient();
   DWORD elapsed = GetTickCount() - start;

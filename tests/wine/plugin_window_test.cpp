@@ -237,14 +237,14 @@ void useInstance() {
 }
 
 TEST_F(NppTest, ALookAlikeLinkWindowCreatedAfterTheClientsGetsNothing) {
-  strcpy(launchCommand, ("\"" + programBesideTest("linkmon.exe") + "\" --quiet").c_str());
+  setLaunchCommand(("\"" + programBesideTest("linkmon.exe") + "\" --quiet").c_str());
   ClientSession client;
   ASSERT_TRUE(client.start("accept", 7));
   HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
   useInstance();
   DestroyWindow(squatter);
-  launchCommand[0] = '\0';
+  setLaunchCommand("");
   EXPECT_EQ(0, squatterMessages);
   EXPECT_EQ((std::vector<uint32_t>{LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_DESTROY}),
             codesOf(client.messages()));
@@ -280,12 +280,11 @@ TEST_F(NppTest, ALookAlikeGetsNothingHoweverTheCommandSpellsTheClientsProgram) {
   for (const std::string& command : {std::string(shortName) + " --quiet", "\"" + slashes + "\"",
                                      "\"" + folder + "\\.\\linkmon.exe\" --quiet"}) {
     SCOPED_TRACE(command);
-    ASSERT_LT(command.size(), sizeof launchCommand);
-    strcpy(launchCommand, command.c_str());
+    ASSERT_TRUE(setLaunchCommand(command.c_str()));
     useInstance();
   }
   DestroyWindow(squatter);
-  launchCommand[0] = '\0';
+  setLaunchCommand("");
   stopLinkmon(&client);
   EXPECT_EQ(0, squatterMessages);
   const uint32_t once[] = {LINKMSG_NEW, LINKMSG_SET_WINDOW, LINKMSG_DESTROY};

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "link/client_locator.h"
-#include "link/client_plan.h"
 #include "link/link_channel.h"
 #include "link/embed_attributes.h"
 #include "link/link_file_header.h"
@@ -405,9 +404,9 @@ int main(int argc, char** argv) {
           command.empty() ? stderr : stdout);
     return command.empty() ? 2 : 0;
   }
-  if (command.size() >= sizeof launchCommand) {
+  if (command.size() >= LAUNCH_COMMAND_SIZE) {
     fprintf(stderr, "linkcheck: the plug-in keeps at most %u characters of a launch command\n",
-            static_cast<unsigned>(sizeof launchCommand - 1));
+            static_cast<unsigned>(LAUNCH_COMMAND_SIZE - 1));
     return 2;
   }
   if (FindWindowA(KELVORA_LINK_WINDOW_CLASS, nullptr) != nullptr) {
@@ -422,7 +421,7 @@ int main(int argc, char** argv) {
   printf("linkcheck: %s\n", command.c_str());
   FILETIME since;
   GetSystemTimeAsFileTime(&since);
-  lstrcpyA(launchCommand, command.c_str());
+  setLaunchCommand(command.c_str());
   double start = nowMs();
   launchClient();
   uint32_t startMs = static_cast<uint32_t>(nowMs() - start);

@@ -1,4 +1,5 @@
-// The launch planner against a fake system: every rule of the program's search in one table.
+// The launch plan: every rule of the program's search in one table, against a system of files,
+// App Paths keys and a PATH of the test's own; and the command line it makes.
 #include <gtest/gtest.h>
 
 #include <strings.h>
@@ -6,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "link/launch_plan.h"
+#include "link/client_plan.h"
+#include "native_system_calls.h"
 
 namespace {
 
@@ -34,16 +36,18 @@ bool findFile(const char* path, FileIdentity* identity) {
   return false;
 }
 
-bool appPath(bool machine, const char* path, char* value, size_t size) {
+long appPath(RegistryKey root, const char* path, char* value, long* size) {
   std::string prefix = APP_PATHS_KEY, name = path, found;
-  if (name.compare(0, prefix.size(), prefix) != 0) return false;
+  if (name.compare(0, prefix.size(), prefix) != 0) return 2;
+  bool machine = root == predefinedKey(LOCAL_MACHINE_ROOT);
   std::string key = (machine ? "HKLM:" : "HKCU:") + name.substr(prefix.size());
   if (key == "HKCU:ORBIPLAY.EXE") found = "C:\\U\\ORBIPLAY.EXE";
   if (key == "HKLM:ORBIPLAY.EXE") found = "\"C:\\M\\ORBIPLAY.EXE\"";  // as some installers write it
   if (key == "HKCU:OTHER.EXE") found = "bin\\OTHER.EXE";             // relative: no path
-  if (found.empty() || found.size() >= size) return false;
+  if (found.empty() || found.size() >= static_cast<size_t>(*size)) return 2;
+  *size = static_cast<long>(found.size() + 1);
   memcpy(value, found.c_str(), found.size() + 1);
-  return true;
+  return 0;
 }
 
 // Relative folders first, then more than 2 KB of folders before the one that holds OTHER.EXE.
@@ -55,7 +59,14 @@ const char* pathText() {
   return path.c_str();
 }
 
-const PlanLookup FAKE = {findFile, appPath, pathText};
+SystemCalls withFiles() {
+  SystemCalls system = EMPTY_MACHINE;
+  system.findFile = findFile;
+  system.readRegistryValue = appPath;
+  system.pathText = pathText;
+  return system;
+}
+const SystemCalls FAKE = withFiles();
 
 }  // namespace
 
@@ -134,4 +145,35 @@ TEST(SameFile, OnlyKnownIdentitiesOfOneFileMatch) {
   EXPECT_FALSE(sameFile(unknown, unknown));
   EXPECT_TRUE(isAbsolutePath("C:\\x") && isAbsolutePath("\\\\server\\x") && isAbsolutePath("C:/x") && hasFolder("C:x"));
   EXPECT_FALSE(isAbsolutePath("C:x") || isAbsolutePath("\\x") || isAbsolutePath("a\\x") || hasFolder("ORB"));
+}
+
+TEST(FormatCommandLine, AppendsTheLinkSwitchQuotingOnlyWhenAsked) {
+  char line[240];
+  ASSERT_TRUE(formatCommandLine("C:\\APPS\\ORBIPLAY.EXE", false, line, sizeof line));
+  EXPECT_STREQ("C:\\APPS\\ORBIPLAY.EXE /$l", line);
+  ASSERT_TRUE(formatCommandLine("C:\\Program Files\\ORBIPLAY.EXE", false, line, sizeof line));
+  EXPECT_STREQ("C:\\Program Files\\ORBIPLAY.EXE /$l", line);
+  ASSERT_TRUE(formatCommandLine("C:\\Program Files\\ORBIPLAY.EXE", true, line, sizeof line));
+  EXPECT_STREQ("\"C:\\Program Files\\ORBIPLAY.EXE\" /$l", line);
+  ASSERT_TRUE(formatCommandLine("", false, line, sizeof line));
+  EXPECT_STREQ(" /$l", line);
+
+  // The longest launch command always fits the 240-byte line, quoted or not.
+  std::string longest(159, 'c');
+  ASSERT_TRUE(formatCommandLine(longest.c_str(), true, line, sizeof line));
+  EXPECT_EQ(165u, strlen(line));
+
+  char small[10];
+  EXPECT_TRUE(formatCommandLine("abc", true, small, sizeof small));  // "\"abc\" /$l" + NUL = 10
+  EXPECT_FALSE(formatCommandLine("abcd", true, small, sizeof small));
+  EXPECT_STREQ("", small);
+  EXPECT_TRUE(formatCommandLine("abcde", false, small, sizeof small));
+}
+
+TEST(CouldBeSplitAtSpace, OnlyUnquotedCommandsWithASpace) {
+  EXPECT_TRUE(couldBeSplitAtSpace("C:\\Program Files\\Kelvora\\ORBIPLAY.EXE"));
+  EXPECT_TRUE(couldBeSplitAtSpace("C:\\APPS\\ORBIPLAY.EXE -x"));  // the caller checks the file
+  EXPECT_FALSE(couldBeSplitAtSpace("\"C:\\Program Files\\ORBIPLAY.EXE\" -x"));
+  EXPECT_FALSE(couldBeSplitAtSpace("C:\\APPS\\ORBIPLAY.EXE"));
+  EXPECT_FALSE(couldBeSplitAtSpace(""));
 }

@@ -1,4 +1,5 @@
-// Small helpers over 8-bit ANSI text: NUL-terminated, in fixed caller-owned buffers.
+// ASCII helpers over 8-bit text: decimal values, case folding of a..z only, and copies that
+// fit, NUL-terminated in fixed caller-owned buffers; bytes 0x80 and above pass untouched.
 // Used by the link URL code and by the embed attribute parser.
 #pragma once
 

@@ -1,6 +1,12 @@
-// Which of the "KelvoraLink" windows the module talks to. Any program may create a window of
-// that class, so the choice weighs what is known of each window's process. Plain logic.
+// Reaching the client application, step 3: the finder. Which of the "KelvoraLink" windows is
+// the client's. Any program may create a window of that class, so the choice weighs what is
+// known of each window's process. Plain logic over the system-call table.
 #pragma once
+
+#include "link/client_plan.h"
+
+// Window class of the client application's link window.
+#define LINK_WINDOW_CLASS "KelvoraLink"
 
 // What is known of one link window's process.
 struct LinkWindowTraits {
@@ -36,3 +42,17 @@ inline bool linkWindowChoiceFinal(const LinkWindowChoice& choice, bool programPl
   return choice.rank == CONFIGURED_LINK_WINDOW ||
          (choice.rank == USABLE_LINK_WINDOW && !programPlanned);
 }
+
+// Chooses among the windows of the link window class (any title) and caches the result, null
+// included: the planned program's (plannedClient: its file, however the command spells it),
+// else the first in z-order (FindWindowA's), never one whose process runs at a lower
+// integrity level than this one. What is learnt of a window's process is kept while that
+// window lives. The only writer of the cached handle.
+WindowHandle findLinkWindow();
+
+// The cached link window handle: as fresh as the last findLinkWindow.
+WindowHandle linkWindow();
+
+// Whether `process`'s image is the planned program: the same file, else, where either file's
+// identity cannot be had, the same canonical long path.
+bool runsPlannedProgram(void* process, const PlannedClient& client);

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "text/ansi_text.h"
+#include "text/ascii_text.h"
 
 TEST(DecimalValue, ReadsSignsSpacesAndStopsAtTheFirstNonDigit) {
   struct Row {

@@ -1,10 +1,4 @@
-#include "link/link_window_finder.h"
-
-#include "link/client_plan.h"
-#include "link/link_window_choice.h"
-#include "link/on_demand_imports.h"
-#include "link/process_token.h"
-#include "link/windows_plan_lookup.h"
+#include "link/client_finder.h"
 
 #include <string_view>
 
@@ -15,14 +9,14 @@ static_assert(std::string_view(LINK_WINDOW_CLASS) == KELVORA_LINK_WINDOW_CLASS, 
 
 namespace {
 
-HWND cachedLinkWindow = nullptr;
+WindowHandle cachedLinkWindow = nullptr;
 
 // What was learnt of one window's process, against one plan. A window's process never
 // changes, so while the window lives (the same handle and process) it holds; a handle value
 // that comes back for a window of the same process has the same process's verdict.
 struct WindowVerdict {
-  HWND window;
-  DWORD process;
+  WindowHandle window;
+  unsigned long process;
   unsigned generation;  // of the plan it was judged against
   LinkWindowTraits traits;
 };
@@ -30,27 +24,29 @@ const int VERDICTS = 8;  // more windows of the class than this are judged again
 WindowVerdict verdicts[VERDICTS];
 unsigned nextVerdict = 0;
 
-LinkWindowTraits judge(DWORD processId, const PlannedClient& client) {
-  const DWORD QUERY_LIMITED_INFORMATION = 0x1000;  // Vista and later
+LinkWindowTraits judge(unsigned long processId, const PlannedClient& client) {
   LinkWindowTraits traits = {false, false};
-  DWORD ownLevel = ownTokenTraits().integrityLevel;
+  uint32_t ownLevel = systemCalls.ownTokenTraits().integrityLevel;
   // Nothing to learn: no program to recognize, no level to compare with.
   if (!client.found && ownLevel == UNKNOWN_INTEGRITY_LEVEL) return traits;
-  HANDLE process = OpenProcess(QUERY_LIMITED_INFORMATION, FALSE, processId);
+  // A process that is gone, or ends between the queries below, answers nothing more: an
+  // unknown image is not the client's, an unknown level is acceptable.
+  const unsigned long QUERY_LIMITED_INFORMATION = 0x1000;  // Vista and later
+  void* process = systemCalls.openProcess(QUERY_LIMITED_INFORMATION, 0, processId);
   if (process == nullptr) return traits;
   traits.configuredImage = client.found && runsPlannedProgram(process, client);
-  DWORD level = tokenTraits(process).integrityLevel;
+  uint32_t level = systemCalls.tokenTraits(process).integrityLevel;
   traits.lowerIntegrity = level != UNKNOWN_INTEGRITY_LEVEL &&
                           ownLevel != UNKNOWN_INTEGRITY_LEVEL && level < ownLevel;
-  CloseHandle(process);
+  systemCalls.closeHandle(process);
   return traits;
 }
 
 // The traits of `window`, judged once while it lives. A handle value that comes back for a
 // window of another process is judged afresh.
-LinkWindowTraits traitsOf(HWND window, const PlannedClient& client) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
+LinkWindowTraits traitsOf(WindowHandle window, const PlannedClient& client) {
+  unsigned long process = 0;
+  systemCalls.windowThreadProcessId(window, &process);
   for (const WindowVerdict& v : verdicts)
     if (v.window == window && v.process == process && v.generation == client.generation)
       return v.traits;
@@ -65,24 +61,22 @@ LinkWindowTraits traitsOf(HWND window, const PlannedClient& client) {
 
 }  // namespace
 
-bool runsPlannedProgram(HANDLE process, const PlannedClient& client) {
-  char image[MAX_PATH], canonicalImage[MAX_PATH], canonicalProgram[MAX_PATH];
-  if (!processImagePath(process, image, sizeof image)) return false;
+bool runsPlannedProgram(void* process, const PlannedClient& client) {
+  char image[PLAN_PATH_SIZE];
+  if (!systemCalls.processImage(process, image, sizeof image)) return false;
   FileIdentity identity;
-  identifyFile(image, &identity);
+  systemCalls.findFile(image, &identity);
   if (identity.known && client.plan.identity.known) return sameFile(identity, client.plan.identity);
-  return canonicalPath(image, canonicalImage, sizeof canonicalImage) &&
-         canonicalPath(client.plan.program, canonicalProgram, sizeof canonicalProgram) &&
-         lstrcmpiA(canonicalImage, canonicalProgram) == 0;
+  return systemCalls.samePathName(image, client.plan.program);
 }
 
-
-HWND findLinkWindow() {
+WindowHandle findLinkWindow() {
   // Any program may create a window of the class; in z-order, the first is FindWindowA's.
   const PlannedClient& client = plannedClient();
-  HWND chosen = nullptr, window = nullptr;
+  WindowHandle chosen = nullptr, window = nullptr;
   LinkWindowChoice choice = {NO_LINK_WINDOW};
-  while ((window = FindWindowExA(nullptr, window, LINK_WINDOW_CLASS, nullptr)) != nullptr) {
+  while ((window = systemCalls.findWindowEx(nullptr, window, LINK_WINDOW_CLASS, nullptr)) !=
+         nullptr) {
     if (considerLinkWindow(&choice, traitsOf(window, client))) chosen = window;
     if (linkWindowChoiceFinal(choice, client.found)) break;
   }
@@ -90,4 +84,4 @@ HWND findLinkWindow() {
   return chosen;
 }
 
-HWND linkWindow() { return cachedLinkWindow; }
+WindowHandle linkWindow() { return cachedLinkWindow; }

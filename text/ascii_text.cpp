@@ -1,4 +1,4 @@
-#include "text/ansi_text.h"
+#include "text/ascii_text.h"
 
 #include <cstring>
 
