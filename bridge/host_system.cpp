@@ -15,6 +15,8 @@ bool outputBroken = false;
 // windows again when it has no owner to keep them above the browser.
 const UINT CLIENT_CHECK_MS = 1000;
 const UINT RAISE_MS = 500;
+// How often the leases are looked at: a silent page's windows hide within 600 ms.
+const UINT LEASE_CHECK_MS = 100;
 
 void* reachClient() {
   // Re-entry: the launch's dialog and wait dispatch this thread's messages (window paints).
@@ -61,6 +63,12 @@ void painted(uint32_t id) { paintBridgeObject(session, id); }
 
 void CALLBACK checkClient(HWND, UINT, UINT_PTR, DWORD) { checkBridgeClient(session); }
 
+// Re-entry: runs inside the launch's wait and dialog too; it only hides created objects'
+// windows, and a frame is never handled meanwhile.
+void CALLBACK checkLeases(HWND, UINT, UINT_PTR, DWORD) { expireBridgeLeases(session); }
+
+uint32_t now() { return GetTickCount(); }
+
 // Without an owner, a browser window raised above the objects' windows would hide them.
 void CALLBACK raiseWindows(HWND, UINT, UINT_PTR, DWORD) {
   for (const BridgeObject& o : session.objects) {
@@ -96,7 +104,9 @@ BridgeSession& startHostSession(const HostWindows& windows) {
   s.destroyWindow = destroyWindow;
   s.write = write;
   s.threadHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
+  s.now = now;
   SetTimer(nullptr, 0, CLIENT_CHECK_MS, checkClient);
+  SetTimer(nullptr, 0, LEASE_CHECK_MS, checkLeases);
   if (hostWindows.owner == nullptr) SetTimer(nullptr, 0, RAISE_MS, raiseWindows);
   return session;
 }

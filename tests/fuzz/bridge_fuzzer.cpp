@@ -52,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.write = [](const std::string& m) {
     FUZZ_CHECK(nlohmann::json::accept(m));
   };
+  // Each look at the clock a little later: leases lapse between frames.
+  s.now = []() -> uint32_t {
+    static uint32_t clock = 0;
+    return clock += 300;
+  };
   const unsigned char* body = data + 2;
   size_t length = size - 2;
   if (data[0] & 1) {
@@ -64,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const NativeFrame& f : frames) {
       handleBridgeFrame(session, f);
       paintBridgeObject(session, 1);
+      expireBridgeLeases(session);
     }
   } else {
     std::string text(reinterpret_cast<const char*>(body), length);

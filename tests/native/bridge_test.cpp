@@ -10,6 +10,7 @@
 
 #include "bridge/bridge_session.h"
 #include "bridge/host_arguments.h"
+#include "bridge/input_queue.h"
 #include "bridge/window_placement.h"
 
 namespace {
@@ -33,6 +34,35 @@ TEST(NativeFraming, EverySplitGivesTheSameFramesAndOverlongOnesAreSkipped) {
     EXPECT_EQ("end", frames[3].body);
     EXPECT_TRUE(nativeInputEndedCleanly(reader));
   }
+}
+
+// The reader waits while more than 8 MiB of frames wait, the one being handled included, and
+// reads again once handling brings them under.
+TEST(InputQueue, TheReaderWaitsWhileMoreThanTheLimitWaitsUnhandled) {
+  InputQueue q = {};
+  const size_t MIB = 1u << 20;
+  std::vector<NativeFrame> read(8, NativeFrame{false, std::string(MIB - 4, 'x')});
+  read.push_back({true, ""});  // an overlong frame keeps only its length word
+  queueFrames(q, read);
+  EXPECT_TRUE(read.empty());
+  EXPECT_EQ(8 * MIB + 4, q.waiting);
+  EXPECT_TRUE(inputQueueFull(q));
+  NativeFrame frame;
+  ASSERT_TRUE(takeFrame(q, &frame));
+  EXPECT_TRUE(inputQueueFull(q));  // taken, not handled: still waiting
+  frameHandled(q, frame);
+  EXPECT_FALSE(inputQueueFull(q));
+  read.push_back({false, std::string(MIB, 'y')});
+  queueFrames(q, read);
+  EXPECT_TRUE(inputQueueFull(q));
+  size_t taken = 1;
+  while (takeFrame(q, &frame)) {
+    frameHandled(q, frame);
+    ++taken;
+  }
+  EXPECT_EQ(10u, taken);
+  EXPECT_EQ(MIB, frame.body.size());  // in the order read
+  EXPECT_EQ(0u, q.waiting);
 }
 
 struct Hostile {
@@ -131,6 +161,7 @@ struct Recorder {
   uint32_t answer = 0x00070000;
   bool reachable = true, alive = true;
   uintptr_t nextWindow = 0x100;
+  uint32_t clock = 0;  // now(), in milliseconds
   std::vector<LinkRecord> records;
   std::function<void(int)> inside;  // what runs inside the client check (0) or a send (its code)
 };
@@ -162,7 +193,10 @@ BridgeSession makeSession(Recorder& r) {
   s.system.destroyWindow = [](void* w) { rec->calls.push_back("destroy-window " + std::to_string(reinterpret_cast<uintptr_t>(w))); };
   s.system.clientAlive = [](void*) { return rec->alive; };
   s.system.createWindow = [](uint32_t) -> void* { return reinterpret_cast<void*>(rec->nextWindow++); };
-  s.system.placeWindow = [](void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
+  s.system.placeWindow = [](void*, const ScreenBox& box, const ScreenBox&, bool visible) {
+    rec->calls.push_back(std::string(visible ? "show " : "hide ") + std::to_string(box.x));
+  };
+  s.system.now = []() { return rec->clock; };
   s.system.write = [](const std::string& m) { rec->replies.push_back(m); };
   s.system.threadHandle = 0xFFFFFFFE;
   return s;
@@ -191,7 +225,7 @@ TEST(BridgeSession, ObjectLifeGoesToTheClientAsTheModuleSendsIt) {
   feed(s, chunk(20, 39, true));
   feed(s, "{\"type\":\"destroy\",\"id\":5}");
   std::vector<std::string> expected = {"1000 id=0 len=238",     "1020 id=7 len=20 window=256",
-                                       "place",                 "1100 id=7 len=238",
+                                       "show 10",               "1100 id=7 len=238",
                                        "1110 id=7 len=39 b14=128", "1020 id=7 len=20 window=0",
                                        "destroy-window 256",    "1010 id=7 len=0"};
   EXPECT_EQ(expected, r.calls);
@@ -235,6 +269,50 @@ TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
   endBridgeSession(s);
   EXPECT_EQ(sent + 20 * 3, r.calls.size());
   EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+// Each window is held on a lease: silent for more than 500 ms, it hides until its page reports
+// again, then shows where its last `window` put it; the clock may wrap meanwhile.
+TEST(BridgeSession, AWindowWithoutAFreshReportHidesUntilOneComes) {
+  const std::string SHOWN = "{\"type\":\"window\",\"id\":5,\"box\":[10,0,9,9],\"clip\":[0,0,99,99],\"visible\":true}";
+  const std::string HIDDEN = "{\"type\":\"window\",\"id\":5,\"box\":[30,0,9,9],\"clip\":[0,0,99,99],\"visible\":false}";
+  const std::string LEASE = "{\"type\":\"lease\",\"ids\":[8,5]}";
+  struct Step {
+    uint32_t at;              // the clock, from the object's creation
+    const std::string* sent;  // a message, or null for the lease check alone
+    const char* call;         // the window's placement it causes, if any
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{0, &SHOWN, "show 10"}, {500, nullptr, nullptr}, {501, nullptr, "hide 10"},
+       {900, nullptr, nullptr}, {950, &LEASE, "show 10"}, {1400, nullptr, nullptr}},
+      {{0, &SHOWN, "show 10"}, {400, &LEASE, nullptr}, {800, nullptr, nullptr},
+       {901, nullptr, "hide 10"}, {1000, &SHOWN, "show 10"}},
+      // Hidden by its page: nothing to hide on the lapse, nothing to show on the renewal.
+      {{0, &HIDDEN, "hide 30"}, {600, nullptr, nullptr}, {700, &LEASE, nullptr}},
+      // No `window` yet: a lease shows nothing.
+      {{600, nullptr, nullptr}, {700, &LEASE, nullptr}},
+  };
+  for (uint32_t start : {0u, 0xFFFFFF00u}) {
+    for (const auto& steps : cases) {
+      Recorder r;
+      BridgeSession s = makeSession(r);
+      r.clock = start;
+      feed(s, newObject(5));
+      for (const Step& step : steps) {
+        r.calls.clear();
+        r.clock = start + step.at;
+        if (step.sent != nullptr) feed(s, *step.sent);
+        expireBridgeLeases(s);
+        EXPECT_EQ(step.call ? std::vector<std::string>{step.call} : std::vector<std::string>{}, r.calls)
+            << start << " at " << step.at;
+      }
+      EXPECT_EQ(1u, r.replies.size());  // a lease naming an unknown id is no error
+    }
+  }
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  feed(s, "{\"type\":\"lease\",\"ids\":[]}");
+  EXPECT_EQ(std::vector<std::string>{"{\"reason\":\"ids missing\",\"type\":\"error\"}"}, r.replies);
 }
 
 // A client that answers LINKMSG_PAINT by repainting the window (WM_PAINT sent back inside the
