@@ -45,6 +45,11 @@ HWND createObjectWindow(HINSTANCE instance, HWND owner, uint32_t id) {
   return window;
 }
 
+void setObjectWindowOwner(HWND window, HWND owner) {
+  SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void placeObjectWindow(HWND window, const WindowPlacement& placement, bool topmost) {
   if (!placement.show) {
     ShowWindow(window, SW_HIDE);

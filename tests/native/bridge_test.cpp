@@ -3,11 +3,13 @@
 // system the link core's guards against re-entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bridge/browser_window.h"
 #include "bridge/bridge_session.h"
 #include "bridge/host_arguments.h"
 #include "bridge/input_queue.h"
@@ -381,6 +383,81 @@ TEST(LinkObject, EndedInsideAWaitGetsNothingMoreButTheDestroyItsAcceptanceCallsF
   EXPECT_EQ(LINK_CHUNK_APPLY, start.action);
   forwardLinkFileStart(o, s.system.link, start);
   EXPECT_EQ(std::vector<std::string>{"1100 id=7 len=238"}, r.calls);
+}
+
+// A process table: each process's parent and visible windows (handle, frame).
+struct Process {
+  uint32_t id, parent;
+  std::vector<BrowserWindow> windows;
+};
+const std::vector<Process>* processes;
+
+const Process* processById(uint32_t id) {
+  for (const Process& p : *processes)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+TEST(HostPieces, TheBrowserWindowIsTheNearestAncestorsAroundTheViewport) {
+  void* const BROWSER = reinterpret_cast<void*>(0xB0);
+  void* const OTHER = reinterpret_cast<void*>(0xB1);
+  const ScreenBox SCREEN = {0, 0, 1920, 1080}, LEFT = {0, 0, 960, 1080};
+  const ScreenBox VIEWPORT = {100, 120, 700, 500};
+  struct Case {
+    const char* name;
+    std::vector<Process> table;  // the host is process 9
+    void* owner;
+  };
+  const Case cases[] = {
+      {"a browser's direct child", {{9, 4, {}}, {4, 1, {{OTHER, {1000, 0, 900, 900}}, {BROWSER, LEFT}}}}, BROWSER},
+      {"through a broker", {{9, 7, {}}, {7, 4, {}}, {4, 1, {{BROWSER, SCREEN}}}}, BROWSER},
+      {"the nearest of two", {{9, 7, {}}, {7, 4, {{OTHER, LEFT}}}, {4, 1, {{BROWSER, SCREEN}}}}, OTHER},
+      {"the topmost of two", {{9, 4, {}}, {4, 1, {{BROWSER, SCREEN}, {OTHER, LEFT}}}}, BROWSER},
+      {"none contains the viewport", {{9, 4, {}}, {4, 1, {{OTHER, {0, 0, 700, 500}}}}}, nullptr},
+      {"three steps up", {{9, 8, {}}, {8, 7, {}}, {7, 6, {}}, {6, 1, {{BROWSER, SCREEN}}}}, BROWSER},
+      {"four steps up is too far", {{9, 8, {}}, {8, 7, {}}, {7, 6, {}}, {6, 5, {}}, {5, 1, {{BROWSER, SCREEN}}}}, nullptr},
+      {"no parent", {{9, 0, {}}}, nullptr},
+      {"a parent of its own", {{9, 9, {{BROWSER, SCREEN}}}}, nullptr},
+      {"a window-less cycle", {{9, 4, {}}, {4, 9, {}}}, nullptr},
+  };
+  BrowserWindowCalls calls = {
+      [](uint32_t id) -> uint32_t {
+        const Process* p = processById(id);
+        return p ? p->parent : 0;
+      },
+      [](uint32_t id, BrowserWindow* out, size_t capacity) -> size_t {
+        const Process* p = processById(id);
+        size_t n = p ? std::min(capacity, p->windows.size()) : 0;
+        for (size_t i = 0; i < n; ++i) out[i] = p->windows[i];
+        return n;
+      }};
+  for (const Case& c : cases) {
+    processes = &c.table;
+    EXPECT_EQ(c.owner, findBrowserWindow(calls, 9, VIEWPORT)) << c.name;
+  }
+}
+
+// The host's own cut: the page's clip within the monitor and the owner's client area.
+TEST(HostPieces, TheHostCutsToTheMonitorAndTheOwnersClientArea) {
+  const ScreenBox MONITOR = {0, 0, 1920, 1080}, CLIENT = {50, 80, 1000, 700};
+  struct Case {
+    ScreenBox clip;
+    bool ownerKnown;
+    ScreenBox cut;
+  } cases[] = {
+      {{100, 100, 200, 200}, true, {100, 100, 200, 200}},
+      {{0, -300, 800, 500}, false, {0, 0, 800, 200}},           // over the top edge
+      {{0, -300, 800, 500}, true, {50, 80, 750, 120}},          // and the toolbars
+      {{1800, 900, 500, 500}, false, {1800, 900, 120, 180}},    // beyond the monitor
+      {{1100, 100, 50, 50}, true, {1100, 100, 0, 0}},           // beside the owner: nothing
+      {{-(1 << 20), -(1 << 20), 1 << 20, 1 << 20}, false, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    ScreenBox cut = hostClip(c.clip, MONITOR, c.ownerKnown ? &CLIENT : nullptr);
+    EXPECT_TRUE(cut.x == c.cut.x && cut.y == c.cut.y && cut.width == c.cut.width && cut.height == c.cut.height)
+        << c.clip.x << "," << c.clip.y << " -> " << cut.x << "," << cut.y << " " << cut.width << "x" << cut.height;
+    EXPECT_EQ(c.cut.width > 0, planWindowPlacement(c.clip, cut, true).show);
+  }
 }
 
 TEST(HostPieces, ParentWindowArgumentAndPlacement) {
