@@ -1,7 +1,7 @@
 // Which window of the browser owns the objects' windows, so that they stay above their page
 // and never above another program. Chrome and Edge start a host through cmd.exe, Firefox from
 // its own parent process: the browser's window is a visible top-level window of the host's
-// parent, or of an ancestor a few steps up, the one that contains the page's viewport. Pure:
+// parent, or of an ancestor a few steps up, the one around the page's viewport. Pure:
 // the processes and windows come through BrowserWindowCalls (bridge/browser_window_calls.cpp
 // under Windows, tables in the tests).
 #pragma once
@@ -27,6 +27,6 @@ struct BrowserWindowCalls {
   size_t (*visibleWindows)(uint32_t process, BrowserWindow* out, size_t capacity);
 };
 
-// The window of the nearest ancestor of `host` that has one containing `viewport` (the part
-// of the page in view), topmost first; null when none has.
+// The window of the nearest ancestor of `host` that has one containing the centre of
+// `viewport` (the part of the page in view), topmost first; null when none has.
 void* findBrowserWindow(const BrowserWindowCalls& calls, uint32_t host, const ScreenBox& viewport);
