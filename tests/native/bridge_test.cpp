@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -39,32 +41,19 @@ TEST(NativeFraming, EverySplitGivesTheSameFramesAndOverlongOnesAreSkipped) {
 }
 
 // The reader waits while more than 8 MiB of frames wait, the one being handled included, and
-// reads again once handling brings them under.
+// reads again once handling brings them under; an overlong frame keeps only its length word.
 TEST(InputQueue, TheReaderWaitsWhileMoreThanTheLimitWaitsUnhandled) {
   InputQueue q = {};
-  const size_t MIB = 1u << 20;
-  std::vector<NativeFrame> read(8, NativeFrame{false, std::string(MIB - 4, 'x')});
-  read.push_back({true, ""});  // an overlong frame keeps only its length word
+  std::vector<NativeFrame> read(8, NativeFrame{false, std::string((1u << 20) - 4, 'x')});
+  read.push_back({true, ""});
   queueFrames(q, read);
-  EXPECT_TRUE(read.empty());
-  EXPECT_EQ(8 * MIB + 4, q.waiting);
-  EXPECT_TRUE(inputQueueFull(q));
   NativeFrame frame;
-  ASSERT_TRUE(takeFrame(q, &frame));
-  EXPECT_TRUE(inputQueueFull(q));  // taken, not handled: still waiting
+  std::vector<bool> full = {inputQueueFull(q), takeFrame(q, &frame) && inputQueueFull(q)};
   frameHandled(q, frame);
-  EXPECT_FALSE(inputQueueFull(q));
-  read.push_back({false, std::string(MIB, 'y')});
-  queueFrames(q, read);
-  EXPECT_TRUE(inputQueueFull(q));
-  size_t taken = 1;
-  while (takeFrame(q, &frame)) {
-    frameHandled(q, frame);
-    ++taken;
-  }
-  EXPECT_EQ(10u, taken);
-  EXPECT_EQ(MIB, frame.body.size());  // in the order read
-  EXPECT_EQ(0u, q.waiting);
+  full.push_back(inputQueueFull(q));
+  EXPECT_EQ((std::vector<bool>{true, true, false}), full);
+  while (takeFrame(q, &frame)) frameHandled(q, frame);
+  EXPECT_TRUE(frame.tooLong && q.waiting == 0 && read.empty());
 }
 
 struct Hostile {
@@ -274,43 +263,35 @@ TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
 }
 
 // Each window is held on a lease: silent for more than 500 ms, it hides until its page reports
-// again, then shows where its last `window` put it; the clock may wrap meanwhile.
+// again, then shows where its last `window` put it; the clock may wrap meanwhile. Each step:
+// the clock, then what the page sends ('S' a shown window, 'H' a hidden one, 'L' a lease
+// naming it and a stranger, '-' nothing), then the placement the lease check ends with.
 TEST(BridgeSession, AWindowWithoutAFreshReportHidesUntilOneComes) {
-  const std::string SHOWN = "{\"type\":\"window\",\"id\":5,\"box\":[10,0,9,9],\"clip\":[0,0,99,99],\"visible\":true}";
-  const std::string HIDDEN = "{\"type\":\"window\",\"id\":5,\"box\":[30,0,9,9],\"clip\":[0,0,99,99],\"visible\":false}";
-  const std::string LEASE = "{\"type\":\"lease\",\"ids\":[8,5]}";
-  struct Step {
-    uint32_t at;              // the clock, from the object's creation
-    const std::string* sent;  // a message, or null for the lease check alone
-    const char* call;         // the window's placement it causes, if any
+  const std::map<char, std::string> SENT = {
+      {'S', "{\"type\":\"window\",\"id\":5,\"box\":[10,0,9,9],\"clip\":[0,0,99,99],\"visible\":true}"},
+      {'H', "{\"type\":\"window\",\"id\":5,\"box\":[30,0,9,9],\"clip\":[0,0,99,99],\"visible\":false}"},
+      {'L', "{\"type\":\"lease\",\"ids\":[8,5]}"}};
+  const std::vector<std::vector<std::tuple<uint32_t, char, const char*>>> cases = {
+      {{0, 'S', "show 10"}, {500, '-', ""}, {501, '-', "hide 10"}, {900, '-', ""}, {950, 'L', "show 10"}},
+      {{0, 'S', "show 10"}, {400, 'L', ""}, {800, '-', ""}, {901, '-', "hide 10"}, {1000, 'S', "show 10"}},
+      {{0, 'H', "hide 30"}, {600, '-', ""}, {700, 'L', ""}},  // hidden by its page: nothing to do
+      {{600, '-', ""}, {700, 'L', ""}},                       // no `window` yet: nothing to show
   };
-  const std::vector<std::vector<Step>> cases = {
-      {{0, &SHOWN, "show 10"}, {500, nullptr, nullptr}, {501, nullptr, "hide 10"},
-       {900, nullptr, nullptr}, {950, &LEASE, "show 10"}, {1400, nullptr, nullptr}},
-      {{0, &SHOWN, "show 10"}, {400, &LEASE, nullptr}, {800, nullptr, nullptr},
-       {901, nullptr, "hide 10"}, {1000, &SHOWN, "show 10"}},
-      // Hidden by its page: nothing to hide on the lapse, nothing to show on the renewal.
-      {{0, &HIDDEN, "hide 30"}, {600, nullptr, nullptr}, {700, &LEASE, nullptr}},
-      // No `window` yet: a lease shows nothing.
-      {{600, nullptr, nullptr}, {700, &LEASE, nullptr}},
-  };
-  for (uint32_t start : {0u, 0xFFFFFF00u}) {
+  for (uint32_t start : {0u, 0xFFFFFF00u})
     for (const auto& steps : cases) {
       Recorder r;
       BridgeSession s = makeSession(r);
       r.clock = start;
       feed(s, newObject(5));
-      for (const Step& step : steps) {
+      for (const auto& [at, sent, call] : steps) {
         r.calls.clear();
-        r.clock = start + step.at;
-        if (step.sent != nullptr) feed(s, *step.sent);
+        r.clock = start + at;
+        if (sent != '-') feed(s, SENT.at(sent));
         expireBridgeLeases(s);
-        EXPECT_EQ(step.call ? std::vector<std::string>{step.call} : std::vector<std::string>{}, r.calls)
-            << start << " at " << step.at;
+        EXPECT_EQ(*call ? std::vector<std::string>{call} : std::vector<std::string>{}, r.calls) << start + at;
       }
       EXPECT_EQ(1u, r.replies.size());  // a lease naming an unknown id is no error
     }
-  }
   Recorder r;
   BridgeSession s = makeSession(r);
   feed(s, "{\"type\":\"lease\",\"ids\":[]}");
@@ -385,79 +366,53 @@ TEST(LinkObject, EndedInsideAWaitGetsNothingMoreButTheDestroyItsAcceptanceCallsF
   EXPECT_EQ(std::vector<std::string>{"1100 id=7 len=238"}, r.calls);
 }
 
-// A process table: each process's parent and visible windows (handle, frame).
-struct Process {
-  uint32_t id, parent;
-  std::vector<BrowserWindow> windows;
-};
-const std::vector<Process>* processes;
-
-const Process* processById(uint32_t id) {
-  for (const Process& p : *processes)
-    if (p.id == id) return &p;
-  return nullptr;
-}
+// The browser's window among the host's ancestors: each case a process table (the host is 9;
+// each process's parent and visible windows, topmost first) and the owner found.
+std::map<uint32_t, std::pair<uint32_t, std::vector<BrowserWindow>>> processes;
 
 TEST(HostPieces, TheBrowserWindowIsTheNearestAncestorsAroundTheViewport) {
-  void* const BROWSER = reinterpret_cast<void*>(0xB0);
-  void* const OTHER = reinterpret_cast<void*>(0xB1);
-  const ScreenBox SCREEN = {0, 0, 1920, 1080}, LEFT = {0, 0, 960, 1080};
-  const ScreenBox VIEWPORT = {100, 120, 700, 500};
-  struct Case {
-    const char* name;
-    std::vector<Process> table;  // the host is process 9
-    void* owner;
-  };
-  const Case cases[] = {
-      {"a browser's direct child", {{9, 4, {}}, {4, 1, {{OTHER, {1000, 0, 900, 900}}, {BROWSER, LEFT}}}}, BROWSER},
-      {"through a broker", {{9, 7, {}}, {7, 4, {}}, {4, 1, {{BROWSER, SCREEN}}}}, BROWSER},
-      {"the nearest of two", {{9, 7, {}}, {7, 4, {{OTHER, LEFT}}}, {4, 1, {{BROWSER, SCREEN}}}}, OTHER},
-      {"the topmost of two", {{9, 4, {}}, {4, 1, {{BROWSER, SCREEN}, {OTHER, LEFT}}}}, BROWSER},
-      {"none around the viewport", {{9, 4, {}}, {4, 1, {{OTHER, {0, 0, 440, 360}}}}}, nullptr},
-      {"around its centre", {{9, 4, {}}, {4, 1, {{OTHER, {0, 0, 460, 380}}}}}, OTHER},
-      {"three steps up", {{9, 8, {}}, {8, 7, {}}, {7, 6, {}}, {6, 1, {{BROWSER, SCREEN}}}}, BROWSER},
-      {"four steps up is too far", {{9, 8, {}}, {8, 7, {}}, {7, 6, {}}, {6, 5, {}}, {5, 1, {{BROWSER, SCREEN}}}}, nullptr},
-      {"no parent", {{9, 0, {}}}, nullptr},
-      {"a parent of its own", {{9, 9, {{BROWSER, SCREEN}}}}, nullptr},
-      {"a window-less cycle", {{9, 4, {}}, {4, 9, {}}}, nullptr},
+  void *const B = reinterpret_cast<void*>(0xB0), *const O = reinterpret_cast<void*>(0xB1);
+  const ScreenBox ALL = {0, 0, 1920, 1080}, LEFT = {0, 0, 960, 1080}, VIEW = {100, 120, 700, 500};
+  const std::pair<decltype(processes), void*> cases[] = {
+      {{{9, {4, {}}}, {4, {1, {{O, {1000, 0, 900, 900}}, {B, LEFT}}}}}, B},  // a direct child
+      {{{9, {7, {}}}, {7, {4, {}}}, {4, {1, {{B, ALL}}}}}, B},               // through a broker
+      {{{9, {7, {}}}, {7, {4, {{O, LEFT}}}}, {4, {1, {{B, ALL}}}}}, O},      // the nearest
+      {{{9, {4, {}}}, {4, {1, {{B, ALL}, {O, LEFT}}}}}, B},                  // the topmost
+      {{{9, {4, {}}}, {4, {1, {{O, {0, 0, 440, 360}}}}}}, nullptr},          // not around the centre
+      {{{9, {4, {}}}, {4, {1, {{O, {0, 0, 460, 380}}}}}}, O},                // around the centre
+      {{{9, {8, {}}}, {8, {7, {}}}, {7, {6, {}}}, {6, {1, {{B, ALL}}}}}, B},  // three steps up
+      {{{9, {8, {}}}, {8, {7, {}}}, {7, {6, {}}}, {6, {5, {}}}, {5, {1, {{B, ALL}}}}}, nullptr},
+      {{{9, {0, {}}}}, nullptr},
+      {{{9, {9, {{B, ALL}}}}}, nullptr},  // a parent of its own
+      {{{9, {4, {}}}, {4, {9, {}}}}, nullptr},
   };
   BrowserWindowCalls calls = {
-      [](uint32_t id) -> uint32_t {
-        const Process* p = processById(id);
-        return p ? p->parent : 0;
-      },
-      [](uint32_t id, BrowserWindow* out, size_t capacity) -> size_t {
-        const Process* p = processById(id);
-        size_t n = p ? std::min(capacity, p->windows.size()) : 0;
-        for (size_t i = 0; i < n; ++i) out[i] = p->windows[i];
+      [](uint32_t id) { return processes.count(id) ? processes[id].first : 0u; },
+      [](uint32_t id, BrowserWindow* out, size_t capacity) {
+        size_t n = processes.count(id) ? std::min(capacity, processes[id].second.size()) : 0;
+        std::copy_n(processes[id].second.begin(), n, out);
         return n;
       }};
-  for (const Case& c : cases) {
-    processes = &c.table;
-    EXPECT_EQ(c.owner, findBrowserWindow(calls, 9, VIEWPORT)) << c.name;
+  for (const auto& c : cases) {
+    processes = c.first;
+    EXPECT_EQ(c.second, findBrowserWindow(calls, 9, VIEW)) << &c - cases;
   }
 }
 
-// The host's own cut: the page's clip within the monitor and the owner's client area.
+// The host's own cut: the page's clip within the monitor and, when known, the owner's client area.
 TEST(HostPieces, TheHostCutsToTheMonitorAndTheOwnersClientArea) {
   const ScreenBox MONITOR = {0, 0, 1920, 1080}, CLIENT = {50, 80, 1000, 700};
-  struct Case {
-    ScreenBox clip;
-    bool ownerKnown;
-    ScreenBox cut;
-  } cases[] = {
+  const std::tuple<ScreenBox, bool, ScreenBox> cases[] = {
       {{100, 100, 200, 200}, true, {100, 100, 200, 200}},
-      {{0, -300, 800, 500}, false, {0, 0, 800, 200}},           // over the top edge
-      {{0, -300, 800, 500}, true, {50, 80, 750, 120}},          // and the toolbars
-      {{1800, 900, 500, 500}, false, {1800, 900, 120, 180}},    // beyond the monitor
-      {{1100, 100, 50, 50}, true, {1100, 100, 0, 0}},           // beside the owner: nothing
-      {{-(1 << 20), -(1 << 20), 1 << 20, 1 << 20}, false, {0, 0, 0, 0}},
-  };
-  for (const Case& c : cases) {
-    ScreenBox cut = hostClip(c.clip, MONITOR, c.ownerKnown ? &CLIENT : nullptr);
-    EXPECT_TRUE(cut.x == c.cut.x && cut.y == c.cut.y && cut.width == c.cut.width && cut.height == c.cut.height)
-        << c.clip.x << "," << c.clip.y << " -> " << cut.x << "," << cut.y << " " << cut.width << "x" << cut.height;
-    EXPECT_EQ(c.cut.width > 0, planWindowPlacement(c.clip, cut, true).show);
+      {{0, -300, 800, 500}, false, {0, 0, 800, 200}},  // over the top edge
+      {{0, -300, 800, 500}, true, {50, 80, 750, 120}},  // and the toolbars
+      {{1800, 900, 500, 500}, false, {1800, 900, 120, 180}},
+      {{1100, 100, 50, 50}, true, {1100, 100, 0, 0}},  // beside the owner: nothing
+      {{-(1 << 20), -(1 << 20), 1 << 20, 1 << 20}, false, {0, 0, 0, 0}}};
+  for (const auto& [clip, ownerKnown, want] : cases) {
+    ScreenBox cut = hostClip(clip, MONITOR, ownerKnown ? &CLIENT : nullptr);
+    EXPECT_EQ(std::vector<int32_t>({want.x, want.y, want.width, want.height}),
+              std::vector<int32_t>({cut.x, cut.y, cut.width, cut.height}));
   }
 }
 
