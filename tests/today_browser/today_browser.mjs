@@ -223,8 +223,11 @@ export function launchBrowser(browser, { work, session, bin, url, host, remote =
 // The browser's own protocol, as far as the tests read pages through it: Chromium's DevTools
 // protocol on the pipe of --remote-debugging-pipe, Firefox's WebDriver BiDi (node's WebSocket:
 // run with --experimental-websocket). Both see inside closed shadow roots, which page scripts
-// cannot. On the browser's first tab: go(url), evaluate(expression) to a JSON value, and
-// placeholders(): each extension placeholder's words and links ([text, href]).
+// cannot. Start the browser on the options page (OPTIONS_URL); then go(url) shows a page,
+// options() the options page again, loaded anew; evaluate(expression) gives a JSON value from
+// the one shown, placeholders() each extension placeholder's words and links ([text, href]).
+// Firefox's BiDi navigates no tab to an extension's page: there the options page keeps its
+// own tab, and the pages have another.
 export async function remote(browser, child, work) {
   let next = 1;
   const waiting = new Map();
@@ -266,7 +269,8 @@ export async function remote(browser, child, work) {
       walk((await send("DOM.getDocument", { depth: -1, pierce: true }, sessionId)).root, null);
       return found.map((p) => ({ words: p.words.slice(0, 1).join(""), links: p.links }));
     };
-    return { go: (url) => send("Page.navigate", { url }, sessionId), evaluate, placeholders };
+    const go = (url) => send("Page.navigate", { url }, sessionId);
+    return { go, options: () => go(OPTIONS_URL.chromium), evaluate, placeholders };
   }
   const port = await waitFor("Firefox's WebDriver BiDi", () =>
     (/WebDriver BiDi listening on ws:\/\/[^:]+:(\d+)/.exec(fs.readFileSync(path.join(work, "firefox.log"), "utf8")) || [])[1]);
@@ -275,7 +279,8 @@ export async function remote(browser, child, work) {
   socket.onmessage = (e) => answer(JSON.parse(e.data));
   const send = (method, params = {}) => call((t) => socket.send(t), method, params);
   await send("session.new", { capabilities: {} });
-  const context = (await send("browsingContext.getTree", { maxDepth: 0 })).contexts[0].context;
+  const optionsTab = (await send("browsingContext.getTree", { maxDepth: 0 })).contexts[0].context;
+  let [context, pageTab] = [optionsTab, null];
   const run = async (expression, more = {}) => {
     const r = await send("script.evaluate", { expression, target: { context }, awaitPromise: true, ...more });
     if (r.type !== "success") throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
@@ -297,8 +302,18 @@ export async function remote(browser, child, work) {
       return { words: into.words.slice(0, 1).join(""), links: into.links };
     });
   };
-  return { go: (url) => send("browsingContext.navigate", { context, url, wait: "complete" }), evaluate, placeholders,
-           close: () => socket.close() };
+  const go = async (url) => {
+    pageTab = pageTab || (await send("browsingContext.create", { type: "tab" })).context;
+    context = pageTab;
+    await send("browsingContext.activate", { context });
+    return send("browsingContext.navigate", { context, url, wait: "complete" });
+  };
+  const options = async () => {
+    context = optionsTab;
+    await send("browsingContext.activate", { context });
+    await send("browsingContext.reload", { context, wait: "complete" });
+  };
+  return { go, options, evaluate, placeholders, close: () => socket.close() };
 }
 
 // Each object's link messages in order, one line each: the name, then the payload in hex (for

@@ -32,12 +32,13 @@ const [server, stranger] = [await t.serve(pages), await t.serve(pages, () => {},
 const release = await t.allowSites(["http://127.0.0.1/*"], { clientDownloadUrl: DOWNLOAD });
 const failures = [];
 
-// Runs the browser on `url` with `host` (see launchBrowser) through `steps(remote)`.
+// Runs the browser with `host` (see launchBrowser) on `url` through `steps(remote)`.
 async function run(what, host, url, steps) {
-  const child = t.launchBrowser(browser, { work, session, bin, url, host, remote: true });
+  const child = t.launchBrowser(browser, { work, session, bin, url: t.OPTIONS_URL[browser], host, remote: true });
   let r;
   try {
     r = await t.remote(browser, child, work);
+    await r.go(url);
     await steps(r);
   } catch (e) {
     failures.push(`${what}: ${e.message}`);
@@ -56,7 +57,7 @@ async function reads(r, name, want) {
   t.screenshot(session, path.join(process.env.ZUROV_WORK, "..", `words-${name}-${browser}.png`));
 }
 async function options(r, name, want) {
-  await r.go(t.OPTIONS_URL[browser]);
+  await r.options();
   let seen;
   await t.waitFor(`the options page (${name})`, async () => {
     seen = await r.evaluate(`[host.textContent, client.textContent]`).catch(() => null);
