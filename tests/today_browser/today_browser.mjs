@@ -220,100 +220,68 @@ export function launchBrowser(browser, { work, session, bin, url, host, remote =
                { env, stdio: ["ignore", out, out] });
 }
 
-// The browser's own protocol, as far as the tests read pages through it: Chromium's DevTools
-// protocol on the pipe of --remote-debugging-pipe, Firefox's WebDriver BiDi (node's WebSocket:
-// run with --experimental-websocket). Both see inside closed shadow roots, which page scripts
-// cannot. Start the browser on the options page (OPTIONS_URL); then go(url) shows a page,
-// options() the options page again, loaded anew; evaluate(expression) gives a JSON value from
-// the one shown, placeholders() each extension placeholder's words and links ([text, href]).
-// Firefox's BiDi navigates no tab to an extension's page: there the options page keeps its
-// own tab, and the pages have another.
+// The browser's own protocol, which sees into closed shadow roots as page scripts cannot:
+// Chromium's DevTools protocol on --remote-debugging-pipe, Firefox's WebDriver BiDi (node's
+// WebSocket: --experimental-websocket). Start the browser on OPTIONS_URL; go(url) shows a page,
+// options() the options page anew, evaluate(expression) gives a JSON value from the one shown,
+// placeholders() each placeholder's [words, [[link text, href], ...]]. Firefox's BiDi takes no
+// tab to an extension's page: there the options page keeps its tab, the pages have another.
 export async function remote(browser, child, work) {
-  let next = 1;
-  const waiting = new Map();
-  const answer = (m) => {
-    const w = waiting.get(m.id);
-    if (!w) return;
-    waiting.delete(m.id);
-    if (m.error) w.reject(new Error(`${w.method}: ${JSON.stringify(m.error)} ${m.message || ""}`));
-    else w.resolve(m.result);
-  };
+  let [waiting, next] = [new Map(), 1];
+  const text = (n) => (n.children || []).map((c) => (c.value || c).nodeValue).join("");
+  const href = (at = []) => (Array.isArray(at) ? (at.includes("href") ? at[at.indexOf("href") + 1] : "") : at.href || "");
   const call = (write, method, params, more = {}) => new Promise((resolve, reject) => {
     const id = next++;
-    waiting.set(id, { resolve, reject, method });
+    waiting.set(id, (m) => (m.error ? reject(new Error(`${method}: ${m.error} ${m.message || ""}`)) : resolve(m.result)));
     write(JSON.stringify({ id, method, params, ...more }));
   });
+  const answer = (m) => waiting.get(m.id)?.(m, waiting.delete(m.id));
+  // The words (the first text) and links of a placeholder's shadow root, from either protocol's nodes.
+  const read = (root) => {
+    const [words, links] = [[], []];
+    (function walk(n) {
+      if (n.nodeType === 3) words.push(n.nodeValue);
+      else if (n.localName === "a") links.push([text(n), href(n.attributes)]);
+      else (n.children || []).forEach((c) => walk(c.value || c));
+    })(root);
+    return [words[0] || "", links];
+  };
   if (browser === "chromium") {
     let buffer = "";
     child.stdio[4].on("data", (d) => {
-      buffer += d;
-      for (let end; (end = buffer.indexOf("\0")) >= 0; buffer = buffer.slice(end + 1)) answer(JSON.parse(buffer.slice(0, end)));
+      for (buffer += d; buffer.includes("\0"); buffer = buffer.slice(buffer.indexOf("\0") + 1)) answer(JSON.parse(buffer.slice(0, buffer.indexOf("\0"))));
     });
-    const send = (method, params = {}, sessionId) => call((t) => child.stdio[3].write(t + "\0"), method, params, sessionId ? { sessionId } : {});
-    const page = await waitFor("the first tab", async () =>
-      (await send("Target.getTargets")).targetInfos.find((i) => i.type === "page"));
+    const send = (method, params = {}, sessionId) => call((m) => child.stdio[3].write(m + "\0"), method, params, sessionId ? { sessionId } : {});
+    const page = await waitFor("the first tab", async () => (await send("Target.getTargets")).targetInfos.find((i) => i.type === "page"));
     const { sessionId } = await send("Target.attachToTarget", { targetId: page.targetId, flatten: true });
-    const evaluate = async (expression) =>
-      (await send("Runtime.evaluate", { expression, returnByValue: true, awaitPromise: true }, sessionId)).result.value;
-    const placeholders = async () => {
-      const found = [];
-      const walk = (node, into) => {
-        if (node.nodeType === 3 && into) into.words.push(node.nodeValue);
-        const a = node.localName === "a" && into && Object.fromEntries((node.attributes || []).flatMap((v, i, l) => (i % 2 ? [] : [[v, l[i + 1]]])));
-        if (a) into.links.push([(node.children || []).map((c) => c.nodeValue).join(""), a.href || ""]);
-        const mine = into || ((node.attributes || []).includes("popover") && node.shadowRoots ? { words: [], links: [] } : null);
-        for (const root of node.shadowRoots || []) walk(root, mine);
-        if (mine && !into) found.push(mine);
-        if (!a) for (const c of [...(node.children || []), ...(node.contentDocument ? [node.contentDocument] : [])]) walk(c, into);
-      };
-      walk((await send("DOM.getDocument", { depth: -1, pierce: true }, sessionId)).root, null);
-      return found.map((p) => ({ words: p.words.slice(0, 1).join(""), links: p.links }));
-    };
     const go = (url) => send("Page.navigate", { url }, sessionId);
-    return { go, options: () => go(OPTIONS_URL.chromium), evaluate, placeholders };
+    const found = (n) => [...(n.attributes?.includes("popover") ? (n.shadowRoots || []).map(read) : []),
+                          ...[...(n.children || []), ...(n.contentDocument ? [n.contentDocument] : [])].flatMap(found)];
+    return { go, options: () => go(OPTIONS_URL.chromium),
+      evaluate: async (expression) => (await send("Runtime.evaluate", { expression, returnByValue: true }, sessionId)).result.value,
+      placeholders: async () => found((await send("DOM.getDocument", { depth: -1, pierce: true }, sessionId)).root) };
   }
   const port = await waitFor("Firefox's WebDriver BiDi", () =>
     (/WebDriver BiDi listening on ws:\/\/[^:]+:(\d+)/.exec(fs.readFileSync(path.join(work, "firefox.log"), "utf8")) || [])[1]);
   const socket = new WebSocket(`ws://127.0.0.1:${port}/session`);
-  await new Promise((resolve, reject) => { socket.onopen = resolve; socket.onerror = reject; });
+  await new Promise((resolve, reject) => Object.assign(socket, { onopen: resolve, onerror: reject }));
   socket.onmessage = (e) => answer(JSON.parse(e.data));
-  const send = (method, params = {}) => call((t) => socket.send(t), method, params);
+  const send = (method, params = {}) => call((m) => socket.send(m), method, params);
   await send("session.new", { capabilities: {} });
-  const optionsTab = (await send("browsingContext.getTree", { maxDepth: 0 })).contexts[0].context;
-  let [context, pageTab] = [optionsTab, null];
+  const tabs = { options: (await send("browsingContext.getTree", { maxDepth: 0 })).contexts[0].context };
+  const show = async (tab) => (await send("browsingContext.activate", { context: (tabs.shown = tab) }), tab);
   const run = async (expression, more = {}) => {
-    const r = await send("script.evaluate", { expression, target: { context }, awaitPromise: true, ...more });
+    const r = await send("script.evaluate", { expression, target: { context: tabs.shown }, awaitPromise: true, ...more });
     if (r.type !== "success") throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
     return r.result;
   };
-  const evaluate = async (expression) => JSON.parse((await run(`JSON.stringify(${expression})`)).value ?? "null");
-  const placeholders = async () => {
-    const hosts = await run(`[...document.querySelectorAll("[popover]")]`,
-      { serializationOptions: { maxDomDepth: 8, includeShadowTree: "all" }, resultOwnership: "none" });
-    const walk = (node, into) => {
-      const v = node.value || {};
-      if (v.nodeType === 3) into.words.push(v.nodeValue);
-      if (v.localName === "a") into.links.push([(v.children || []).map((c) => c.value.nodeValue).join(""), (v.attributes || {}).href || ""]);
-      else for (const c of v.children || []) walk(c, into);
-    };
-    return hosts.value.map((h) => {
-      const into = { words: [], links: [] };
-      if (h.value.shadowRoot) walk(h.value.shadowRoot, into);
-      return { words: into.words.slice(0, 1).join(""), links: into.links };
-    });
-  };
-  const go = async (url) => {
-    pageTab = pageTab || (await send("browsingContext.create", { type: "tab" })).context;
-    context = pageTab;
-    await send("browsingContext.activate", { context });
-    return send("browsingContext.navigate", { context, url, wait: "complete" });
-  };
-  const options = async () => {
-    context = optionsTab;
-    await send("browsingContext.activate", { context });
-    await send("browsingContext.reload", { context, wait: "complete" });
-  };
-  return { go, options, evaluate, placeholders, close: () => socket.close() };
+  return {
+    go: async (url) => send("browsingContext.navigate", { context: await show(tabs.page ||= (await send("browsingContext.create", { type: "tab" })).context), url, wait: "complete" }),
+    options: async () => send("browsingContext.reload", { context: await show(tabs.options), wait: "complete" }),
+    evaluate: async (expression) => JSON.parse((await run(`JSON.stringify(${expression})`)).value ?? "null"),
+    placeholders: async () => (await run(`[...document.querySelectorAll("[popover]")]`, { resultOwnership: "none",
+      serializationOptions: { maxDomDepth: 8, includeShadowTree: "all" } })).value.flatMap((h) => (h.value.shadowRoot ? [read(h.value.shadowRoot.value)] : [])),
+    close: () => socket.close() };
 }
 
 // Each object's link messages in order, one line each: the name, then the payload in hex (for
