@@ -180,7 +180,7 @@ function windowOf(tab, o, now) {
   const at = o.frame.boxes.get(o.key);
   const place = at && placeFrame(tab, o.frame, now);
   const hidden = { type: "window", id: o.id, box: NOWHERE, clip: NOWHERE, visible: false };
-  if (!place) return hidden;
+  if (!place || o.clientGone) return hidden;
   const box = [place.origin[0] + at[0], place.origin[1] + at[1], at[2], at[3]];
   const clip = intersect(box, place.clip);
   // A box the host would refuse would leave the window where it was: it hides instead.
@@ -259,7 +259,10 @@ function fromHost(tab, message) {
     return;
   }
   if (message.type === "notice") {
+    // The client has gone: the windows it drew in hide, so that the placeholders' words show.
+    if (message.notice === "client-gone") for (const o of tab.objects.values()) o.clientGone = true;
     for (const f of tab.frames) post(f.port, message);
+    changed(tab);
     return;
   }
   const o = tab.objects.get(message.id);
