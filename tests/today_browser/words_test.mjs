@@ -1,8 +1,6 @@
-// node --experimental-websocket words_test.mjs chromium|firefox: what a person reads, through
-// the browser's own protocol (t.remote), each state kept as build/words-STATE-BROWSER.png or
-// options-STATE-BROWSER.png. With no host registered; with the host and linkmon (21 objects,
-// the client gone, a refusal, the options page, a site not allowed); with a stand-in for a host
-// older than "hello". Environment: WINE_SESSION, ZUROV_BIN, ZUROV_WORK.
+// node --experimental-websocket words_test.mjs chromium|firefox: what a person reads (t.remote),
+// each state kept as build/words-STATE-BROWSER.png or options-STATE-BROWSER.png: no host; the
+// host and linkmon; a stand-in for a host older than "hello". Environment as browser_test's.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
@@ -12,12 +10,12 @@ import * as t from "./today_browser.mjs";
 const [browser, session, bin] = [process.argv[2], process.env.WINE_SESSION, process.env.ZUROV_BIN];
 const work = path.join(process.env.ZUROV_WORK, `words-${browser}`);
 const [log, pages] = [path.join(work, "linkmon.jsonl"), path.join(work, "pages")];
-fs.mkdirSync(pages, { recursive: true });
 const words = JSON.parse(fs.readFileSync(path.join(t.ROOT, "extension/_locales/en/messages.json"), "utf8"));
 const say = (name, value = "") => words[name].message.replace(/\$[A-Z]+\$/, value);
 const version = execFileSync("bash", [path.join(t.ROOT, "installer/product-version.sh")], { encoding: "utf8" }).trim();
 const DOWNLOAD = "https://kelvora.example/get";
 const K = '<embed type="application/x-kvla" server=words width=300 height=40 style="display:block;margin:4px">';
+fs.mkdirSync(pages, { recursive: true });
 fs.writeFileSync(path.join(pages, "one.html"), `<!DOCTYPE html><meta charset="utf-8">${K}`);
 fs.writeFileSync(path.join(pages, "many.html"), `<!DOCTYPE html><meta charset="utf-8">${K.repeat(21)}`);
 const [server, stranger] = [await t.serve(pages), await t.serve(pages, () => {}, "127.0.0.2")];
