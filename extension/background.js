@@ -72,7 +72,7 @@ function toHost(tab, message) {
       if (tab.native !== native) return;
       tab.native = null;
       tab.protocol = 0;
-      tab.statusWaiters = [];
+      for (const waiter of tab.statusWaiters.splice(0)) waiter(null);
       // The host has ended, or was never there: every object of the tab is gone with it.
       const state = !heard && hostLink.missing(native) ? "no-host" : "gone";
       for (const o of tab.objects.values()) post(o.frame.port, { type: "gone", key: o.key, state, download: downloadUrl });
@@ -91,6 +91,8 @@ function explainNoClient(tab, o) {
   const tell = (result) => post(o.frame.port, { type: "new", key: o.key, result, download: downloadUrl });
   if (tab.protocol < 2 || !tab.native) return tell("no-client");
   tab.statusWaiters.push((status) => {
+    // No status (the host ended meanwhile): only that it did not start is known.
+    if (!status) return tell("no-client");
     const command = typeof status.command === "string" ? status.command : "";
     tell(!command ? "not-configured" : typeof status.program === "string" && !status.program ? "missing" : "no-client");
   });
