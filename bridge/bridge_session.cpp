@@ -109,6 +109,23 @@ bool renewLeases(BridgeSession& session, const std::string& text) {
   return true;
 }
 
+// The messages about the host and the client rather than an object; false for any other.
+bool answerQuery(BridgeSession& session, const std::string& text) {
+  BridgeQueryKind kind = parseBridgeQuery(text);
+  if (kind == BRIDGE_NOT_A_QUERY) return false;
+  if (kind == BRIDGE_HELLO) {
+    reply(session, helloReply(ZUROV_PRODUCT_VERSION));
+    return true;
+  }
+  // Re-entry: reaching the client may show the find-client dialog and wait, dispatching this
+  // thread's messages: only object windows' paints run then, never a frame.
+  const char* result = kind == BRIDGE_FIND_CLIENT ? session.system.client.reach() : nullptr;
+  BridgeClientStatus status = {};
+  session.system.client.status(&status);
+  reply(session, clientStatusReply(result ? "find-client" : "client-status", result, status));
+  return true;
+}
+
 }  // namespace
 
 bool bridgeLeaseLapsed(uint32_t reportedAt, uint32_t now) {
@@ -135,11 +152,13 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
     reply(session, errorReply(0, "message too long"));
     return;
   }
+  if (answerQuery(session, frame.body)) return;
   BridgeRequest request;
   uint32_t id = 0;
   if (const char* reason = parseBridgeRequest(frame.body, &request, &id)) {
-    if (std::strcmp(reason, "unknown type") == 0 && renewLeases(session, frame.body)) return;
-    reply(session, errorReply(id, reason));
+    bool unknown = std::strcmp(reason, "unknown type") == 0;
+    if (unknown && renewLeases(session, frame.body)) return;
+    reply(session, unknown ? unknownTypeReply(id, frame.body) : errorReply(id, reason));
     return;
   }
   if (request.kind == BRIDGE_NEW) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/bridge_messages.h"
+#include "bridge/bridge_queries.h"
 #include "bridge/native_framing.h"
 #include "link/link_object.h"
 
@@ -31,6 +32,8 @@ struct BridgeSystem {
   uint32_t threadHandle;  // what LinkRecord::threadHandle carries
   // Milliseconds from any start, wrapping (the system's tick count).
   uint32_t (*now)();
+  // The launch door, for the queries about the client application.
+  BridgeClientCalls client;
 };
 
 // One object: its link object (hwnd is its window) and the header its link file has cut short.
