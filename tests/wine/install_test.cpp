@@ -58,37 +58,10 @@ struct RunResult {
   std::string output;  // stdout and stderr together
 };
 
-// Runs `commandLine`, its output captured in a file, for at most two minutes.
+// Runs `commandLine` for at most two minutes.
 RunResult run(const std::string& commandLine) {
   RunResult r;
-  char dir[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, dir);
-  std::string outPath = std::string(dir, n < MAX_PATH ? n : 0) + "install-test-output-" +
-                        std::to_string(GetCurrentProcessId()) + ".txt";
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return r;
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  std::string command = commandLine;
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &si, &pi);
-  CloseHandle(out);
-  if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, 120000 * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
-    WaitForSingleObject(pi.hProcess, 5000);
-  }
-  GetExitCodeProcess(pi.hProcess, &r.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  r.output = readFile(outPath);
-  DeleteFileA(outPath.c_str());
+  r.exitCode = runProgram(commandLine, 120000, &r.output);
   return r;
 }
 

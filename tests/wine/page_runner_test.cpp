@@ -34,33 +34,10 @@ struct RunResult {
   std::string output;           // stdout and stderr together
 };
 
-// Runs pagerunner.exe from beside the test with `args`, its output captured in a file.
-RunResult runPageRunner(const std::string& folder, const std::string& args) {
+// Runs pagerunner.exe from beside the test with `args`.
+RunResult runPageRunner(const std::string& args) {
   RunResult r;
-  std::string outPath = folder + "pagerunner-output.txt";
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return r;
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  std::string command = "\"" + programBesideTest("pagerunner.exe") + "\" " + args;
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &si, &pi);
-  CloseHandle(out);
-  if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, RUN_TIMEOUT_MS * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
-    WaitForSingleObject(pi.hProcess, 5000);
-  }
-  GetExitCodeProcess(pi.hProcess, &r.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  r.output = readFile(outPath);
+  r.exitCode = runProgram("\"" + programBesideTest("pagerunner.exe") + "\" " + args, RUN_TIMEOUT_MS, &r.output);
   return r;
 }
 
@@ -124,8 +101,7 @@ class PageRunnerTest : public testing::Test {
     LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\" " + linkmonArgs);
     ASSERT_TRUE(client.process != nullptr);
     ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-    run_ = runPageRunner(folder_, runnerArgs + " \"" + programBesideTest("ZUROV.DLL") + "\" \"" +
-                                      pagePath + "\"");
+    run_ = runPageRunner(runnerArgs + " \"" + programBesideTest("ZUROV.DLL") + "\" \"" + pagePath + "\"");
     stopLinkmon(&client);
     messages_ = linkmonMessages(readLinkmonLog(log));
     DeleteFileA(log.c_str());
@@ -336,13 +312,13 @@ TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
 
 TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
-  RunResult usage = runPageRunner(folder_, "--keep-open");
+  RunResult usage = runPageRunner("--keep-open");
   EXPECT_EQ(2u, usage.exitCode);
   EXPECT_NE(std::string::npos, usage.output.find("usage error"));
-  RunResult missing = runPageRunner(folder_, "\"" + folder_ + "NOSUCH.DLL\" \"" + folder_ + "page.html\"");
+  RunResult missing = runPageRunner("\"" + folder_ + "NOSUCH.DLL\" \"" + folder_ + "page.html\"");
   EXPECT_EQ(2u, missing.exitCode);
   EXPECT_NE(std::string::npos, missing.output.find("load error: the module did not load"));
-  RunResult noPage = runPageRunner(folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
+  RunResult noPage = runPageRunner("\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
   EXPECT_EQ(2u, noPage.exitCode);
   EXPECT_NE(std::string::npos, noPage.output.find("load error: cannot read page"));
 }
@@ -375,7 +351,7 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
     LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\"");
     ASSERT_TRUE(client.process != nullptr);
     ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-    RunResult run = runPageRunner(folder_, std::string("--browser=") + f.family + " \"" +
+    RunResult run = runPageRunner(std::string("--browser=") + f.family + " \"" +
                                                programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"");
     stopLinkmon(&client);
     std::vector<LinkmonLogEntry> messages = linkmonMessages(readLinkmonLog(log));
@@ -530,7 +506,7 @@ TEST_F(PageRunnerTest, GeckoShowsNoHangDialogWhileASlowClientStarts) {
                      std::to_string(9000 / ZUROV_WAIT_SCALE) + " --hang-on 1000:" +
                      std::to_string(4000 / ZUROV_WAIT_SCALE));
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla Server=mediahost>");
-  RunResult r = runPageRunner(folder_, "--browser=gecko --close-window KelvoraLinkMonitor \"" +
+  RunResult r = runPageRunner("--browser=gecko --close-window KelvoraLinkMonitor \"" +
                                            programBesideTest("ZUROV.DLL") + "\" \"" + folder_ +
                                            "page.html\"");
   // A run that failed must not leave its client to the next test.

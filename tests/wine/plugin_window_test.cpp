@@ -265,15 +265,8 @@ TEST_F(NppTest, ALookAlikeGetsNothingHoweverTheCommandSpellsTheClientsProgram) {
   std::string slashes = program;
   for (char& c : slashes) c = c == '\\' ? '/' : c;
   std::string line = "\"" + program + "\" --lifetime 60000 --quiet --reply accept --log \"" + log + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started));
-  CloseHandle(started.hThread);
-  LinkmonProcess client;
-  client.pid = started.dwProcessId;
-  client.process = started.hProcess;
+  LinkmonProcess client = startProgram(line, {}, false);
+  ASSERT_TRUE(client.process != nullptr);
   ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
   HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";
