@@ -79,9 +79,10 @@ export function wineSync(session, args) {
                       { env: { ...process.env, WINE_SESSION: session }, encoding: "utf8" });
 }
 
-export async function startLinkmon(session, bin, log) {
+// linkmon logging to `log`, its output as wine() takes it; resolves once its window is there.
+export async function startLinkmon(session, bin, log, output) {
   fs.rmSync(log, { force: true });
-  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)]);
+  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
   await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
   return child;
 }
@@ -90,12 +91,8 @@ export async function startLinkmon(session, bin, log) {
 // sample client (examples/client), or linkmon, which draws nothing, when ZUROV_PICTURE_CLIENT
 // is "linkmon" (every picture test must then fail). Resolves once its link window is there.
 export async function startPictureClient(session, bin, log, output) {
+  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") return startLinkmon(session, bin, log, output);
   fs.rmSync(log, { force: true });
-  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") {
-    const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
-    await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
-    return child;
-  }
   const child = wine(session, [path.join(bin, "kelvora_client.exe")], output, { KELVORA_SAMPLE_LOG: winpath(log) });
   await waitFor("the sample client's window", () => fs.existsSync(log) && fs.readFileSync(log, "utf8").startsWith("ready"));
   return child;

@@ -36,46 +36,6 @@ void endCrashedProcessesAtOnce() {
   RegCloseKey(k);
 }
 
-StartedProgram startProgram(const std::string& commandLine) {
-  StartedProgram p;
-  p.outputPath = newLinkmonLogPath(("program-output-" + std::to_string(GetTickCount())).c_str());
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(p.outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = out;
-  std::string command = commandLine;
-  PROCESS_INFORMATION pi = {};
-  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    CloseHandle(pi.hThread);
-    p.process = pi.hProcess;
-    p.pid = pi.dwProcessId;
-  }
-  CloseHandle(out);
-  return p;
-}
-
-DWORD finishProgram(StartedProgram* p, DWORD timeoutMs, std::string* output) {
-  DWORD code = 0xFFFFFFFF;
-  if (p->process) {
-    if (WaitForSingleObject(p->process, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(p->process, WAIT_TIMEOUT);
-    WaitForSingleObject(p->process, 5000);
-    GetExitCodeProcess(p->process, &code);
-    CloseHandle(p->process);
-    p->process = nullptr;
-  }
-  if (output) *output = readFile(p->outputPath);
-  DeleteFileA(p->outputPath.c_str());
-  return code;
-}
-
-DWORD runProgram(const std::string& commandLine, DWORD timeoutMs, std::string* output) {
-  StartedProgram p = startProgram(commandLine);
-  return finishProgram(&p, timeoutMs, output);
-}
-
 std::string hexBytes(const std::vector<unsigned char>& bytes) {
   std::string s;
   char b[3];
@@ -131,8 +91,9 @@ std::vector<LinkmonLogEntry> messagesSince(const std::string& logPath, size_t be
 
 namespace {
 
-// Whether at least `objects` objects were created and lent their windows, and `streams` link
-// files forwarded.
+// Whether at least `objects` objects were created and lent their windows, every object begun
+// was lent its window, and `streams` link files were forwarded. An object still being created
+// keeps the page open: closing it then would cut that object's life short.
 bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int streams) {
   std::vector<Trace> traces = objectTraces(linkmonMessages(log));
   int forwarded = 0;
@@ -141,40 +102,18 @@ bool pagePlayed(const std::vector<LinkmonLogEntry>& log, size_t objects, int str
     lent += t.size() >= 2 && t[0].find("LINKMSG_NEW ") == 0 && t[1] == "LINKMSG_SET_WINDOW window";
     for (const std::string& m : t) forwarded += m.find("LINKMSG_STREAM_DATA ") == 0;
   }
-  return lent >= objects && forwarded >= streams;
+  return lent >= objects && lent == traces.size() && forwarded >= streams;
 }
 
 }  // namespace
-
-DWORD playUntilPlayed(const std::string& command, const char* windowClass, const std::string& logPath,
-                      size_t before, size_t objects, int streams, DWORD timeoutMs, std::string* output) {
-  for (int attempt = 1;; ++attempt) {
-    StartedProgram browser = startProgram(command);
-    EXPECT_TRUE(browser.process != nullptr) << command;
-    bool played = pumpUntil(
-        [&] {
-          std::vector<LinkmonLogEntry> log = readLinkmonLog(logPath);
-          log.erase(log.begin(), log.begin() + std::min(before, log.size()));
-          return pagePlayed(log, objects, streams) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
-        },
-        timeoutMs);
-    if (HWND window = findProcessWindow(browser.pid, windowClass)) PostMessageA(window, WM_CLOSE, 0, 0);
-    DWORD code = finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, output);
-    // Chromium 39 under Wine on a loaded machine once failed to start its renderer: no page
-    // loaded and no plug-in ran, so the browser is started once more.
-    if (!played && attempt == 1 && output->find("Failed to launch child process") != std::string::npos &&
-        readLinkmonLog(logPath).size() == before)
-      continue;
-    EXPECT_TRUE(played) << command;
-    return code;
-  }
-}
 
 int expectWholeLives(const std::vector<Trace>& seen) {
   int streams = 0;
   for (const Trace& t : seen) {
     if (t.size() < 4) {
-      ADD_FAILURE() << "an object's life cut short: " << t.front();
+      std::string life;
+      for (const std::string& m : t) life += "\n  " + m;
+      ADD_FAILURE() << "an object's life cut short:" << life;
       continue;
     }
     EXPECT_EQ(0u, t.front().find("LINKMSG_NEW "));
@@ -194,4 +133,74 @@ bool takeScriptedObject(std::vector<Trace>* seen) {
   if (scripted == seen->end()) return false;
   seen->erase(scripted);
   return true;
+}
+
+RealBrowserSession::RealBrowserSession(const char* package, const char* programFiles, DWORD installMs)
+    : package_(windowsPath("ZUROV_DIST_DIR") + "\\" + package), installMs_(installMs) {
+  const char* folder = getenv(programFiles);
+  installed_ = (folder ? folder : "") + std::string("\\Kelvora\\ZUROV.DLL");
+  page_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
+}
+
+void RealBrowserSession::SetUp() {
+  endCrashedProcessesAtOnce();
+  SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
+  log_ = newLinkmonLogPath("real-browser");
+  std::string client = programBesideTest("linkmon.exe") + " --quiet --log " + log_;
+  ASSERT_EQ(0u, runProgram("msiexec.exe /i \"" + package_ + "\" /qn CLIENTCOMMAND=\"" + client + "\"", installMs_));
+  client_ = startLinkmon("--quiet --log \"" + log_ + "\"");
+  ASSERT_TRUE(waitForLinkmonWindow(client_, 60000) != nullptr);
+}
+
+void RealBrowserSession::TearDown() {
+  if (client_.process) stopLinkmon(&client_);
+  runProgram("msiexec.exe /x \"" + package_ + "\" /qn", installMs_);
+}
+
+std::vector<LinkmonLogEntry> RealBrowserSession::playInPagerunner(const std::string& options, DWORD timeoutMs,
+                                                                  std::string* output) {
+  size_t before = readLinkmonLog(log_).size();
+  std::string command = "\"" + programBesideTest("pagerunner.exe") + "\" --discover --browser=chromium " + options +
+                        " \"" + page_ + "\"";
+  EXPECT_EQ(0u, runProgram(command, timeoutMs, output)) << command << "\n" << *output;
+  return messagesSince(log_, before);
+}
+
+DWORD RealBrowserSession::playUntilPlayed(const std::string& command, const char* windowClass, size_t objects,
+                                          int streams, DWORD timeoutMs, std::string* output,
+                                          std::vector<LinkmonLogEntry>* messages) {
+  size_t before = readLinkmonLog(log_).size();
+  for (int attempt = 1;; ++attempt) {
+    Program browser = startProgram(command);
+    EXPECT_TRUE(browser.process != nullptr) << command;
+    bool played = playUntil(browser, windowClass, [&] {
+      std::vector<LinkmonLogEntry> log = readLinkmonLog(log_);
+      log.erase(log.begin(), log.begin() + std::min(before, log.size()));
+      return pagePlayed(log, objects, streams);
+    }, timeoutMs);
+    DWORD code = finishProgram(&browser, 120000, output);
+    // Chromium 39 under Wine on a loaded machine once failed to start its renderer: no page
+    // loaded and no plug-in ran, so the browser is started once more.
+    if (!played && attempt == 1 && output->find("Failed to launch child process") != std::string::npos &&
+        readLinkmonLog(log_).size() == before)
+      continue;
+    EXPECT_TRUE(played) << command;
+    *messages = messagesSince(log_, before);
+    return code;
+  }
+}
+
+void RealBrowserSession::expectPlayedAsPagerunner(const std::vector<LinkmonLogEntry>& pagerunner,
+                                                  const std::vector<LinkmonLogEntry>& browser,
+                                                  const std::string& output) {
+  std::vector<Trace> expected = objectTraces(pagerunner), seen = objectTraces(browser);
+  printTraces("pagerunner", expected, pagerunner);
+  printTraces("browser", seen, browser);
+  // The engines' crash events.
+  EXPECT_EQ(std::string::npos, output.find("crashed")) << output;
+  EXPECT_EQ(std::string::npos, output.find("renderer-terminated")) << output;
+  EXPECT_NE(std::string::npos, output.find("plugin-load: " + installed_)) << output;
+  EXPECT_EQ(1, expectWholeLives(seen)) << seen.size() << " objects";
+  ASSERT_TRUE(takeScriptedObject(&seen)) << output;
+  EXPECT_EQ(expected, seen) << output;
 }
