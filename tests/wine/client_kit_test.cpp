@@ -21,7 +21,9 @@ namespace {
 DWORD run(const std::string& commandLine, const Environment& env, std::string* output,
           std::function<bool()> played = nullptr) {
   Program program = startProgram(commandLine, env);
-  if (played) EXPECT_TRUE(playUntil(program, "PageRunnerPage", played, 120000));
+  if (played) {
+    EXPECT_TRUE(playUntil(program, "PageRunnerPage", played, 120000));
+  }
   return finishProgram(&program, 180000, output);
 }
 

@@ -529,7 +529,7 @@ TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);  // the module's warning
   RunResult r = runPageRunner(
-      folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
+      "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
   watcher.join();
   EXPECT_TRUE(seen.found);
   EXPECT_EQ(2u, r.exitCode) << r.output;

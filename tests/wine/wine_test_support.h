@@ -109,7 +109,7 @@ DWORD runProgram(const std::string& commandLine, DWORD timeoutMs, std::string* o
                  const Environment& env = {});
 
 // Lets a program that shows a page run, pumping this thread's messages, until `played()`
-// holds, the program ends, or `timeoutMs` (scaled) passes; then closes the page as a person
+// (looked at every 100 ms) holds, the program ends, or `timeoutMs` (scaled) passes; then closes the page as a person
 // does: WM_CLOSE to the program's window of class `pageClass`. Returns whether `played()`
 // held. finishProgram then waits for its end.
 bool playUntil(const Program& program, const char* pageClass, const std::function<bool()>& played,
