@@ -152,7 +152,9 @@ void RealBrowserSession::SetUp() {
   endCrashedProcessesAtOnce();
   SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
   log_ = newLinkmonLogPath("real-browser");
-  std::string client = programBesideTest("linkmon.exe") + " --quiet --log " + log_;
+  // One the module launches (the started one looked hung on a loaded machine) hands out
+  // identifiers of its own, so that objects of both never share one in the log.
+  std::string client = programBesideTest("linkmon.exe") + " --quiet --first-id 1000 --log " + log_;
   ASSERT_EQ(0u, runProgram("msiexec.exe /i \"" + package_ + "\" /qn CLIENTCOMMAND=\"" + client + "\"", installMs_));
   client_ = startLinkmon("--quiet --log \"" + log_ + "\"");
   ASSERT_TRUE(waitForLinkmonWindow(client_, 60000) != nullptr);

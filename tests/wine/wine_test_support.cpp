@@ -335,11 +335,21 @@ std::vector<LinkmonLogEntry> linkmonStarts(const std::vector<LinkmonLogEntry>& l
 }
 
 void closeLinkmon(DWORD pid) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
   if (!process) return;  // already gone
-  if (HWND control = findProcessWindow(pid, "KelvoraLinkMonitor"))
-    PostMessageA(control, WM_CLOSE, 0, 0);
-  WaitForSingleObject(process, 5000);
+  // One still starting has no control window yet. One left running would go on answering
+  // later pages' objects with identifiers of its own, mixed into the next reading of the log.
+  HWND control = nullptr;
+  pumpUntil([&] {
+    control = findProcessWindow(pid, "KelvoraLinkMonitor");
+    return control != nullptr || WaitForSingleObject(process, 0) != WAIT_TIMEOUT;
+  }, 5000);
+  if (control) PostMessageA(control, WM_CLOSE, 0, 0);
+  // Only a process whose control window was seen is linkmon for sure (identifiers are reused).
+  if (WaitForSingleObject(process, 5000 * ZUROV_WAIT_SCALE) == WAIT_TIMEOUT && control) {
+    TerminateProcess(process, LINKMON_TERMINATED);
+    WaitForSingleObject(process, 5000);
+  }
   CloseHandle(process);
 }
 

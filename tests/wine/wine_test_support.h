@@ -141,7 +141,8 @@ const DWORD LINKMON_TERMINATED = 0xDEAD;
 DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs = 5000);
 
 // Ends one linkmon known only by its process ID (one the module launched): WM_CLOSE to its
-// control window, then a wait of up to 5 s for the process.
+// control window once it has one, a wait of up to 5 s (scaled) for the process, and only then
+// TerminateProcess (when that window was seen).
 void closeLinkmon(DWORD pid);
 
 // A client application on a thread of this process: a hidden "KelvoraLink" window whose
