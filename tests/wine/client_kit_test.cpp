@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -77,10 +76,7 @@ TEST(Linkcheck, FindsEachBreachOfARudeClient) {
 }
 
 TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html";
-  for (char& c : demo) c = c == '/' ? '\\' : c;
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
   for (const char* family : {"chromium", "gecko"}) {
     SCOPED_TRACE(family);
     std::string log = newLinkmonLogPath("sample-pagerunner"), output;
@@ -101,10 +97,8 @@ TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
 // Under Wine 10 (ctest's picture_pagerunner: Wine 8 shows nothing one process draws in
 // another's window), the sample client's drawing seen in each of the page's eight boxes.
 TEST(Picture, PagerunnersBoxesShowTheClientsDrawing) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html", log = newLinkmonLogPath("picture-pagerunner"), output;
-  for (char& c : demo) c = c == '/' ? '\\' : c;
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html", log = newLinkmonLogPath("picture-pagerunner"),
+              output;
   LinkmonProcess client = startPictureClient(log);
   ASSERT_TRUE(client.process != nullptr);
   PictureVerdict seen;

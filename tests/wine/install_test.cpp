@@ -10,7 +10,6 @@
 #include <msi.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,16 +33,6 @@ const REGSAM OWN_VIEW = WIDE ? VIEW64 : VIEW32;
 const char* const OWN_MACHINE = WIDE ? "x86-64" : "i386";
 const char* const OTHER_MACHINE = WIDE ? "i386" : "x86-64";
 const char* const ABSENT = "<absent>";
-
-// The Windows name of a Unix path taken from the environment (Wine maps / to drive Z:).
-std::string pathFromEnvironment(const char* name) {
-  const char* value = getenv(name);
-  if (!value || !*value) return "";
-  std::string path = std::string("Z:") + value;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
 std::string environment(const char* name) {
   char value[MAX_PATH] = "";
@@ -184,9 +173,9 @@ bool hasLine(const std::string& output, const std::string& line) {
 class InstallTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string dist = pathFromEnvironment("ZUROV_DIST_DIR");
-    old_ = pathFromEnvironment("ZUROV_OLD_PACKAGES");
-    demoPage_ = pathFromEnvironment("ZUROV_EXAMPLES_DIR") + "\\demo.html";
+    std::string dist = windowsPath("ZUROV_DIST_DIR");
+    old_ = windowsPath("ZUROV_OLD_PACKAGES");
+    demoPage_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
     x64_ = dist + "\\ZUROV-x64.msi";
     x86_ = dist + "\\ZUROV-x86.msi";
     user_ = dist + "\\ZUROV-user.msi";

@@ -327,11 +327,7 @@ TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
 // reaches the client is what that family's call order makes of it, and pagerunner finds
 // the heap valid and every plug-in window back on its own procedure at the end.
 TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html";
-  for (char& c : demo)
-    if (c == '/') c = '\\';
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
   const struct {
     const char* family;
     bool nullWindowLast;  // SET_WINDOW with window 0 right before DESTROY

@@ -9,13 +9,6 @@
 
 #include "link/link_records.h"
 
-std::string windowsPath(const char* variable) {
-  const char* value = getenv(variable);
-  std::string path = std::string("Z:") + (value ? value : "");
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
 void setRegistryText(HKEY root, const char* key, const char* name, const char* value) {
   HKEY k;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));

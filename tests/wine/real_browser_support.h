@@ -12,9 +12,6 @@
 
 #include "wine_test_support.h"
 
-// The Windows path of the folder an environment variable names (Wine maps / to drive Z:).
-std::string windowsPath(const char* variable);
-
 // A REG_SZ value, its key created when missing; a failure fails the test.
 void setRegistryText(HKEY root, const char* key, const char* name, const char* value);
 

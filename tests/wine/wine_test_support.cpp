@@ -23,6 +23,14 @@ std::string programBesideTest(const char* fileName) {
   return dir + fileName;
 }
 
+std::string windowsPath(const char* variable) {
+  const char* value = getenv(variable);
+  if (!value || !*value) ADD_FAILURE() << variable << " names no folder";
+  std::string path = std::string("Z:") + (value ? value : "");
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 HWND waitForDialog(const char* caption, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {

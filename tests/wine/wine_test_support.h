@@ -20,6 +20,10 @@
 // Full path of a program built beside the running test (tools and tests share bin/).
 std::string programBesideTest(const char* fileName);
 
+// The Windows path of the folder that the environment variable `variable` names (Wine maps
+// / to drive Z:); a variable the test is not given fails it.
+std::string windowsPath(const char* variable);
+
 // The whole file at `path`; empty when it cannot be read.
 std::string readFile(const std::string& path);
 
