@@ -50,18 +50,6 @@ uint32_t windowOfObject(const std::string& output, int number) {
   return static_cast<uint32_t>(strtoull(output.c_str() + at + key.size(), nullptr, 16));
 }
 
-LinkRecord recordOf(const LinkmonLogEntry& m) {
-  LinkRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
-}
-
-WindowRecord windowRecordOf(const LinkmonLogEntry& m) {
-  WindowRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
-}
-
 std::vector<LinkmonLogEntry> withName(const std::vector<LinkmonLogEntry>& all, const char* name) {
   std::vector<LinkmonLogEntry> out;
   for (const LinkmonLogEntry& m : all)
@@ -142,7 +130,7 @@ TEST_F(PageRunnerTest, EveryObjectIsCreatedShownPaintedAndDestroyedUnderItsIdent
     EXPECT_EQ(0u, created[i].linkId);
     EXPECT_EQ(238u, created[i].cbData);
     EXPECT_EQ(id << 16, created[i].reply);
-    LinkRecord rec = recordOf(created[i]);
+    LinkRecord rec = recordIn<LinkRecord>(created[i].data);
     EXPECT_STREQ(row.server, rec.server);
     EXPECT_EQ(row.port, rec.port);
     EXPECT_STREQ(row.streamName, rec.streamName);
@@ -158,7 +146,7 @@ TEST_F(PageRunnerTest, EveryObjectIsCreatedShownPaintedAndDestroyedUnderItsIdent
     EXPECT_LT(newAt, windowAt);
     EXPECT_LT(windowAt, paintAt);
     EXPECT_EQ(20u, messages_[windowAt].cbData);
-    WindowRecord w = windowRecordOf(messages_[windowAt]);
+    WindowRecord w = recordIn<WindowRecord>(messages_[windowAt].data);
     EXPECT_EQ(windowOfObject(run_.output, static_cast<int>(id)), w.window);
     EXPECT_NE(0u, w.window);
     EXPECT_EQ(0u, w.x | w.y | w.width | w.height);
@@ -230,7 +218,7 @@ TEST_F(PageRunnerTest, LinkFilesUpdateTheRecordAndArriveByteForByte) {
     uint64_t id = static_cast<uint64_t>(i) + 1;
     EXPECT_EQ(id, infos[i].linkId);
     EXPECT_EQ(238u, infos[i].cbData);
-    LinkRecord rec = recordOf(infos[i]);
+    LinkRecord rec = recordIn<LinkRecord>(infos[i].data);
     EXPECT_STREQ(expected[i].server, rec.server);
     EXPECT_EQ(expected[i].port, rec.port);
     EXPECT_EQ(expected[i].selection, rec.selection);
@@ -274,7 +262,7 @@ TEST_F(PageRunnerTest, UnicodeAndAnsiPluginWindowsPassPaintsOnToThePage) {
     for (int id = 1; id <= 2; ++id) {
       int windowAt = indexOf(messages_, "LINKMSG_SET_WINDOW", static_cast<uint64_t>(id));
       ASSERT_GE(windowAt, 0) << run_.output;
-      EXPECT_EQ(windowOfObject(run_.output, id), windowRecordOf(messages_[windowAt]).window);
+      EXPECT_EQ(windowOfObject(run_.output, id), recordIn<WindowRecord>(messages_[windowAt].data).window);
       EXPECT_GE(countOf(messages_, "LINKMSG_PAINT", static_cast<uint64_t>(id)), 1u);
       EXPECT_NE(std::string::npos,
                 run_.output.find("[" + std::to_string(id) + "] WM_PAINT reached the page's window procedure"));
@@ -368,11 +356,11 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
       for (int i = 0; i < destroyAt; ++i)
         if (messages[i].name == "LINKMSG_SET_WINDOW" && messages[i].linkId == id) lastWindow = i;
       ASSERT_GE(lastWindow, 0);
-      EXPECT_EQ(f.nullWindowLast, windowRecordOf(messages[lastWindow]).window == 0);
+      EXPECT_EQ(f.nullWindowLast, recordIn<WindowRecord>(messages[lastWindow].data).window == 0);
     }
     std::vector<LinkmonLogEntry> infos = withName(messages, "LINKMSG_STREAM_INFO");
     ASSERT_EQ(1u, infos.size());  // news.kvl, delivered once whatever the family
-    EXPECT_STREQ("news", recordOf(infos[0]).streamName);
+    EXPECT_STREQ("news", recordIn<LinkRecord>(infos[0].data).streamName);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -29,6 +30,14 @@ std::string readFile(const std::string& path);
 
 // Writes `bytes` as the whole file at `path`; a file that cannot be written fails the test.
 void writeFile(const std::string& path, const std::string& bytes);
+
+// The record a message carries; all zero unless the payload is exactly one record.
+template <typename Record>
+Record recordIn(const std::vector<unsigned char>& data) {
+  Record r = {};
+  if (data.size() == sizeof r) memcpy(&r, data.data(), sizeof r);
+  return r;
+}
 
 // Dispatches this thread's messages until `done()` holds or `timeoutMs` (scaled) passes.
 // Returns whether `done()` held.
