@@ -1,6 +1,7 @@
 #include "bridge/bridge_session.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -75,6 +76,23 @@ void streamObject(BridgeSession& session, BridgeObject* object, const BridgeRequ
   forwardLinkFileStart(*object, session.system.link, start);
 }
 
+// The messages about the host and the client rather than an object; false for any other.
+bool answerQuery(BridgeSession& session, const std::string& text) {
+  BridgeQueryKind kind = parseBridgeQuery(text);
+  if (kind == BRIDGE_NOT_A_QUERY) return false;
+  if (kind == BRIDGE_HELLO) {
+    reply(session, helloReply(ZUROV_PRODUCT_VERSION));
+    return true;
+  }
+  // Re-entry: reaching the client may show the find-client dialog and wait, dispatching this
+  // thread's messages: only object windows' paints run then, never a frame.
+  const char* result = kind == BRIDGE_FIND_CLIENT ? session.system.client.reach() : nullptr;
+  BridgeClientStatus status = {};
+  session.system.client.status(&status);
+  reply(session, clientStatusReply(result ? "find-client" : "client-status", result, status));
+  return true;
+}
+
 }  // namespace
 
 void* bridgeMemory(void* memory, size_t length) {
@@ -88,10 +106,12 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
     reply(session, errorReply(0, "message too long"));
     return;
   }
+  if (answerQuery(session, frame.body)) return;
   BridgeRequest request;
   uint32_t id = 0;
   if (const char* reason = parseBridgeRequest(frame.body, &request, &id)) {
-    reply(session, errorReply(id, reason));
+    bool unknown = std::strcmp(reason, "unknown type") == 0;
+    reply(session, unknown ? unknownTypeReply(id, frame.body) : errorReply(id, reason));
     return;
   }
   if (request.kind == BRIDGE_NEW) {

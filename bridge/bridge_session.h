@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/bridge_messages.h"
+#include "bridge/bridge_queries.h"
 #include "bridge/native_framing.h"
 #include "link/link_object.h"
 
@@ -27,6 +28,8 @@ struct BridgeSystem {
   // One message to the extension (a JSON text).
   void (*write)(const std::string& message);
   uint32_t threadHandle;  // what LinkRecord::threadHandle carries
+  // The launch door, for the queries about the client application.
+  BridgeClientCalls client;
 };
 
 // One object: its link object (hwnd is its window) and the header its link file has cut short.

@@ -28,6 +28,39 @@ bool send(void* client, LinkMessageCode code, const void* payload, uint32_t leng
   return sendLinkMessageTo(static_cast<HWND>(client), code, payload, length, linkId, reply);
 }
 
+// A text of the ANSI code page (a stored launch command, a path) in UTF-8; empty when it
+// cannot be converted.
+std::string utf8FromAnsi(const char* text) {
+  wchar_t wide[PLAN_PATH_SIZE];
+  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, PLAN_PATH_SIZE);
+  char utf8[PLAN_PATH_SIZE * 3];
+  if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0) return "";
+  return utf8;
+}
+
+// What the door says of the client now: the stored command read again, no dialog.
+void clientStatus(BridgeClientStatus* status) {
+  forgetClient();
+  const PlannedClient& client = plannedClient();
+  status->command = utf8FromAnsi(configuredCommand());
+  status->program = client.found ? utf8FromAnsi(client.plan.program) : "";
+  status->running = findLinkWindow() != nullptr;
+}
+
+const char* reachClientNow() {
+  forgetClient();
+  if (findLinkWindow() != nullptr) return "running";
+  // Re-entry: the dialog and the wait dispatch this thread's messages (window paints).
+  switch (launchClient(nullptr)) {
+    case LAUNCH_FOUND_WINDOW: return "running";
+    case LAUNCH_NOT_STARTED: return configuredCommand()[0] == '\0' ? "not-configured" : "not-started";
+    case LAUNCH_NEEDS_ELEVATION: return "needs-elevation";
+    case LAUNCH_NO_WINDOW: return "no-window";
+    case LAUNCH_NESTED: return "busy";
+  }
+  return "not-started";
+}
+
 bool clientAlive(void* client) { return IsWindow(static_cast<HWND>(client)) != FALSE; }
 
 void* createWindow(uint32_t id) {
@@ -95,6 +128,7 @@ BridgeSession& startHostSession(const HostWindows& windows) {
   s.placeWindow = placeWindow;
   s.destroyWindow = destroyWindow;
   s.write = write;
+  s.client = {clientStatus, reachClientNow};
   s.threadHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
   SetTimer(nullptr, 0, CLIENT_CHECK_MS, checkClient);
   if (hostWindows.owner == nullptr) SetTimer(nullptr, 0, RAISE_MS, raiseWindows);

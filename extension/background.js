@@ -8,9 +8,8 @@
 // way still reports). The host holds each window on a lease that this worker renews.
 "use strict";
 
-if (typeof importScripts === "function") importScripts("sites.js");
+if (typeof importScripts === "function") importScripts("sites.js", "host.js");
 
-const HOST = "com.kelvora.link";
 const MAX_OBJECTS = 20;   // live objects per tab, as the host holds
 const LEASE_MS = 200;     // how often shown objects' leases are renewed
 const QUIET_MS = 500;     // a frame silent this long is busy, hung or gone: its windows hide
@@ -20,12 +19,24 @@ const NOWHERE = [0, 0, 0, 0];
 
 const tabs = new Map();   // tabId -> tab
 let leaseTimer = null;
+let downloadUrl = "";     // where an administrator says the client is to be had; "" when none
+
+// The administrator's download address, when it is an http or https URL of sane length.
+function readDownloadUrl() {
+  chrome.storage.managed.get("clientDownloadUrl").then((v) => {
+    const text = v && v.clientDownloadUrl;
+    let url = null;
+    try { url = typeof text === "string" && text.length <= 2048 ? new URL(text) : null; } catch (e) { /* none */ }
+    downloadUrl = url && (url.protocol === "https:" || url.protocol === "http:") ? url.href : "";
+  }, () => { downloadUrl = ""; });
+}
+readDownloadUrl();
 
 function tabOf(tabId, windowId) {
   let tab = tabs.get(tabId);
   if (!tab) {
     tab = { id: tabId, windowId, native: null, nextId: 1, objects: new Map(), frames: new Set(),
-            tokens: new Map(), shown: false, zoom: 0 };
+            tokens: new Map(), shown: false, zoom: 0, protocol: 0, statusWaiters: [] };
     tabs.set(tabId, tab);
     chrome.tabs.getZoom(tabId).then((z) => { tab.zoom = z; changed(tab); }, () => {});
     refreshShown();
@@ -52,18 +63,40 @@ function post(port, message) {
 function toHost(tab, message) {
   if (!tab.native) {
     const native = chrome.runtime.connectNative(HOST);
-    native.onMessage.addListener((m) => fromHost(tab, m));
+    let heard = false;
+    native.onMessage.addListener((m) => {
+      heard = true;
+      fromHost(tab, m);
+    });
     native.onDisconnect.addListener(() => {
       if (tab.native !== native) return;
       tab.native = null;
-      // The host has ended: every object of the tab is gone with it.
-      for (const o of tab.objects.values()) post(o.frame.port, { type: "gone", key: o.key });
+      tab.protocol = 0;
+      for (const waiter of tab.statusWaiters.splice(0)) waiter(null);
+      // The host has ended, or was never there: every object of the tab is gone with it.
+      const state = !heard && hostLink.missing(native) ? "no-host" : "gone";
+      for (const o of tab.objects.values()) post(o.frame.port, { type: "gone", key: o.key, state, download: downloadUrl });
       for (const f of tab.frames) f.inFlight = 0;
       tab.objects.clear();
     });
     tab.native = native;
+    native.postMessage({ type: "hello", protocol: PROTOCOL });
   }
   tab.native.postMessage(message);
+}
+
+// What a "no-client" answer means, as the host's configuration tells: nothing chosen, a
+// program not there, or one that did not start. A host older than "client-status" says none.
+function explainNoClient(tab, o) {
+  const tell = (result) => post(o.frame.port, { type: "new", key: o.key, result, download: downloadUrl });
+  if (tab.protocol < 2 || !tab.native) return tell("no-client");
+  tab.statusWaiters.push((status) => {
+    // No status (the host ended meanwhile): only that it did not start is known.
+    if (!status) return tell("no-client");
+    const command = typeof status.command === "string" ? status.command : "";
+    tell(!command ? "not-configured" : typeof status.program === "string" && !status.program ? "missing" : "no-client");
+  });
+  tab.native.postMessage({ type: "client-status" });
 }
 
 // --- Which tabs show: the active tab of each window that is not minimised ---
@@ -149,7 +182,7 @@ function windowOf(tab, o, now) {
   const at = o.frame.boxes.get(o.key);
   const place = at && placeFrame(tab, o.frame, now);
   const hidden = { type: "window", id: o.id, box: NOWHERE, clip: NOWHERE, visible: false };
-  if (!place) return hidden;
+  if (!place || o.clientGone) return hidden;
   const box = [place.origin[0] + at[0], place.origin[1] + at[1], at[2], at[3]];
   const clip = intersect(box, place.clip);
   // A box the host would refuse would leave the window where it was: it hides instead.
@@ -217,8 +250,21 @@ function endObject(tab, o) {
 
 function fromHost(tab, message) {
   if (!message || typeof message !== "object") return;
+  const protocol = hostLink.protocolOf(message);
+  if (protocol !== null && !tab.protocol) {
+    tab.protocol = protocol;
+    return;
+  }
+  if (message.type === "client-status") {
+    const waiter = tab.statusWaiters.shift();
+    if (waiter) waiter(message);
+    return;
+  }
   if (message.type === "notice") {
+    // The client has gone: the windows it drew in hide, so that the placeholders' words show.
+    if (message.notice === "client-gone") for (const o of tab.objects.values()) o.clientGone = true;
     for (const f of tab.frames) post(f.port, message);
+    changed(tab);
     return;
   }
   const o = tab.objects.get(message.id);
@@ -233,7 +279,8 @@ function fromHost(tab, message) {
   const result = message.type === "new" && typeof message.result === "string" ? message.result : "refused";
   if (result !== "accepted") {
     endObject(tab, o);
-    post(o.frame.port, { type: "new", key: o.key, result });
+    if (result === "no-client") explainNoClient(tab, o);
+    else post(o.frame.port, { type: "new", key: o.key, result });
     return;
   }
   o.accepted = true;
@@ -280,6 +327,9 @@ function fromFrame(frame, message) {
       return;
     case "allow":
       if (frame.origin) sites.allow(frame.origin);
+      return;
+    case "options":
+      chrome.runtime.openOptionsPage();
       return;
     case "alive":
       if (tab.objects.size > 0 || frame.queue.length > 0) changed(tab);
@@ -350,6 +400,7 @@ chrome.runtime.onConnect.addListener((port) => {
 // A site allowed or taken back: its frames start their objects, or end them.
 sites.load();
 chrome.storage.onChanged.addListener((change, area) => {
+  if (area === "managed" && change.clientDownloadUrl) readDownloadUrl();
   if ((area !== "local" && area !== "managed") || !change.allowedSites) return;
   sites.load().then(() => {
     for (const tab of tabs.values()) {

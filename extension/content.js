@@ -124,14 +124,19 @@
   // --- The placeholder: a box over the element's, in the top layer, its words in a closed
   // shadow root. Its own attributes and style say nothing of the object's state. ---
 
+  // Each state's sentence (the extension's _locales), and the links that help there: where to
+  // get the client (an administrator's address, when one is set) and the options page.
   const WORDS = {
-    waiting: () => "Kelvora: connecting to the client application\u2026",
-    blocked: () => `Kelvora: click here to let ${location.host} start the Kelvora client application`,
-    accepted: () => "",
-    refused: () => "Kelvora: the client application refused this object",
-    "no-client": () => "Kelvora: the Kelvora client application is not running",
-    full: () => "Kelvora: too many objects on this page",
-    gone: () => "Kelvora: the client application has gone",
+    waiting: ["stateWaiting"],
+    blocked: ["stateBlocked"],
+    accepted: null,
+    refused: ["stateRefused"],
+    "no-host": ["stateNoHost", "download"],
+    "not-configured": ["stateNotConfigured", "options"],
+    missing: ["stateMissing", "download", "options"],
+    "no-client": ["stateNoClient", "options"],
+    full: ["stateFull"],
+    gone: ["stateGone"],
   };
 
   function makePlaceholder(o) {
@@ -147,9 +152,33 @@
     o.words = words;
   }
 
-  function setState(o, state) {
+  function link(text, onClick, href) {
+    const a = document.createElement("a");
+    a.textContent = text;
+    a.style.cssText = "color:#cde;margin-left:6px;text-decoration:underline;cursor:pointer";
+    if (href) {
+      a.href = href;
+      a.target = "_blank";
+      a.rel = "noopener noreferrer";
+    }
+    if (onClick) a.addEventListener("click", onClick);
+    return a;
+  }
+
+  function setState(o, state, download) {
     o.state = state;
-    o.words.textContent = (WORDS[state] || WORDS.gone)();
+    const [name, ...links] = state in WORDS ? WORDS[state] || [] : WORDS.gone;
+    o.words.replaceChildren();
+    if (name) o.words.append(chrome.i18n.getMessage(name, [location.host]));
+    for (const which of links) {
+      if (which === "download" && download) o.words.append(link(chrome.i18n.getMessage("linkGetClient"), null, download));
+      if (which === "options") {
+        o.words.append(link(chrome.i18n.getMessage("linkOptions"), (event) => {
+          event.preventDefault();
+          if (event.isTrusted) send({ type: "options" });
+        }));
+      }
+    }
     o.words.style.background = state === "accepted" ? "transparent" : state === "blocked" ? "#303a48" : "#202830";
     o.words.style.cursor = state === "blocked" ? "pointer" : "default";
   }
@@ -256,16 +285,18 @@
       return;
     }
     if (message.type === "notice") {
-      if (message.notice === "client-gone") for (const o of objects.values()) if (o.started) setState(o, "gone");
+      // Only objects the client took: one refused or too many never had it.
+      if (message.notice === "client-gone") for (const o of objects.values()) if (o.state === "accepted") setState(o, "gone");
       return;
     }
     const o = objects.get(message.key);
     if (!o || !o.started) return;
+    const download = typeof message.download === "string" ? message.download : "";
     if (message.type === "new") {
-      setState(o, typeof message.result === "string" ? message.result : "gone");
+      setState(o, typeof message.result === "string" ? message.result : "gone", download);
       if (message.result === "accepted") streamLinkFile(o);
     } else if (message.type === "gone") {
-      setState(o, "gone");
+      setState(o, message.state === "no-host" ? "no-host" : "gone", download);
     }
   }
 

@@ -49,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.clientAlive = [](void*) { return (answers & 1) != 0; };
   s.createWindow = [](uint32_t id) -> void* { return reinterpret_cast<void*>(uintptr_t(id) << 4); };
   s.placeWindow = [](void* w, const ScreenBox&, const ScreenBox&, bool) { FUZZ_CHECK(w != nullptr); };
+  // A stored command need not be UTF-8: the answers must still be JSON.
+  s.client.status = [](BridgeClientStatus* st) { *st = {"C:\\\xff\xfe.EXE", "", (answers & 2) != 0}; };
+  s.client.reach = []() -> const char* { return "not-started"; };
   s.write = [](const std::string& m) {
     FUZZ_CHECK(nlohmann::json::accept(m));
   };

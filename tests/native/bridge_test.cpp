@@ -3,6 +3,7 @@
 // system the link core's guards against re-entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -165,6 +166,8 @@ BridgeSession makeSession(Recorder& r) {
   s.system.placeWindow = [](void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
   s.system.write = [](const std::string& m) { rec->replies.push_back(m); };
   s.system.threadHandle = 0xFFFFFFFE;
+  s.system.client.status = [](BridgeClientStatus* st) { rec->calls.push_back("status"), *st = {"C:\\K.EXE", "", false}; };
+  s.system.client.reach = []() -> const char* { return rec->calls.push_back("reach"), "not-started"; };
   return s;
 }
 
@@ -234,6 +237,39 @@ TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
   EXPECT_EQ(std::string("{\"id\":99,\"reason\":\"no such object\",\"type\":\"error\"}"), r.replies[r.replies.size() - 2]);
   endBridgeSession(s);
   EXPECT_EQ(sent + 20 * 3, r.calls.size());
+  EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+// The version rule's host side: the queries answered; a message of a type newer than the host
+// (with fields it does not know) is refused politely, its type named and the host's protocol
+// given, and the objects it holds play on.
+TEST(BridgeSession, QueriesAreAnsweredAndNewerMessagesRefusedPolitely) {
+  const std::string version = ZUROV_PRODUCT_VERSION;
+  const std::pair<std::string, std::string> table[] = {
+      {"{\"type\":\"hello\",\"protocol\":7,\"newer\":[1]}",
+       "{\"protocol\":2,\"type\":\"hello\",\"version\":\"" + version + "\"}"},
+      {"{\"type\":\"client-status\"}",
+       "{\"command\":\"C:\\\\K.EXE\",\"program\":\"\",\"running\":false,\"type\":\"client-status\"}"},
+      {"{\"type\":\"find-client\"}",
+       "{\"command\":\"C:\\\\K.EXE\",\"program\":\"\",\"result\":\"not-started\",\"running\":false,\"type\":\"find-client\"}"},
+      {"{\"type\":\"rewind\",\"id\":5,\"to\":0}",
+       "{\"id\":5,\"protocol\":2,\"reason\":\"unknown type\",\"type\":\"error\",\"unknown\":\"rewind\"}"},
+      {"{\"type\":\"" + std::string(65, 't') + "\"}", "{\"protocol\":2,\"reason\":\"unknown type\",\"type\":\"error\"}"},
+  };
+  ASSERT_TRUE(version.find_first_not_of("0123456789.") == std::string::npos && std::count(version.begin(), version.end(), '.') == 3) << version;
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  feed(s, newObject(5));
+  for (const auto& row : table) {
+    r.replies.clear();
+    feed(s, row.first);
+    EXPECT_EQ(std::vector<std::string>{row.second}, r.replies) << row.first;
+  }
+  // Only find-client reaches the client; the status is read after it.
+  EXPECT_EQ((std::vector<std::string>{"1000 id=0 len=238", "1020 id=7 len=20 window=256", "status", "reach", "status"}), r.calls);
+  r.replies.clear();
+  feed(s, "{\"type\":\"destroy\",\"id\":5}");
+  EXPECT_TRUE(r.replies.empty());
   EXPECT_EQ(0u, bridgeObjectCount(s));
 }
 

@@ -13,6 +13,9 @@ export const ROOT = path.resolve(path.dirname(new URL(import.meta.url).pathname)
 export const EXTENSION_ID = "jfnmbioigbnhmkapcieohemahcjadndf";  // from the manifest's key
 export const GECKO_ID = "kelvora-link@kelvora.com";
 export const HOST_NAME = "com.kelvora.link";
+export const GECKO_UUID = "5b0c2a1e-7d3f-4c55-9a8e-0f1e2d3c4b5a";  // the extension's moz-extension: host
+export const OPTIONS_URL = { chromium: `chrome-extension://${EXTENSION_ID}/options.html`,
+                             firefox: `moz-extension://${GECKO_UUID}/options.html` };
 const SCALE = Number(process.env.ZUROV_WAIT_SCALE || 1);
 
 export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
@@ -79,10 +82,11 @@ export function wineSync(session, args) {
                       { env: { ...process.env, WINE_SESSION: session }, encoding: "utf8" });
 }
 
-// linkmon logging to `log`, its output as wine() takes it; resolves once its window is there.
-export async function startLinkmon(session, bin, log, output) {
+// linkmon logging to `log`, with more of its options in `args`, its output as wine() takes
+// it; resolves once its window is there.
+export async function startLinkmon(session, bin, log, args = [], output = undefined) {
   fs.rmSync(log, { force: true });
-  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
+  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", ...args, "--log", winpath(log)], output);
   await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
   return child;
 }
@@ -91,7 +95,7 @@ export async function startLinkmon(session, bin, log, output) {
 // sample client (examples/client), or linkmon, which draws nothing, when ZUROV_PICTURE_CLIENT
 // is "linkmon" (every picture test must then fail). Resolves once its link window is there.
 export async function startPictureClient(session, bin, log, output) {
-  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") return startLinkmon(session, bin, log, output);
+  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") return startLinkmon(session, bin, log, [], output);
   fs.rmSync(log, { force: true });
   const child = wine(session, [path.join(bin, "kelvora_client.exe")], output, { KELVORA_SAMPLE_LOG: winpath(log) });
   await waitFor("the sample client's window", () => fs.existsSync(log) && fs.readFileSync(log, "utf8").startsWith("ready"));
@@ -139,8 +143,8 @@ function hostManifest(home, session, bin, command, allowed) {
 export const POLICY_LOCK = "/var/lock/zurov-browser-policies.lock";
 const POLICY_FILES = ["/etc/chromium/policies/managed/kelvora-link-tests.json",
                       "/usr/lib/firefox-esr/distribution/policies.json"];
-export async function allowSites(sites) {
-  const policy = { allowedSites: sites };
+export async function allowSites(sites, more = {}) {
+  const policy = { allowedSites: sites, ...more };
   const texts = [JSON.stringify({ "3rdparty": { extensions: { [EXTENSION_ID]: policy } } }),
                  JSON.stringify({ policies: { "3rdparty": { Extensions: { [GECKO_ID]: policy } } } })];
   const write = sites.length ? 'mkdir -p "${1%/*}" && printf %s "$3" >"$1" && printf %s "$4" >"$2" &&' : "";
@@ -170,9 +174,10 @@ export function screenshot(session, keep) {
 }
 
 // Starts `browser` (chromium or firefox) on `url` with a fresh private HOME under `work`.
-// `host` optionally is another host's shell command; `extension`
-// another folder to load the extension from (the benchmark's earlier version).
-export function launchBrowser(browser, { work, session, bin, url, host, extension = path.join(ROOT, "extension") }) {
+// `host` optionally is another host's shell command, or false for no host registered at all;
+// `extension` another folder to load the extension from (the benchmark's earlier version);
+// `remote` opens the browser's own protocol to the harness (see remote()).
+export function launchBrowser(browser, { work, session, bin, url, host, remote = false, extension = path.join(ROOT, "extension") }) {
   const home = path.join(work, `home-${browser}`);
   fs.rmSync(home, { recursive: true, force: true });
   fs.mkdirSync(home, { recursive: true });
@@ -182,17 +187,20 @@ export function launchBrowser(browser, { work, session, bin, url, host, extensio
   if (browser === "chromium") {
     const profile = path.join(home, "profile");
     fs.mkdirSync(path.join(profile, "NativeMessagingHosts"), { recursive: true });
-    fs.writeFileSync(path.join(profile, "NativeMessagingHosts", `${HOST_NAME}.json`),
-                     hostManifest(home, session, bin, host, { allowed_origins: [`chrome-extension://${EXTENSION_ID}/`] }));
+    if (host !== false)
+      fs.writeFileSync(path.join(profile, "NativeMessagingHosts", `${HOST_NAME}.json`),
+                       hostManifest(home, session, bin, host, { allowed_origins: [`chrome-extension://${EXTENSION_ID}/`] }));
     return spawn("chromium", [`--user-data-dir=${profile}`, `--load-extension=${extension}`,
       "--disable-features=DisableLoadExtensionCommandLineSwitch", "--no-sandbox", "--no-first-run",
       "--no-default-browser-check", "--disable-gpu", "--password-store=basic", "--window-position=0,0",
-      "--window-size=1000,960", url], { env, stdio: ["ignore", out, out] });
+      "--window-size=1000,960", ...(remote ? ["--remote-debugging-pipe"] : []), url],
+      { env, stdio: ["ignore", out, out, ...(remote ? ["pipe", "pipe"] : [])] });
   }
   const hosts = path.join(home, ".mozilla", "native-messaging-hosts");
   fs.mkdirSync(hosts, { recursive: true });
-  fs.writeFileSync(path.join(hosts, `${HOST_NAME}.json`),
-                   hostManifest(home, session, bin, host, { allowed_extensions: [GECKO_ID] }));
+  if (host !== false)
+    fs.writeFileSync(path.join(hosts, `${HOST_NAME}.json`),
+                     hostManifest(home, session, bin, host, { allowed_extensions: [GECKO_ID] }));
   const profile = path.join(home, "profile");
   fs.mkdirSync(path.join(profile, "extensions"), { recursive: true });
   execFileSync("python3", ["-m", "zipfile", "-c", path.join(profile, "extensions", `${GECKO_ID}.xpi`),
@@ -201,11 +209,77 @@ export function launchBrowser(browser, { work, session, bin, url, host, extensio
     "extensions.enabledScopes": 15, "browser.shell.checkDefaultBrowser": false,
     "browser.startup.homepage_override.mstone": "ignore", "datareporting.policy.dataSubmissionEnabled": false,
     "toolkit.telemetry.reportingpolicy.firstRun": false, "browser.aboutwelcome.enabled": false,
-    "app.update.disabledForTesting": true, "browser.tabs.warnOnClose": false };
+    "app.update.disabledForTesting": true, "browser.tabs.warnOnClose": false,
+    "extensions.webextensions.uuids": JSON.stringify({ [GECKO_ID]: GECKO_UUID }) };
   fs.writeFileSync(path.join(profile, "user.js"),
                    Object.entries(prefs).map(([k, v]) => `user_pref(${JSON.stringify(k)}, ${JSON.stringify(v)});\n`).join(""));
   return spawn("firefox-esr", ["--profile", profile, "--no-remote", "--new-instance", "--width", "1000",
-                               "--height", "960", url], { env, stdio: ["ignore", out, out] });
+                               "--height", "960", ...(remote ? ["--remote-debugging-port", "0"] : []), url],
+               { env, stdio: ["ignore", out, out] });
+}
+
+// The browser's own protocol, which sees into closed shadow roots as page scripts cannot:
+// Chromium's DevTools protocol on --remote-debugging-pipe, Firefox's WebDriver BiDi (node's
+// WebSocket: --experimental-websocket). Start the browser on OPTIONS_URL; go(url) shows a page,
+// options() the options page anew, evaluate(expression) gives a JSON value from the one shown,
+// placeholders() each placeholder's [words, [[link text, href], ...]]. Firefox's BiDi takes no
+// tab to an extension's page: there the options page keeps its tab, the pages have another.
+export async function remote(browser, child, work) {
+  let [waiting, next] = [new Map(), 1];
+  const text = (n) => (n.children || []).map((c) => (c.value || c).nodeValue).join("");
+  const href = (at = []) => (Array.isArray(at) ? (at.includes("href") ? at[at.indexOf("href") + 1] : "") : at.href || "");
+  const call = (write, method, params, more = {}) => new Promise((resolve, reject) => {
+    const id = next++;
+    waiting.set(id, (m) => (m.error ? reject(new Error(`${method}: ${m.error} ${m.message || ""}`)) : resolve(m.result)));
+    write(JSON.stringify({ id, method, params, ...more }));
+  });
+  const answer = (m) => waiting.get(m.id)?.(m, waiting.delete(m.id));
+  // The words (the first text) and links of a placeholder's shadow root, from either protocol's nodes.
+  const read = (root) => {
+    const [words, links] = [[], []];
+    (function walk(n) {
+      if (n.nodeType === 3) words.push(n.nodeValue);
+      else if (n.localName === "a") links.push([text(n), href(n.attributes)]);
+      else (n.children || []).forEach((c) => walk(c.value || c));
+    })(root);
+    return [words[0] || "", links];
+  };
+  if (browser === "chromium") {
+    let buffer = "";
+    child.stdio[4].on("data", (d) => {
+      for (buffer += d; buffer.includes("\0"); buffer = buffer.slice(buffer.indexOf("\0") + 1)) answer(JSON.parse(buffer.slice(0, buffer.indexOf("\0"))));
+    });
+    const send = (method, params = {}, sessionId) => call((m) => child.stdio[3].write(m + "\0"), method, params, sessionId ? { sessionId } : {});
+    const page = await waitFor("the first tab", async () => (await send("Target.getTargets")).targetInfos.find((i) => i.type === "page"));
+    const { sessionId } = await send("Target.attachToTarget", { targetId: page.targetId, flatten: true });
+    const go = (url) => send("Page.navigate", { url }, sessionId);
+    const found = (n) => [...(n.attributes?.includes("popover") ? (n.shadowRoots || []).map(read) : []),
+                          ...[...(n.children || []), ...(n.contentDocument ? [n.contentDocument] : [])].flatMap(found)];
+    return { go, options: () => go(OPTIONS_URL.chromium),
+      evaluate: async (expression) => (await send("Runtime.evaluate", { expression, returnByValue: true }, sessionId)).result.value,
+      placeholders: async () => found((await send("DOM.getDocument", { depth: -1, pierce: true }, sessionId)).root) };
+  }
+  const port = await waitFor("Firefox's WebDriver BiDi", () =>
+    (/WebDriver BiDi listening on ws:\/\/[^:]+:(\d+)/.exec(fs.readFileSync(path.join(work, "firefox.log"), "utf8")) || [])[1]);
+  const socket = new WebSocket(`ws://127.0.0.1:${port}/session`);
+  await new Promise((resolve, reject) => Object.assign(socket, { onopen: resolve, onerror: reject }));
+  socket.onmessage = (e) => answer(JSON.parse(e.data));
+  const send = (method, params = {}) => call((m) => socket.send(m), method, params);
+  await send("session.new", { capabilities: {} });
+  const tabs = { options: (await send("browsingContext.getTree", { maxDepth: 0 })).contexts[0].context };
+  const show = async (tab) => (await send("browsingContext.activate", { context: (tabs.shown = tab) }), tab);
+  const run = async (expression, more = {}) => {
+    const r = await send("script.evaluate", { expression, target: { context: tabs.shown }, awaitPromise: true, ...more });
+    if (r.type !== "success") throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
+    return r.result;
+  };
+  return {
+    go: async (url) => send("browsingContext.navigate", { context: await show(tabs.page ||= (await send("browsingContext.create", { type: "tab" })).context), url, wait: "complete" }),
+    options: async () => send("browsingContext.reload", { context: await show(tabs.options), wait: "complete" }),
+    evaluate: async (expression) => JSON.parse((await run(`JSON.stringify(${expression})`)).value ?? "null"),
+    placeholders: async () => (await run(`[...document.querySelectorAll("[popover]")]`, { resultOwnership: "none",
+      serializationOptions: { maxDomDepth: 8, includeShadowTree: "all" } })).value.flatMap((h) => (h.value.shadowRoot ? [read(h.value.shadowRoot.value)] : [])),
+    close: () => socket.close() };
 }
 
 // Each object's link messages in order, one line each: the name, then the payload in hex (for
