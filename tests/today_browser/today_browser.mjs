@@ -82,6 +82,10 @@ export function wineSync(session, args) {
                       { env: { ...process.env, WINE_SESSION: session }, encoding: "utf8" });
 }
 
+// The host's object windows as object_windows.exe lists them now: each line's words.
+export const objectWindows = (session, bin) => wineSync(session, [path.join(bin, "object_windows.exe")])
+  .trim().split(/\r?\n/).filter(Boolean).map((l) => l.split(" "));
+
 // linkmon logging to `log`, with more of its options in `args`, its output as wine() takes
 // it; resolves once its window is there.
 export async function startLinkmon(session, bin, log, args = [], output = undefined) {
