@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,65 +18,37 @@
 
 namespace {
 
-class RealBrowserTest : public testing::Test {
+class RealBrowserTest : public RealBrowserSession {
  protected:
+  RealBrowserTest() : RealBrowserSession("ZUROV-x64.msi", "ProgramW6432", 120000) {}
   void SetUp() override {
     // Blink's renderer dies on every page without these three fonts.
     const char* fonts = "Software\\Wine\\Fonts\\Replacements";
     setRegistryText(HKEY_CURRENT_USER, fonts, "Times New Roman", "Liberation Serif");
     setRegistryText(HKEY_CURRENT_USER, fonts, "Arial", "Liberation Sans");
     setRegistryText(HKEY_CURRENT_USER, fonts, "Courier New", "Liberation Mono");
-    endCrashedProcessesAtOnce();
-    SetEnvironmentVariableA("ZUROV_CEF_DIR", windowsPath("ZUROV_CEF_DIR").c_str());
-
-    page_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
-    installed_ = getenv("ProgramW6432") + std::string("\\Kelvora\\ZUROV.DLL");
-    log_ = newLinkmonLogPath("real-browser");
-    std::string client = programBesideTest("linkmon.exe") + " --quiet --log " + log_;
-    ASSERT_EQ(0u, runProgram("msiexec.exe /i \"" + windowsPath("ZUROV_DIST_DIR") + "\\ZUROV-x64.msi\" /qn CLIENTCOMMAND=\"" +
-                             client + "\"", 120000));
-    client_ = startLinkmon("--quiet --log \"" + log_ + "\"");
-    ASSERT_TRUE(waitForLinkmonWindow(client_, 60000) != nullptr);
-  }
-  void TearDown() override {
-    if (client_.process) stopLinkmon(&client_);
-    runProgram("msiexec.exe /x \"" + windowsPath("ZUROV_DIST_DIR") + "\\ZUROV-x64.msi\" /qn", 120000);
+    RealBrowserSession::SetUp();
   }
 
-  // Plays the page with `command`; returns the messages of the linkmon it launched, closed.
-  std::vector<LinkmonLogEntry> play(const std::string& command, std::string* output) {
-    size_t before = readLinkmonLog(log_).size();
-    EXPECT_EQ(0u, runProgram(command, 90000, output)) << command << "\n" << *output;
-    return messagesSince(log_, before);
+  // cefhost on the page with `options`.
+  std::string cefhost(const std::string& options) {
+    return "\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu" + options + " \"" + page_ + "\"";
   }
-
-  LaunchCommandsKept commands_;  // the package writes the machine's; a user's own comes first
-  std::string page_, installed_, log_;
-  LinkmonProcess client_;
 };
 
 TEST_F(RealBrowserTest, DemoPagePlaysInBothModesAsPagerunnerPlaysIt) {
   std::string output;
-  std::vector<Trace> expected = objectTraces(
-      play("\"" + programBesideTest("pagerunner.exe") + "\" --discover --browser=chromium \"" + page_ + "\"", &output));
-  ASSERT_EQ(8u, expected.size()) << output;
+  std::vector<LinkmonLogEntry> pagerunner = playInPagerunner("", 90000, &output);
+  size_t objects = objectTraces(pagerunner).size();
+  ASSERT_EQ(8u, objects) << output;
 
   for (const char* mode : {" --disable-direct-npapi-requests", ""}) {
     SCOPED_TRACE(*mode ? mode : " (defaults)");
-    size_t before = readLinkmonLog(log_).size();
-    EXPECT_EQ(0u, playUntilPlayed("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu" + mode +
-                                      " \"" + page_ + "\"",
-                                  "CefBrowserWindow", log_, before, expected.size() + 1, 1, 120000, &output))
-        << output;
-    std::vector<Trace> seen = objectTraces(messagesSince(log_, before));
-    // The engine's crash events.
-    EXPECT_EQ(std::string::npos, output.find("crashed")) << output;
-    EXPECT_EQ(std::string::npos, output.find("renderer-terminated")) << output;
-    EXPECT_NE(std::string::npos, output.find("plugin-load: " + installed_)) << output;
-    EXPECT_EQ(1, expectWholeLives(seen)) << seen.size() << " objects";
+    std::vector<LinkmonLogEntry> browser;
     // The page's script writes one more object, which pagerunner (no script) never sees.
-    ASSERT_TRUE(takeScriptedObject(&seen)) << output;
-    EXPECT_EQ(expected, seen) << output;
+    EXPECT_EQ(0u, playUntilPlayed(cefhost(mode), "CefBrowserWindow", objects + 1, 1, 120000, &output, &browser))
+        << output;
+    expectPlayedAsPagerunner(pagerunner, browser, output);
   }
 }
 
@@ -88,24 +59,19 @@ TEST_F(RealBrowserTest, DemoPagePlaysInBothModesAsPagerunnerPlaysIt) {
 TEST_F(RealBrowserTest, SampleClientsWindowSitsInEachWindowTheBrowserLends) {
   stopLinkmon(&client_);
   std::string log = newLinkmonLogPath("real-browser-sample"), output;
-  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", log.c_str());
+  // The browser's too: a sample client the module launches logs there.
+  const Environment env = {{"KELVORA_SAMPLE_LOG", log}};
   setRegistryCommand(programBesideTest("kelvora_client.exe"));
-  StartedProgram sample = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"");
+  Program sample = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"", env);
   EXPECT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; },
                         60000));
   // The script's object too; the browser shows those in view (the first ones on the page).
-  StartedProgram browser =
-      startProgram("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu \"" + page_ + "\"");
-  EXPECT_TRUE(pumpUntil(
-      [&] { return sampleClientShowedAll(log, 9) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0; },
-      120000));
-  if (HWND window = findProcessWindow(browser.pid, "CefBrowserWindow")) PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(0u, finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output)) << output;
+  Program browser = startProgram(cefhost(""), env);
+  EXPECT_TRUE(playUntil(browser, "CefBrowserWindow", [&] { return sampleClientShowedAll(log, 9); }, 120000));
+  EXPECT_EQ(0u, finishProgram(&browser, 120000, &output)) << output;
   SCOPED_TRACE(output);
   closeSampleClient();
-  std::string sampleOutput;
-  finishProgram(&sample, 5000, &sampleOutput);
-  SetEnvironmentVariableA("KELVORA_SAMPLE_LOG", nullptr);
+  finishProgram(&sample, 5000);
   EXPECT_LE(1u, expectSampleClientChildWindows(log, 9));
 }
 
@@ -117,15 +83,10 @@ TEST_F(RealBrowserTest, PictureShowsInEachBoxInView) {
   LinkmonProcess client = startPictureClient(log);
   ASSERT_TRUE(client.process != nullptr);
   PictureVerdict seen;
-  StartedProgram browser =
-      startProgram("\"" + programBesideTest("cefhost.exe") + "\" --seconds=300 --disable-gpu \"" + page_ + "\"");
+  Program browser = startProgram(cefhost(""));
   // The script's object too; the browser shows those in view.
-  pumpUntil([&] {
-    seen = checkPicture(log);
-    return (seen.lent == 9 && seen.passed()) || WaitForSingleObject(browser.process, 0) == WAIT_OBJECT_0;
-  }, 120000);
-  if (HWND window = findProcessWindow(browser.pid, "CefBrowserWindow")) PostMessageA(window, WM_CLOSE, 0, 0);
-  finishProgram(&browser, 120000 * ZUROV_WAIT_SCALE, &output);
+  playUntil(browser, "CefBrowserWindow", [&] { return (seen = checkPicture(log)).lent == 9 && seen.passed(); }, 120000);
+  finishProgram(&browser, 120000, &output);
   stopPictureClient(&client);
   EXPECT_TRUE(seen.passed()) << seen.failures << output;
   EXPECT_EQ(9u, seen.lent) << seen.report;

@@ -20,11 +20,7 @@ fs.mkdirSync(work, { recursive: true });
 const log = path.join(work, "linkmon.jsonl");
 const examples = path.join(t.ROOT, "examples");
 
-function objectWindows() {
-  return t.wineSync(session, [path.join(bin, "object_windows.exe")]).trim().split(/\r?\n/)
-    .filter(Boolean).map((l) => l.split(" "));
-}
-const shown = () => objectWindows().filter((w) => w[0] === "shown");
+const shown = () => t.objectWindows(session, bin).filter((w) => w[0] === "shown");
 
 const expected = await t.pagerunnerTraces(session, bin, t.winpath(path.join(examples, "demo.html")),
                                           path.join(work, "pagerunner.jsonl"));
@@ -45,7 +41,7 @@ const server = await t.serve(pages, async (query) => {
   // The host places a window when the page has drawn its frame: wait for what the step needs.
   if (step === "shown" || step === "back") await t.waitFor(`three shown windows (${step})`, () => shown().length === 3, 20000);
   if (step === "scrolled") await t.waitFor("no shown window", () => shown().length === 0, 20000);
-  steps.push([step, objectWindows()]);
+  steps.push([step, t.objectWindows(session, bin)]);
 });
 const child = t.launchBrowser(browser, { work, session, bin, url: `${server.url}/dynamic.html` });
 let failed = null;

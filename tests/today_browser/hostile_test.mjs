@@ -65,8 +65,8 @@ const PROBE = `const me = new URLSearchParams(location.search).get("as") || "top
 const [boxes, failures] = [{}, []];
 const intersect = ([ax, ay, aw, ah], [bx, by, bw, bh], x = Math.max(ax, bx), y = Math.max(ay, by)) =>
   Math.min(ax + aw, bx + bw) > x && Math.min(ay + ah, by + bh) > y ? [x, y, Math.min(ax + aw, bx + bw) - x, Math.min(ay + ah, by + bh) - y] : null;
-const windows = () => t.wineSync(session, [path.join(bin, "object_windows.exe")]).trim().split(/\r?\n/)
-  .filter((l) => l.startsWith("shown")).map((l) => l.split(" ").slice(5).map(Number)).filter((p) => p[2] > 0 && p[3] > 0);
+const windows = () => t.objectWindows(session, bin).filter((w) => w[0] === "shown").map((w) => w.slice(5).map(Number))
+  .filter((p) => p[2] > 0 && p[3] > 0);
 const near = (a, b) => a.length === b.length && a.every((v, i) => Math.abs(v - b[i]) <= 2);
 
 // The viewport from the marks (their bottom-right corners: a browser's bar may shade the

@@ -82,9 +82,15 @@ export function wineSync(session, args) {
                       { env: { ...process.env, WINE_SESSION: session }, encoding: "utf8" });
 }
 
-export async function startLinkmon(session, bin, log, args = []) {
+// The host's object windows as object_windows.exe lists them now: each line's words.
+export const objectWindows = (session, bin) => wineSync(session, [path.join(bin, "object_windows.exe")])
+  .trim().split(/\r?\n/).filter(Boolean).map((l) => l.split(" "));
+
+// linkmon logging to `log`, with more of its options in `args`, its output as wine() takes
+// it; resolves once its window is there.
+export async function startLinkmon(session, bin, log, args = [], output = undefined) {
   fs.rmSync(log, { force: true });
-  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", ...args, "--log", winpath(log)]);
+  const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", ...args, "--log", winpath(log)], output);
   await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
   return child;
 }
@@ -93,12 +99,8 @@ export async function startLinkmon(session, bin, log, args = []) {
 // sample client (examples/client), or linkmon, which draws nothing, when ZUROV_PICTURE_CLIENT
 // is "linkmon" (every picture test must then fail). Resolves once its link window is there.
 export async function startPictureClient(session, bin, log, output) {
+  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") return startLinkmon(session, bin, log, [], output);
   fs.rmSync(log, { force: true });
-  if (process.env.ZUROV_PICTURE_CLIENT === "linkmon") {
-    const child = wine(session, [path.join(bin, "linkmon.exe"), "--quiet", "--log", winpath(log)], output);
-    await waitFor("linkmon's window", () => readLinkmonLog(log).some((e) => e.event === "window"));
-    return child;
-  }
   const child = wine(session, [path.join(bin, "kelvora_client.exe")], output, { KELVORA_SAMPLE_LOG: winpath(log) });
   await waitFor("the sample client's window", () => fs.existsSync(log) && fs.readFileSync(log, "utf8").startsWith("ready"));
   return child;

@@ -50,7 +50,7 @@ let linkmon = await t.startLinkmon(session, bin, log);
 await run("the host", undefined, `${server.url}/many.html`, async (r) => {
   await reads(r, "words-full", [...Array(20).fill(["", []]), [say("stateFull"), []]]);
   await t.stop(linkmon);
-  await t.waitFor("no window over the words", () => !/^shown/m.test(t.wineSync(session, [path.join(bin, "object_windows.exe")])));
+  await t.waitFor("no window over the words", () => !t.objectWindows(session, bin).some((w) => w[0] === "shown"));
   await reads(r, "words-gone", [...Array(20).fill([say("stateGone"), []]), [say("stateFull"), []]]);
   linkmon = await t.startLinkmon(session, bin, log, ["--reply", "refuse"]);
   await r.go(`${server.url}/one.html`);

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -16,55 +15,18 @@
 
 namespace {
 
-typedef std::vector<std::pair<std::string, std::string>> Env;
-
-// Starts `commandLine` with this process's environment (without LINKMON_ and KELVORA_
-// variables) and `env`; its output goes to `output` when given.
-PROCESS_INFORMATION start(std::string commandLine, const Env& env, HANDLE output) {
-  std::string block;
-  char* strings = GetEnvironmentStringsA();
-  for (const char* s = strings; s && *s; s += strlen(s) + 1)
-    if (_strnicmp(s, "LINKMON_", 8) != 0 && _strnicmp(s, "KELVORA_", 8) != 0) block.append(s, strlen(s) + 1);
-  if (strings) FreeEnvironmentStringsA(strings);
-  for (const auto& kv : env) block += kv.first + "=" + kv.second + '\0';
-  block += '\0';
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = output ? STARTF_USESTDHANDLES : 0;
-  si.hStdOutput = si.hStdError = output;
-  PROCESS_INFORMATION pi = {};
-  CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, output != nullptr, 0, &block[0], nullptr, &si, &pi);
-  return pi;
-}
-
 // Runs `commandLine` to its end (three minutes at most); its exit code and output.
 // `played`, when given, closes the pagerunner page (as a person closes it) once it holds.
-DWORD run(const std::string& commandLine, const Env& env, std::string* output,
+DWORD run(const std::string& commandLine, const Environment& env, std::string* output,
           std::function<bool()> played = nullptr) {
-  std::string path = newLinkmonLogPath("client-kit-output");
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  PROCESS_INFORMATION pi = start(commandLine, env, out);
-  CloseHandle(out);
-  DWORD code = 0xFFFFFFFF;
-  if (pi.hProcess) {
-    if (played) {
-      EXPECT_TRUE(pumpUntil([&] { return played() || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 120000));
-      if (HWND page = findProcessWindow(pi.dwProcessId, "PageRunnerPage")) PostMessageA(page, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(pi.hProcess, 180000 * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
-    WaitForSingleObject(pi.hProcess, 5000);
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+  Program program = startProgram(commandLine, env);
+  if (played) {
+    EXPECT_TRUE(playUntil(program, "PageRunnerPage", played, 120000));
   }
-  *output = readFile(path);
-  DeleteFileA(path.c_str());
-  return code;
+  return finishProgram(&program, 180000, output);
 }
 
-DWORD linkcheck(const char* client, const Env& env, std::string* output) {
+DWORD linkcheck(const char* client, const Environment& env, std::string* output) {
   return run("\"" + programBesideTest("linkcheck.exe") + "\" " + programBesideTest(client),
              env, output);
 }
@@ -94,7 +56,7 @@ TEST(Linkcheck, FindsNothingFailingInLinkmonOrTheSampleClient) {
 
 TEST(Linkcheck, FindsEachBreachOfARudeClient) {
   struct Rude {
-    Env env;
+    Environment env;
     std::vector<const char*> rows;
   };
   const Rude rudes[] = {
@@ -105,7 +67,7 @@ TEST(Linkcheck, FindsEachBreachOfARudeClient) {
       {{{"LINKMON_DEFER_ON", "1000"}}, {"| fail | unresponsive thread |"}},
   };
   for (const Rude& r : rudes) {
-    Env env = r.env;
+    Environment env = r.env;
     env.push_back({"LINKMON_QUIET", "1"});
     std::string output;
     EXPECT_EQ(1u, linkcheck("linkmon.exe", env, &output)) << output;
@@ -114,17 +76,13 @@ TEST(Linkcheck, FindsEachBreachOfARudeClient) {
 }
 
 TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html";
-  for (char& c : demo) c = c == '/' ? '\\' : c;
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
   for (const char* family : {"chromium", "gecko"}) {
     SCOPED_TRACE(family);
     std::string log = newLinkmonLogPath("sample-pagerunner"), output;
-    PROCESS_INFORMATION client = start("\"" + programBesideTest("kelvora_client.exe") + "\"", {{"KELVORA_SAMPLE_LOG", log}}, nullptr);
-    ASSERT_TRUE(client.hProcess != nullptr);
-    CloseHandle(client.hThread);
-    CloseHandle(client.hProcess);
+    Program client = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"", {{"KELVORA_SAMPLE_LOG", log}}, false);
+    ASSERT_TRUE(client.process != nullptr);
+    CloseHandle(client.process);
     ASSERT_TRUE(pumpUntil([] { return FindWindowA("KelvoraLink", nullptr) != nullptr; }, 60000));
     // The page stays open until the client's worker has placed a child in every window.
     EXPECT_EQ(0u, run("\"" + programBesideTest("pagerunner.exe") + "\" --browser=" + family +
@@ -139,10 +97,8 @@ TEST(SampleClient, ItsChildWindowSitsInEachWindowPagerunnerLends) {
 // Under Wine 10 (ctest's picture_pagerunner: Wine 8 shows nothing one process draws in
 // another's window), the sample client's drawing seen in each of the page's eight boxes.
 TEST(Picture, PagerunnersBoxesShowTheClientsDrawing) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html", log = newLinkmonLogPath("picture-pagerunner"), output;
-  for (char& c : demo) c = c == '/' ? '\\' : c;
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html", log = newLinkmonLogPath("picture-pagerunner"),
+              output;
   LinkmonProcess client = startPictureClient(log);
   ASSERT_TRUE(client.process != nullptr);
   PictureVerdict seen;

@@ -61,11 +61,6 @@ void setClientDirectory(const char* directory) {  // null removes the entry
   WriteProfileStringA(CLIENT_DIRECTORY_SECTION, CLIENT_DIRECTORY_KEY, directory);
 }
 
-void makeFile(const char* path) {
-  HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
-}
-
 // Each test starts with no launch command and leaves the registry values and the WIN.INI
 // entry as it found them.
 class ClientLocatorTest : public ::testing::Test {
@@ -152,7 +147,7 @@ TEST_F(ClientLocatorTest, DialogOffersOrbiplayAndStoresWhatTheUserConfirms) {
 
 TEST_F(ClientLocatorTest, BrowsePutsTheChosenProgramIntoTheField) {
   CreateDirectoryA("C:\\APPS", nullptr);
-  makeFile("C:\\APPS\\ORBIPLAY.EXE");
+  writeFile("C:\\APPS\\ORBIPLAY.EXE", "");
   deleteRegistryCommand();
   setClientDirectory(nullptr);
   std::string fieldAfterBrowse;

@@ -16,11 +16,6 @@ namespace {
 const char TITLE[] = "Find Kelvora Client APP (ORBIPLAY.EXE)";
 const char FILTER[] = "EXE Files^*.EXE^^";
 
-void makeFile(const char* path) {
-  HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
-}
-
 unsigned lockCount(HGLOBAL block) { return GlobalFlags(block) & GMEM_LOCKCOUNT; }
 
 // The parameter block: OPENFILENAMEA up to lpTemplateName.
@@ -106,8 +101,8 @@ class FileDialogTest : public ::testing::Test {
   static void SetUpTestSuite() {
     CreateDirectoryA("C:\\APPS", nullptr);
     CreateDirectoryA("C:\\APPS.V2", nullptr);
-    makeFile("C:\\APPS\\ORBIPLAY.EXE");
-    makeFile("C:\\APPS.V2\\ORBIPLAY");
+    writeFile("C:\\APPS\\ORBIPLAY.EXE", "");
+    writeFile("C:\\APPS.V2\\ORBIPLAY", "");
   }
   static void TearDownTestSuite() {
     DeleteFileA("C:\\APPS\\ORBIPLAY.EXE");

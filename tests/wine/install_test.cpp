@@ -10,7 +10,6 @@
 #include <msi.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,16 +34,6 @@ const char* const OWN_MACHINE = WIDE ? "x86-64" : "i386";
 const char* const OTHER_MACHINE = WIDE ? "i386" : "x86-64";
 const char* const ABSENT = "<absent>";
 
-// The Windows name of a Unix path taken from the environment (Wine maps / to drive Z:).
-std::string pathFromEnvironment(const char* name) {
-  const char* value = getenv(name);
-  if (!value || !*value) return "";
-  std::string path = std::string("Z:") + value;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 std::string environment(const char* name) {
   char value[MAX_PATH] = "";
   DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
@@ -58,37 +47,10 @@ struct RunResult {
   std::string output;  // stdout and stderr together
 };
 
-// Runs `commandLine`, its output captured in a file, for at most two minutes.
+// Runs `commandLine` for at most two minutes.
 RunResult run(const std::string& commandLine) {
   RunResult r;
-  char dir[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, dir);
-  std::string outPath = std::string(dir, n < MAX_PATH ? n : 0) + "install-test-output-" +
-                        std::to_string(GetCurrentProcessId()) + ".txt";
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return r;
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  std::string command = commandLine;
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &si, &pi);
-  CloseHandle(out);
-  if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, 120000 * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
-    WaitForSingleObject(pi.hProcess, 5000);
-  }
-  GetExitCodeProcess(pi.hProcess, &r.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  r.output = readFile(outPath);
-  DeleteFileA(outPath.c_str());
+  r.exitCode = runProgram(commandLine, 120000, &r.output);
   return r;
 }
 
@@ -211,9 +173,9 @@ bool hasLine(const std::string& output, const std::string& line) {
 class InstallTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string dist = pathFromEnvironment("ZUROV_DIST_DIR");
-    old_ = pathFromEnvironment("ZUROV_OLD_PACKAGES");
-    demoPage_ = pathFromEnvironment("ZUROV_EXAMPLES_DIR") + "\\demo.html";
+    std::string dist = windowsPath("ZUROV_DIST_DIR");
+    old_ = windowsPath("ZUROV_OLD_PACKAGES");
+    demoPage_ = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
     x64_ = dist + "\\ZUROV-x64.msi";
     x86_ = dist + "\\ZUROV-x86.msi";
     user_ = dist + "\\ZUROV-user.msi";

@@ -11,12 +11,6 @@
 
 namespace {
 
-LinkRecord recordOf(const ReceivedMessage& m) {
-  LinkRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
-}
-
 struct ReplyCase {
   const char* reply;
   NPError expected;
@@ -52,7 +46,7 @@ TEST_P(ReplyKinds, NewAnnouncesTheObjectsRecord) {
   EXPECT_EQ(uint32_t(LINKMSG_NEW), sent_[0].code);
   EXPECT_EQ(0u, sent_[0].linkId);
   EXPECT_EQ(238u, sent_[0].cbData);
-  LinkRecord announced = recordOf(sent_[0]);
+  LinkRecord announced = recordIn<LinkRecord>(sent_[0].data);
   EXPECT_STREQ("mediahost", announced.server);
   EXPECT_STREQ("news", announced.streamName);
   EXPECT_EQ(1558, announced.port);
@@ -60,7 +54,7 @@ TEST_P(ReplyKinds, NewAnnouncesTheObjectsRecord) {
 
 TEST_P(ReplyKinds, RecordCarriesTheThreadPseudoHandle) {
   // GetCurrentThread's pseudo-handle, truncated to 32 bits.
-  EXPECT_EQ(0xFFFFFFFEu, recordOf(sent_[0]).threadHandle);
+  EXPECT_EQ(0xFFFFFFFEu, recordIn<LinkRecord>(sent_[0].data).threadHandle);
 }
 
 TEST_P(ReplyKinds, RefusedInstanceLeavesNothingBehind) {
@@ -75,7 +69,7 @@ TEST_P(ReplyKinds, KeptInstanceHoldsTheIdentifierAndTheRecord) {
   ASSERT_NE(NO_SLOT, index_);
   EXPECT_EQ(GetParam().linkId, instanceTable.slots[index_].linkId);
   EXPECT_EQ(1, instanceTable.slots[index_].linkSpecified);
-  LinkRecord announced = recordOf(sent_[0]);
+  LinkRecord announced = recordIn<LinkRecord>(sent_[0].data);
   EXPECT_EQ(0, memcmp(&announced, &instanceTable.slots[index_].link, sizeof announced));
 }
 
@@ -217,7 +211,7 @@ TEST_F(NppTest, Utf8ValuesReachTheClientInItsCodePageOrNotAtAll) {
   ASSERT_EQ(NPERR_NO_ERROR, NPP_New(mimeType, inst.handle(), NP_EMBED, 7, argn, argv, &empty));
   std::vector<ReceivedMessage> sent = client.messages();
   ASSERT_EQ(1u, sent.size());
-  LinkRecord announced = recordOf(sent[0]);
+  LinkRecord announced = recordIn<LinkRecord>(sent[0].data);
   EXPECT_STREQ("m\xFCnchen", announced.server);
   EXPECT_STREQ("caf\xE9", announced.streamName);
 

@@ -34,33 +34,10 @@ struct RunResult {
   std::string output;           // stdout and stderr together
 };
 
-// Runs pagerunner.exe from beside the test with `args`, its output captured in a file.
-RunResult runPageRunner(const std::string& folder, const std::string& args) {
+// Runs pagerunner.exe from beside the test with `args`.
+RunResult runPageRunner(const std::string& args) {
   RunResult r;
-  std::string outPath = folder + "pagerunner-output.txt";
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return r;
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  std::string command = "\"" + programBesideTest("pagerunner.exe") + "\" " + args;
-  PROCESS_INFORMATION pi = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                &si, &pi);
-  CloseHandle(out);
-  if (!started) return r;
-  if (WaitForSingleObject(pi.hProcess, RUN_TIMEOUT_MS * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
-    WaitForSingleObject(pi.hProcess, 5000);
-  }
-  GetExitCodeProcess(pi.hProcess, &r.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  r.output = readFile(outPath);
+  r.exitCode = runProgram("\"" + programBesideTest("pagerunner.exe") + "\" " + args, RUN_TIMEOUT_MS, &r.output);
   return r;
 }
 
@@ -71,18 +48,6 @@ uint32_t windowOfObject(const std::string& output, int number) {
   size_t at = output.find(key);
   if (at == std::string::npos) return 0;
   return static_cast<uint32_t>(strtoull(output.c_str() + at + key.size(), nullptr, 16));
-}
-
-LinkRecord recordOf(const LinkmonLogEntry& m) {
-  LinkRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
-}
-
-WindowRecord windowRecordOf(const LinkmonLogEntry& m) {
-  WindowRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
 }
 
 std::vector<LinkmonLogEntry> withName(const std::vector<LinkmonLogEntry>& all, const char* name) {
@@ -124,8 +89,7 @@ class PageRunnerTest : public testing::Test {
     LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\" " + linkmonArgs);
     ASSERT_TRUE(client.process != nullptr);
     ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-    run_ = runPageRunner(folder_, runnerArgs + " \"" + programBesideTest("ZUROV.DLL") + "\" \"" +
-                                      pagePath + "\"");
+    run_ = runPageRunner(runnerArgs + " \"" + programBesideTest("ZUROV.DLL") + "\" \"" + pagePath + "\"");
     stopLinkmon(&client);
     messages_ = linkmonMessages(readLinkmonLog(log));
     DeleteFileA(log.c_str());
@@ -166,7 +130,7 @@ TEST_F(PageRunnerTest, EveryObjectIsCreatedShownPaintedAndDestroyedUnderItsIdent
     EXPECT_EQ(0u, created[i].linkId);
     EXPECT_EQ(238u, created[i].cbData);
     EXPECT_EQ(id << 16, created[i].reply);
-    LinkRecord rec = recordOf(created[i]);
+    LinkRecord rec = recordIn<LinkRecord>(created[i].data);
     EXPECT_STREQ(row.server, rec.server);
     EXPECT_EQ(row.port, rec.port);
     EXPECT_STREQ(row.streamName, rec.streamName);
@@ -182,7 +146,7 @@ TEST_F(PageRunnerTest, EveryObjectIsCreatedShownPaintedAndDestroyedUnderItsIdent
     EXPECT_LT(newAt, windowAt);
     EXPECT_LT(windowAt, paintAt);
     EXPECT_EQ(20u, messages_[windowAt].cbData);
-    WindowRecord w = windowRecordOf(messages_[windowAt]);
+    WindowRecord w = recordIn<WindowRecord>(messages_[windowAt].data);
     EXPECT_EQ(windowOfObject(run_.output, static_cast<int>(id)), w.window);
     EXPECT_NE(0u, w.window);
     EXPECT_EQ(0u, w.x | w.y | w.width | w.height);
@@ -254,7 +218,7 @@ TEST_F(PageRunnerTest, LinkFilesUpdateTheRecordAndArriveByteForByte) {
     uint64_t id = static_cast<uint64_t>(i) + 1;
     EXPECT_EQ(id, infos[i].linkId);
     EXPECT_EQ(238u, infos[i].cbData);
-    LinkRecord rec = recordOf(infos[i]);
+    LinkRecord rec = recordIn<LinkRecord>(infos[i].data);
     EXPECT_STREQ(expected[i].server, rec.server);
     EXPECT_EQ(expected[i].port, rec.port);
     EXPECT_EQ(expected[i].selection, rec.selection);
@@ -298,7 +262,7 @@ TEST_F(PageRunnerTest, UnicodeAndAnsiPluginWindowsPassPaintsOnToThePage) {
     for (int id = 1; id <= 2; ++id) {
       int windowAt = indexOf(messages_, "LINKMSG_SET_WINDOW", static_cast<uint64_t>(id));
       ASSERT_GE(windowAt, 0) << run_.output;
-      EXPECT_EQ(windowOfObject(run_.output, id), windowRecordOf(messages_[windowAt]).window);
+      EXPECT_EQ(windowOfObject(run_.output, id), recordIn<WindowRecord>(messages_[windowAt].data).window);
       EXPECT_GE(countOf(messages_, "LINKMSG_PAINT", static_cast<uint64_t>(id)), 1u);
       EXPECT_NE(std::string::npos,
                 run_.output.find("[" + std::to_string(id) + "] WM_PAINT reached the page's window procedure"));
@@ -336,13 +300,13 @@ TEST_F(PageRunnerTest, RefusedObjectsSendNothingMoreWithOrWithoutDestroy) {
 
 TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla>");
-  RunResult usage = runPageRunner(folder_, "--keep-open");
+  RunResult usage = runPageRunner("--keep-open");
   EXPECT_EQ(2u, usage.exitCode);
   EXPECT_NE(std::string::npos, usage.output.find("usage error"));
-  RunResult missing = runPageRunner(folder_, "\"" + folder_ + "NOSUCH.DLL\" \"" + folder_ + "page.html\"");
+  RunResult missing = runPageRunner("\"" + folder_ + "NOSUCH.DLL\" \"" + folder_ + "page.html\"");
   EXPECT_EQ(2u, missing.exitCode);
   EXPECT_NE(std::string::npos, missing.output.find("load error: the module did not load"));
-  RunResult noPage = runPageRunner(folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
+  RunResult noPage = runPageRunner("\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "nosuch.html\"");
   EXPECT_EQ(2u, noPage.exitCode);
   EXPECT_NE(std::string::npos, noPage.output.find("load error: cannot read page"));
 }
@@ -351,11 +315,7 @@ TEST_F(PageRunnerTest, ReportsUsageAndLoadErrorsWithExitCodeTwo) {
 // reaches the client is what that family's call order makes of it, and pagerunner finds
 // the heap valid and every plug-in window back on its own procedure at the end.
 TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
-  const char* examples = getenv("ZUROV_EXAMPLES_DIR");
-  ASSERT_TRUE(examples != nullptr);
-  std::string demo = std::string("Z:") + examples + "/demo.html";
-  for (char& c : demo)
-    if (c == '/') c = '\\';
+  std::string demo = windowsPath("ZUROV_EXAMPLES_DIR") + "\\demo.html";
   const struct {
     const char* family;
     bool nullWindowLast;  // SET_WINDOW with window 0 right before DESTROY
@@ -375,7 +335,7 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
     LinkmonProcess client = startLinkmon("--quiet --log \"" + log + "\"");
     ASSERT_TRUE(client.process != nullptr);
     ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
-    RunResult run = runPageRunner(folder_, std::string("--browser=") + f.family + " \"" +
+    RunResult run = runPageRunner(std::string("--browser=") + f.family + " \"" +
                                                programBesideTest("ZUROV.DLL") + "\" \"" + demo + "\"");
     stopLinkmon(&client);
     std::vector<LinkmonLogEntry> messages = linkmonMessages(readLinkmonLog(log));
@@ -396,11 +356,11 @@ TEST_F(PageRunnerTest, EachFamilyPlaysTheDemoPageInItsOwnHabits) {
       for (int i = 0; i < destroyAt; ++i)
         if (messages[i].name == "LINKMSG_SET_WINDOW" && messages[i].linkId == id) lastWindow = i;
       ASSERT_GE(lastWindow, 0);
-      EXPECT_EQ(f.nullWindowLast, windowRecordOf(messages[lastWindow]).window == 0);
+      EXPECT_EQ(f.nullWindowLast, recordIn<WindowRecord>(messages[lastWindow].data).window == 0);
     }
     std::vector<LinkmonLogEntry> infos = withName(messages, "LINKMSG_STREAM_INFO");
     ASSERT_EQ(1u, infos.size());  // news.kvl, delivered once whatever the family
-    EXPECT_STREQ("news", recordOf(infos[0]).streamName);
+    EXPECT_STREQ("news", recordIn<LinkRecord>(infos[0].data).streamName);
   }
 }
 
@@ -530,7 +490,7 @@ TEST_F(PageRunnerTest, GeckoShowsNoHangDialogWhileASlowClientStarts) {
                      std::to_string(9000 / ZUROV_WAIT_SCALE) + " --hang-on 1000:" +
                      std::to_string(4000 / ZUROV_WAIT_SCALE));
   writeFile(folder_ + "page.html", "<embed type=application/x-kvla Server=mediahost>");
-  RunResult r = runPageRunner(folder_, "--browser=gecko --close-window KelvoraLinkMonitor \"" +
+  RunResult r = runPageRunner("--browser=gecko --close-window KelvoraLinkMonitor \"" +
                                            programBesideTest("ZUROV.DLL") + "\" \"" + folder_ +
                                            "page.html\"");
   // A run that failed must not leave its client to the next test.
@@ -553,7 +513,7 @@ TEST_F(PageRunnerTest, FailedInitializationIsAFailedLoad) {
   MessageBoxSeen seen;
   std::thread watcher = startMessageBoxWatcher("ZUROV.DLL", &seen);  // the module's warning
   RunResult r = runPageRunner(
-      folder_, "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
+      "\"" + programBesideTest("ZUROV.DLL") + "\" \"" + folder_ + "page.html\"");
   watcher.join();
   EXPECT_TRUE(seen.found);
   EXPECT_EQ(2u, r.exitCode) << r.output;

@@ -11,12 +11,6 @@ namespace {
 
 const uint16_t FIRST_ID = 0x0300;
 
-WindowRecord windowRecordOf(const ReceivedMessage& m) {
-  WindowRecord r = {};
-  if (m.data.size() == sizeof r) memcpy(&r, m.data.data(), sizeof r);
-  return r;
-}
-
 uint32_t wire(HWND hwnd) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd)); }
 
 class PluginWindow : public NppTest {
@@ -52,7 +46,7 @@ TEST_F(PluginWindow, SameWindowTwiceSubclassesOnceAndAnnouncesTwice) {
     EXPECT_EQ(uint32_t(LINKMSG_SET_WINDOW), m.code);
     EXPECT_EQ(uint32_t(FIRST_ID), m.linkId);
     EXPECT_EQ(20u, m.cbData);
-    WindowRecord r = windowRecordOf(m);
+    WindowRecord r = recordIn<WindowRecord>(m.data);
     EXPECT_EQ(wire(hwnd), r.window);
     EXPECT_EQ(0u, r.x | r.y | r.width | r.height);
   }
@@ -111,7 +105,7 @@ TEST_P(PaintForwarding, PaintIsAnnouncedThenReachesTheHostProcedureUnchanged) {
   sent = sentSinceNew();
   ASSERT_EQ(3u, sent.size());
   EXPECT_EQ(uint32_t(LINKMSG_SET_WINDOW), sent[2].code);
-  EXPECT_EQ(0u, windowRecordOf(sent[2]).window);
+  EXPECT_EQ(0u, recordIn<WindowRecord>(sent[2].data).window);
 
   // No longer held by any slot: a repaint reaches the host without a notice.
   RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -267,15 +261,8 @@ TEST_F(NppTest, ALookAlikeGetsNothingHoweverTheCommandSpellsTheClientsProgram) {
   std::string slashes = program;
   for (char& c : slashes) c = c == '\\' ? '/' : c;
   std::string line = "\"" + program + "\" --lifetime 60000 --quiet --reply accept --log \"" + log + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started));
-  CloseHandle(started.hThread);
-  LinkmonProcess client;
-  client.pid = started.dwProcessId;
-  client.process = started.hProcess;
+  LinkmonProcess client = startProgram(line, {}, false);
+  ASSERT_TRUE(client.process != nullptr);
   ASSERT_TRUE(waitForLinkmonWindow(client, 10000) != nullptr);
   HWND squatter = createSquatter();
   ASSERT_EQ(squatter, FindWindowA(LINK_WINDOW_CLASS, nullptr)) << "not above the client";

@@ -23,6 +23,14 @@ std::string programBesideTest(const char* fileName) {
   return dir + fileName;
 }
 
+std::string windowsPath(const char* variable) {
+  const char* value = getenv(variable);
+  if (!value || !*value) ADD_FAILURE() << variable << " names no folder";
+  std::string path = std::string("Z:") + (value ? value : "");
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 HWND waitForDialog(const char* caption, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -98,13 +106,9 @@ void DialogWatcher::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-// --- linkmon ---
+// --- programs ---
 
-namespace {
-// Starts `program` from beside the test with `args`; its environment is ours without LINKMON_
-// and KELVORA_ variables, then `env`.
-LinkmonProcess startBesideTest(const char* program, const std::string& args,
-                               const std::vector<std::pair<std::string, std::string>>& env) {
+Program startProgram(const std::string& commandLine, const Environment& env, bool keepOutput) {
   std::string block;
   char* strings = GetEnvironmentStringsA();
   for (const char* s = strings; s && *s; s += strlen(s) + 1) {
@@ -114,18 +118,33 @@ LinkmonProcess startBesideTest(const char* program, const std::string& args,
   for (const auto& kv : env) block += kv.first + "=" + kv.second + '\0';
   block += '\0';
 
-  std::string commandLine = "\"" + programBesideTest(program) + "\" " + args;
+  Program p;
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  HANDLE out = INVALID_HANDLE_VALUE;
+  if (keepOutput) {
+    static std::atomic<unsigned> made{0};
+    char dir[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, dir);
+    p.outputPath = std::string(dir, n < MAX_PATH ? n : 0) + "program-output-" +
+                   std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made) + ".txt";
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    out = CreateFileA(p.outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return p;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+  }
+  std::string command = commandLine;
   PROCESS_INFORMATION pi = {};
-  LinkmonProcess p;
   // Tried three times: on a loaded machine Wine has been seen to refuse one start.
   BOOL started = FALSE;
   for (int attempt = 0; attempt < 3 && !started; ++attempt) {
     if (attempt > 0) Sleep(500);
-    started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, &block[0],
-                             nullptr, &si, &pi);
+    started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, keepOutput, 0, &block[0], nullptr,
+                             &si, &pi);
   }
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (!started) return p;
   CloseHandle(pi.hThread);
   p.pid = pi.dwProcessId;
@@ -133,15 +152,53 @@ LinkmonProcess startBesideTest(const char* program, const std::string& args,
   return p;
 }
 
+DWORD finishProgram(Program* p, DWORD timeoutMs, std::string* output) {
+  DWORD code = 0xFFFFFFFF;
+  if (p->process) {
+    if (WaitForSingleObject(p->process, timeoutMs * ZUROV_WAIT_SCALE) != WAIT_OBJECT_0)
+      TerminateProcess(p->process, WAIT_TIMEOUT);
+    WaitForSingleObject(p->process, 5000);
+    GetExitCodeProcess(p->process, &code);
+    CloseHandle(p->process);
+    p->process = nullptr;
+  }
+  if (output) *output = p->outputPath.empty() ? "" : readFile(p->outputPath);
+  if (!p->outputPath.empty()) DeleteFileA(p->outputPath.c_str());
+  return code;
+}
+
+DWORD runProgram(const std::string& commandLine, DWORD timeoutMs, std::string* output, const Environment& env) {
+  Program p = startProgram(commandLine, env);
+  return finishProgram(&p, timeoutMs, output);
+}
+
+bool playUntil(const Program& p, const char* pageClass, const std::function<bool()>& played, DWORD timeoutMs) {
+  // A look reads logs or the screen: once in 100 ms, so that the test leaves the processor to
+  // the browser and the client on a loaded machine (a client starved past the module's send
+  // timeout loses an object).
+  bool held = false;
+  DWORD lastLook = GetTickCount() - 100;
+  pumpUntil([&] {
+    bool ended = WaitForSingleObject(p.process, 0) != WAIT_TIMEOUT;
+    if (!ended && GetTickCount() - lastLook < 100) return false;
+    lastLook = GetTickCount();
+    return (held = played()) || ended;
+  }, timeoutMs);
+  if (HWND page = findProcessWindow(p.pid, pageClass)) PostMessageA(page, WM_CLOSE, 0, 0);
+  return held;
+}
+
+// --- linkmon ---
+
+namespace {
 bool pictureClientIsLinkmon() {
   const char* client = getenv("ZUROV_PICTURE_CLIENT");
   return client && strcmp(client, "linkmon") == 0;
 }
 }  // namespace
 
-LinkmonProcess startLinkmon(const std::string& args,
-                            const std::vector<std::pair<std::string, std::string>>& env) {
-  return startBesideTest("linkmon.exe", "--lifetime 60000 " + args, env);
+LinkmonProcess startLinkmon(const std::string& args, const Environment& env) {
+  return startProgram("\"" + programBesideTest("linkmon.exe") + "\" --lifetime 60000 " + args, env, false);
 }
 
 LinkmonProcess startPictureClient(const std::string& log) {
@@ -150,7 +207,7 @@ LinkmonProcess startPictureClient(const std::string& log) {
     waitForLinkmonWindow(p, 60000);
     return p;
   }
-  LinkmonProcess p = startBesideTest("kelvora_client.exe", "", {{"KELVORA_SAMPLE_LOG", log}});
+  LinkmonProcess p = startProgram("\"" + programBesideTest("kelvora_client.exe") + "\"", {{"KELVORA_SAMPLE_LOG", log}}, false);
   pumpUntil([] { return FindWindowA("KelvoraLink", "Kelvora sample client") != nullptr; }, 60000);
   return p;
 }
@@ -286,11 +343,21 @@ std::vector<LinkmonLogEntry> linkmonStarts(const std::vector<LinkmonLogEntry>& l
 }
 
 void closeLinkmon(DWORD pid) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
   if (!process) return;  // already gone
-  if (HWND control = findProcessWindow(pid, "KelvoraLinkMonitor"))
-    PostMessageA(control, WM_CLOSE, 0, 0);
-  WaitForSingleObject(process, 5000);
+  // One still starting has no control window yet. One left running would go on answering
+  // later pages' objects with identifiers of its own, mixed into the next reading of the log.
+  HWND control = nullptr;
+  pumpUntil([&] {
+    control = findProcessWindow(pid, "KelvoraLinkMonitor");
+    return control != nullptr || WaitForSingleObject(process, 0) != WAIT_TIMEOUT;
+  }, 5000);
+  if (control) PostMessageA(control, WM_CLOSE, 0, 0);
+  // Only a process whose control window was seen is linkmon for sure (identifiers are reused).
+  if (WaitForSingleObject(process, 5000 * ZUROV_WAIT_SCALE) == WAIT_TIMEOUT && control) {
+    TerminateProcess(process, LINKMON_TERMINATED);
+    WaitForSingleObject(process, 5000);
+  }
   CloseHandle(process);
 }
 

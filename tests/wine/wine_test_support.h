@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -20,11 +21,23 @@
 // Full path of a program built beside the running test (tools and tests share bin/).
 std::string programBesideTest(const char* fileName);
 
+// The Windows path of the folder that the environment variable `variable` names (Wine maps
+// / to drive Z:); a variable the test is not given fails it.
+std::string windowsPath(const char* variable);
+
 // The whole file at `path`; empty when it cannot be read.
 std::string readFile(const std::string& path);
 
 // Writes `bytes` as the whole file at `path`; a file that cannot be written fails the test.
 void writeFile(const std::string& path, const std::string& bytes);
+
+// The record a message carries; all zero unless the payload is exactly one record.
+template <typename Record>
+Record recordIn(const std::vector<unsigned char>& data) {
+  Record r = {};
+  if (data.size() == sizeof r) memcpy(&r, data.data(), sizeof r);
+  return r;
+}
 
 // Dispatches this thread's messages until `done()` holds or `timeoutMs` (scaled) passes.
 // Returns whether `done()` held.
@@ -82,19 +95,45 @@ class DialogWatcher {
   std::thread thread_;
 };
 
+// Programs the tests start: one way to start, run and finish any of them.
+
+// A started program; `process` is null when it could not be started.
+struct Program {
+  DWORD pid = 0;
+  HANDLE process = nullptr;
+  std::string outputPath;  // its standard output and error, when kept
+};
+typedef Program LinkmonProcess;
+typedef std::vector<std::pair<std::string, std::string>> Environment;
+
+// Starts `commandLine`. Its environment is this process's without the LINKMON_ and KELVORA_
+// variables (each test says what the client reads), then `env`. With `keepOutput` both its
+// output streams go to a new temporary file that finishProgram reads.
+Program startProgram(const std::string& commandLine, const Environment& env = {},
+                     bool keepOutput = true);
+
+// Waits up to `timeoutMs` (scaled) for the program to end, and ends it after that. Returns
+// its exit code (WAIT_TIMEOUT when it had to be ended), its output in `output` when given;
+// the handle is closed and the output file deleted.
+DWORD finishProgram(Program* program, DWORD timeoutMs, std::string* output = nullptr);
+
+// Both at once.
+DWORD runProgram(const std::string& commandLine, DWORD timeoutMs, std::string* output = nullptr,
+                 const Environment& env = {});
+
+// Lets a program that shows a page run, pumping this thread's messages, until `played()`
+// (looked at every 100 ms) holds, the program ends, or `timeoutMs` (scaled) passes; then closes the page as a person
+// does: WM_CLOSE to the program's window of class `pageClass`. Returns whether `played()`
+// held. finishProgram then waits for its end.
+bool playUntil(const Program& program, const char* pageClass, const std::function<bool()>& played,
+               DWORD timeoutMs);
+
 // linkmon.exe, the stand-in client application, as a separate process.
 
-struct LinkmonProcess {
-  DWORD pid = 0;
-  HANDLE process = nullptr;  // null when it could not be started
-};
-
-// Starts linkmon.exe from beside the test: the command line is the quoted program path,
-// "--lifetime 60000" (so a forgotten process ends by itself; a later --lifetime overrides
-// it), then `args` as given. `env` sets variables for it; this process's own LINKMON_ and
-// KELVORA_ variables are not passed on.
-LinkmonProcess startLinkmon(const std::string& args,
-                            const std::vector<std::pair<std::string, std::string>>& env = {});
+// Starts linkmon.exe from beside the test as startProgram does, its output not kept: the
+// command line is the quoted program path, "--lifetime 60000" (so a forgotten process ends
+// by itself; a later --lifetime overrides it), then `args` as given.
+LinkmonProcess startLinkmon(const std::string& args, const Environment& env = {});
 
 // The top-level window of class `className` that belongs to process `pid`, hidden ones too.
 HWND findProcessWindow(DWORD pid, const char* className);
@@ -115,7 +154,8 @@ const DWORD LINKMON_TERMINATED = 0xDEAD;
 DWORD stopLinkmon(LinkmonProcess* p, DWORD timeoutMs = 5000);
 
 // Ends one linkmon known only by its process ID (one the module launched): WM_CLOSE to its
-// control window, then a wait of up to 5 s for the process.
+// control window once it has one, a wait of up to 5 s (scaled) for the process, and only then
+// TerminateProcess (when that window was seen).
 void closeLinkmon(DWORD pid);
 
 // A client application on a thread of this process: a hidden "KelvoraLink" window whose
