@@ -6,7 +6,6 @@
 #include <psapi.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 #include "bridge/native_framing.h"
@@ -26,32 +25,14 @@ TEST(Host, BoundedOwnedCutAndLeased) {
   HWND browser = CreateWindowExA(0, "STATIC", "browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                                  640, 480, nullptr, nullptr, nullptr, nullptr);
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE in, inRead, out, outWrite;
-  ASSERT_TRUE(CreatePipe(&inRead, &in, &sa, 0) && CreatePipe(&out, &outWrite, &sa, 0));
+  HANDLE in, inRead;
+  ASSERT_TRUE(CreatePipe(&inRead, &in, &sa, 0));
   SetHandleInformation(in, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = inRead;
-  si.hStdOutput = si.hStdError = outWrite;
-  std::string line = "cmd.exe /c \"" + programBesideTest("zurov-link.exe") + "\"";
-  PROCESS_INFORMATION broker = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &broker));
+  Program broker = startProgram("cmd.exe /c \"" + programBesideTest("zurov-link.exe") + "\"", {}, true, inRead);
   CloseHandle(inRead);
-  CloseHandle(outWrite);
-  std::mutex lock;
-  std::string replies;  // the host's output; each reply has one "type"
-  std::thread reader([&] {
-    char buffer[4096];
-    DWORD got;
-    while (ReadFile(out, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-      std::lock_guard<std::mutex> hold(lock);
-      replies.append(buffer, got);
-    }
-  });
-  auto count = [&](const char* what) {
-    std::lock_guard<std::mutex> hold(lock);
+  ASSERT_NE(nullptr, broker.process);
+  auto count = [&](const char* what) {  // in the host's replies so far
+    std::string replies = readFile(broker.outputPath);
     size_t n = 0;
     for (size_t at = replies.find(what); at != std::string::npos; at = replies.find(what, at + 1)) ++n;
     return n;
@@ -102,15 +83,12 @@ TEST(Host, BoundedOwnedCutAndLeased) {
   EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(object) != FALSE; }, 10000));
 
   CloseHandle(in);  // the input's end: the host destroys its objects and ends
-  EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(broker.hProcess, 0) == WAIT_OBJECT_0; }, 30000));
+  EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(broker.process, 0) == WAIT_OBJECT_0; }, 30000));
   std::vector<LinkmonLogEntry> sent = linkmonMessages(readLinkmonLog(log));
   EXPECT_TRUE(!sent.empty() && sent.back().code == LINKMSG_DESTROY);
-  // Wine lends the client the host's standard handles: the output ends with the client.
+  // Wine lends the client the host's standard handles: it ends before the output is deleted.
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log))) closeLinkmon(e.pid);
-  reader.join();
-  CloseHandle(out);
-  CloseHandle(broker.hProcess);
-  CloseHandle(broker.hThread);
+  finishProgram(&broker, 5000);
   DestroyWindow(browser);
 }
 
