@@ -46,6 +46,7 @@ void createObject(BridgeSession& session, const BridgeRequest& request) {
     return;
   }
   session.clientGoneTold = false;
+  object->reportedAt = session.system.now();
   // The page hears the client's answer first; making a window costs more than the answer
   // (the window system's round trips), and the page's next message waits for this one anyway.
   reply(session, newReply(request.id, "accepted",
@@ -76,6 +77,38 @@ void streamObject(BridgeSession& session, BridgeObject* object, const BridgeRequ
   forwardLinkFileStart(*object, session.system.link, start);
 }
 
+void placeObject(BridgeSession& session, BridgeObject& object) {
+  session.system.placeWindow(object.hwnd, object.box, object.clip, object.visible && !object.lapsed);
+}
+
+void placeReported(BridgeSession& session, BridgeObject& object, const BridgeRequest& request) {
+  object.placed = true;
+  object.box = request.box;
+  object.clip = request.clip;
+  object.visible = request.visible;
+  object.reportedAt = session.system.now();
+  object.lapsed = false;
+  if (object.hwnd != nullptr) placeObject(session, object);
+}
+
+// A lease renews the objects it names that this host holds; it names no one object, so an
+// unknown id is no error. A lapsed window shows again where its last `window` put it.
+bool renewLeases(BridgeSession& session, const std::string& text) {
+  std::vector<uint32_t> ids;
+  const char* reason = parseBridgeLease(text, &ids);
+  if (reason != nullptr && std::strcmp(reason, "not a lease") == 0) return false;
+  if (reason != nullptr) reply(session, errorReply(0, reason));
+  for (uint32_t id : ids) {
+    BridgeObject* object = findObject(session, id);
+    if (object == nullptr || !object->created) continue;
+    object->reportedAt = session.system.now();
+    if (!object->lapsed) continue;
+    object->lapsed = false;
+    if (object->placed && object->visible && object->hwnd != nullptr) placeObject(session, *object);
+  }
+  return true;
+}
+
 // The messages about the host and the client rather than an object; false for any other.
 bool answerQuery(BridgeSession& session, const std::string& text) {
   BridgeQueryKind kind = parseBridgeQuery(text);
@@ -95,6 +128,19 @@ bool answerQuery(BridgeSession& session, const std::string& text) {
 
 }  // namespace
 
+bool bridgeLeaseLapsed(uint32_t reportedAt, uint32_t now) {
+  return static_cast<uint32_t>(now - reportedAt) > BRIDGE_LEASE_MS;
+}
+
+void expireBridgeLeases(BridgeSession& session) {
+  uint32_t now = session.system.now();
+  for (BridgeObject& o : session.objects) {
+    if (o.id == 0 || !o.created || o.lapsed || !bridgeLeaseLapsed(o.reportedAt, now)) continue;
+    o.lapsed = true;
+    if (o.placed && o.visible && o.hwnd != nullptr) placeObject(session, o);
+  }
+}
+
 void* bridgeMemory(void* memory, size_t length) {
   if (memory == nullptr) return std::malloc(length);
   std::free(memory);
@@ -111,6 +157,7 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
   uint32_t id = 0;
   if (const char* reason = parseBridgeRequest(frame.body, &request, &id)) {
     bool unknown = std::strcmp(reason, "unknown type") == 0;
+    if (unknown && renewLeases(session, frame.body)) return;
     reply(session, unknown ? unknownTypeReply(id, frame.body) : errorReply(id, reason));
     return;
   }
@@ -125,8 +172,7 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame) {
   }
   switch (request.kind) {
     case BRIDGE_WINDOW:
-      if (object->hwnd != nullptr)
-        session.system.placeWindow(object->hwnd, request.box, request.clip, request.visible);
+      placeReported(session, *object, request);
       break;
     case BRIDGE_STREAM:
       streamObject(session, object, request);

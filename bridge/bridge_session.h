@@ -14,6 +14,8 @@
 
 // As many objects as the module keeps instances.
 const size_t BRIDGE_MAX_OBJECTS = 20;
+// A window whose page has not reported (a `window` or a `lease`) for longer hides.
+const uint32_t BRIDGE_LEASE_MS = 500;
 
 struct BridgeSystem {
   // The link core's calls: reaching and sending to the client application, the code page,
@@ -28,6 +30,8 @@ struct BridgeSystem {
   // One message to the extension (a JSON text).
   void (*write)(const std::string& message);
   uint32_t threadHandle;  // what LinkRecord::threadHandle carries
+  // Milliseconds from any start, wrapping (the system's tick count).
+  uint32_t (*now)();
   // The launch door, for the queries about the client application.
   BridgeClientCalls client;
 };
@@ -36,6 +40,12 @@ struct BridgeSystem {
 struct BridgeObject : LinkObject {
   uint32_t id;  // the extension's id; 0 when the entry is free
   HeldLinkFileHeader held;
+  // The last `window`: where the window goes while its lease holds.
+  bool placed;
+  ScreenBox box, clip;
+  bool visible;
+  uint32_t reportedAt;  // now() at the last `window` or `lease` naming it
+  bool lapsed;          // hidden until the page reports again
 };
 
 struct BridgeSession {
@@ -53,6 +63,12 @@ void handleBridgeFrame(BridgeSession& session, const NativeFrame& frame);
 // The window of object `id` is to be painted: the client application hears of it first, one
 // notice at a time.
 void paintBridgeObject(BridgeSession& session, uint32_t id);
+
+// Whether a report made at `reportedAt` is too old at `now` (the clock may wrap between).
+bool bridgeLeaseLapsed(uint32_t reportedAt, uint32_t now);
+
+// Hides every window whose page has not reported within BRIDGE_LEASE_MS; called often.
+void expireBridgeLeases(BridgeSession& session);
 
 // Tells the extension once when the client application that accepted the objects is gone.
 void checkBridgeClient(BridgeSession& session);

@@ -2,9 +2,10 @@
 // object and talks to it on its standard handles; it speaks the link protocol to the client
 // application, as the module does, and keeps one borderless window per object.
 //
-// One thread reads the standard input into a queue; the main thread takes the frames from it
-// between window messages, so that a message from the page is never handled inside another
-// (the client launch's wait and dialog dispatch window messages, not frames).
+// One thread reads the standard input into a bounded queue of frames (bridge/input_queue.h);
+// the main thread takes them from it between window messages, so that a message from the page
+// is never handled inside another (the client launch's wait and dialog dispatch window
+// messages, not frames).
 #include <windows.h>
 
 #include <string>
@@ -13,46 +14,66 @@
 #include "bridge/bridge_session.h"
 #include "bridge/host_arguments.h"
 #include "bridge/host_system.h"
+#include "bridge/input_queue.h"
 #include "link/stack_guard.h"
 
 namespace {
 
-struct InputQueue {
+struct SharedInput {
   CRITICAL_SECTION lock;
-  HANDLE ready;      // set when bytes arrived or the input ended
-  std::string bytes;
-  bool ended;
+  HANDLE ready;    // set when frames arrived or the input ended
+  HANDLE drained;  // set when a frame has been handled
+  InputQueue queue;
 };
-InputQueue input;
+SharedInput input;
 
 DWORD WINAPI readInput(LPVOID) {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   std::vector<char> buffer(65536);
+  NativeFrameReader reader = {};
+  std::vector<NativeFrame> frames;
   for (;;) {
     DWORD got = 0;
-    BOOL ok = ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+    bool ok = ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0;
+    if (ok) readNativeFrames(reader, reinterpret_cast<const unsigned char*>(buffer.data()), got, frames);
     EnterCriticalSection(&input.lock);
-    if (ok && got > 0) input.bytes.append(buffer.data(), got);
-    else input.ended = true;
-    bool ended = input.ended;
+    queueFrames(input.queue, frames);
+    if (!ok) input.queue.ended = true;
     LeaveCriticalSection(&input.lock);
     SetEvent(input.ready);
-    if (ended) return 0;
+    if (!ok) return 0;
+    // No more reading while too much waits unhandled: the pipe holds the rest.
+    for (;;) {
+      EnterCriticalSection(&input.lock);
+      bool full = inputQueueFull(input.queue);
+      LeaveCriticalSection(&input.lock);
+      if (!full) break;
+      WaitForSingleObject(input.drained, INFINITE);
+    }
   }
 }
 
-// Handles what the queue holds; false once the input has ended.
-bool takeInput(BridgeSession& session, NativeFrameReader& reader) {
-  std::string bytes;
+bool framesWaiting() {
   EnterCriticalSection(&input.lock);
-  bytes.swap(input.bytes);
-  bool ended = input.ended;
+  bool waiting = !input.queue.frames.empty();
   LeaveCriticalSection(&input.lock);
-  std::vector<NativeFrame> frames;
-  readNativeFrames(reader, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                   frames);
-  for (const NativeFrame& frame : frames) handleBridgeFrame(session, frame);
-  return !ended;
+  return waiting;
+}
+
+// Handles the next frame, if one waits; false once the input has ended and none waits.
+bool takeInput(BridgeSession& session) {
+  NativeFrame frame;
+  EnterCriticalSection(&input.lock);
+  bool got = takeFrame(input.queue, &frame);
+  bool ended = input.queue.ended;
+  LeaveCriticalSection(&input.lock);
+  if (!got) return !ended;
+  handleBridgeFrame(session, frame);
+  EnterCriticalSection(&input.lock);
+  frameHandled(input.queue, frame);
+  LeaveCriticalSection(&input.lock);
+  SetEvent(input.drained);
+  return true;
 }
 
 void dispatchWaitingMessages() {
@@ -71,13 +92,16 @@ int runHost(int argc, char** argv) {
 
   InitializeCriticalSection(&input.lock);
   input.ready = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  input.drained = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (input.ready == nullptr || input.drained == nullptr) return 1;
   HANDLE reader = CreateThread(nullptr, 0, readInput, nullptr, 0, nullptr);
-  if (input.ready == nullptr || reader == nullptr) return 1;
+  if (reader == nullptr) return 1;
 
-  NativeFrameReader frames = {};
+  // One frame, then the window messages that wait: paints and the lease check keep up with
+  // a busy input.
   for (;;) {
-    DWORD woke = MsgWaitForMultipleObjects(1, &input.ready, FALSE, INFINITE, QS_ALLINPUT);
-    if (woke == WAIT_OBJECT_0 && !takeInput(session, frames)) break;
+    MsgWaitForMultipleObjects(1, &input.ready, FALSE, framesWaiting() ? 0 : INFINITE, QS_ALLINPUT);
+    if (!takeInput(session)) break;
     dispatchWaitingMessages();
   }
   // The port closed or the browser quit: nothing will destroy the objects but the host.

@@ -1,5 +1,6 @@
 #include "bridge/host_system.h"
 
+#include "bridge/browser_window_calls.h"
 #include "bridge/object_window.h"
 #include "link/ansi_code_page.h"
 #include "link/client_locator.h"
@@ -15,6 +16,14 @@ bool outputBroken = false;
 // windows again when it has no owner to keep them above the browser.
 const UINT CLIENT_CHECK_MS = 1000;
 const UINT RAISE_MS = 500;
+// How often the leases are looked at: a silent page's windows hide within 600 ms.
+const UINT LEASE_CHECK_MS = 100;
+// How often the browser's window is looked for while none contains the page: a scrolling page
+// would otherwise cost a process snapshot per frame.
+const DWORD OWNER_SEARCH_MS = 1000;
+HWND browserWindow;  // named or found; null while unknown
+bool ownerSearched;
+DWORD ownerSearchedAt;
 
 void* reachClient() {
   // Re-entry: the launch's dialog and wait dispatch this thread's messages (window paints).
@@ -67,9 +76,64 @@ void* createWindow(uint32_t id) {
   return createObjectWindow(GetModuleHandleA(nullptr), hostWindows.owner, id);
 }
 
-void placeWindow(void* window, const ScreenBox& box, const ScreenBox& clip, bool visible) {
-  placeObjectWindow(static_cast<HWND>(window), planWindowPlacement(box, clip, visible),
-                    hostWindows.owner == nullptr);
+bool frameOf(HWND window, ScreenBox* frame) {
+  RECT r;
+  if (!IsWindow(window) || !GetWindowRect(window, &r)) return false;
+  *frame = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return true;
+}
+
+bool clientAreaOf(HWND window, ScreenBox* area) {
+  RECT r;
+  if (!GetClientRect(window, &r)) return false;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  *area = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  return true;
+}
+
+ScreenBox monitorOf(const ScreenBox& box) {
+  RECT r = {box.x, box.y, box.x + box.width, box.y + box.height};
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return {0, 0, 0, 0};
+  const RECT& m = info.rcMonitor;
+  return {m.left, m.top, m.right - m.left, m.bottom - m.top};
+}
+
+bool contains(HWND window, const ScreenBox& part) {
+  ScreenBox frame;
+  return window != nullptr && frameOf(window, &frame) && boxContains(frame, part);
+}
+
+// The browser's window around the part of the page in view: the one named or found before,
+// else looked for among the host's ancestors (at most once a second); the last one known when
+// none contains it now.
+HWND browserWindowAround(const ScreenBox& inView) {
+  if (contains(browserWindow, inView)) return browserWindow;
+  if (contains(hostWindows.owner, inView)) return browserWindow = hostWindows.owner;
+  DWORD now = GetTickCount();
+  if (ownerSearched && now - ownerSearchedAt < OWNER_SEARCH_MS) return browserWindow;
+  ownerSearched = true;
+  ownerSearchedAt = now;
+  HWND found = static_cast<HWND>(
+      findBrowserWindow(WINDOWS_BROWSER_WINDOW_CALLS, GetCurrentProcessId(), inView));
+  if (found != nullptr) browserWindow = found;
+  return browserWindow;
+}
+
+// Owned by the browser's window where one is known; cut to its client area and always to the
+// monitor the box lies on.
+void placeWindow(void* object, const ScreenBox& box, const ScreenBox& clip, bool visible) {
+  HWND window = static_cast<HWND>(object);
+  if (visible && clip.width > 0 && clip.height > 0) {
+    HWND around = browserWindowAround(clip);
+    if (around != nullptr && around != GetWindow(window, GW_OWNER)) setObjectWindowOwner(window, around);
+  }
+  HWND owner = GetWindow(window, GW_OWNER);
+  ScreenBox client;
+  bool knowsClient = owner != nullptr && clientAreaOf(owner, &client);
+  ScreenBox cut = hostClip(clip, monitorOf(box), knowsClient ? &client : nullptr);
+  placeObjectWindow(window, planWindowPlacement(box, cut, visible), owner == nullptr);
 }
 
 void destroyWindow(void* window) { DestroyWindow(static_cast<HWND>(window)); }
@@ -94,11 +158,17 @@ void painted(uint32_t id) { paintBridgeObject(session, id); }
 
 void CALLBACK checkClient(HWND, UINT, UINT_PTR, DWORD) { checkBridgeClient(session); }
 
+// Re-entry: runs inside the launch's wait and dialog too; it only hides created objects'
+// windows, and a frame is never handled meanwhile.
+void CALLBACK checkLeases(HWND, UINT, UINT_PTR, DWORD) { expireBridgeLeases(session); }
+
+uint32_t now() { return GetTickCount(); }
+
 // Without an owner, a browser window raised above the objects' windows would hide them.
 void CALLBACK raiseWindows(HWND, UINT, UINT_PTR, DWORD) {
   for (const BridgeObject& o : session.objects) {
     HWND window = static_cast<HWND>(o.hwnd);
-    if (window != nullptr && IsWindowVisible(window))
+    if (window != nullptr && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr)
       SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
@@ -130,7 +200,9 @@ BridgeSession& startHostSession(const HostWindows& windows) {
   s.write = write;
   s.client = {clientStatus, reachClientNow};
   s.threadHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetCurrentThread()));
+  s.now = now;
   SetTimer(nullptr, 0, CLIENT_CHECK_MS, checkClient);
-  if (hostWindows.owner == nullptr) SetTimer(nullptr, 0, RAISE_MS, raiseWindows);
+  SetTimer(nullptr, 0, LEASE_CHECK_MS, checkLeases);
+  SetTimer(nullptr, 0, RAISE_MS, raiseWindows);
   return session;
 }

@@ -45,26 +45,29 @@ HWND createObjectWindow(HINSTANCE instance, HWND owner, uint32_t id) {
   return window;
 }
 
+void setObjectWindowOwner(HWND window, HWND owner) {
+  SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void placeObjectWindow(HWND window, const WindowPlacement& placement, bool topmost) {
   if (!placement.show) {
     ShowWindow(window, SW_HIDE);
     return;
   }
-  const ScreenBox& box = placement.box;
-  SetWindowPos(window, topmost ? HWND_TOPMOST : nullptr, box.x, box.y, box.width, box.height,
-               SWP_NOACTIVATE | SWP_SHOWWINDOW | (topmost ? 0 : SWP_NOZORDER));
-  // Only a changed cut is set: setting one repaints the window, and each repaint is a
-  // LINKMSG_PAINT to the client, which a scrolling page would otherwise send every frame.
+  // The cut comes first: the window never shows uncut. Only a changed cut is set: setting one
+  // repaints the window, and each repaint is a LINKMSG_PAINT to the client, which a scrolling
+  // page would otherwise send every frame.
   RECT current;
   int kind = GetWindowRgnBox(window, &current);
   bool cut = kind == SIMPLEREGION || kind == COMPLEXREGION;
-  if (placement.wholeBox) {
-    if (cut) SetWindowRgn(window, nullptr, TRUE);
-    return;
-  }
   const ScreenBox& r = placement.region;
   RECT wanted = {r.x, r.y, r.x + r.width, r.y + r.height};
+  if (placement.wholeBox && cut) SetWindowRgn(window, nullptr, TRUE);
   // The system owns the region once it is set.
-  if (!cut || !EqualRect(&current, &wanted))
+  if (!placement.wholeBox && (!cut || !EqualRect(&current, &wanted)))
     SetWindowRgn(window, CreateRectRgn(wanted.left, wanted.top, wanted.right, wanted.bottom), TRUE);
+  const ScreenBox& box = placement.box;
+  SetWindowPos(window, topmost ? HWND_TOPMOST : nullptr, box.x, box.y, box.width, box.height,
+               SWP_NOACTIVATE | SWP_SHOWWINDOW | (topmost ? 0 : SWP_NOZORDER));
 }

@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s.write = [](const std::string& m) {
     FUZZ_CHECK(nlohmann::json::accept(m));
   };
+  s.now = []() { return uint32_t(sends) * 300; };  // leases lapse as the client is sent to
   const unsigned char* body = data + 2;
   size_t length = size - 2;
   if (data[0] & 1) {
@@ -67,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const NativeFrame& f : frames) {
       handleBridgeFrame(session, f);
       paintBridgeObject(session, 1);
+      expireBridgeLeases(session);
     }
   } else {
     std::string text(reinterpret_cast<const char*>(body), length);

@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
+#include "bridge/browser_window.h"
 #include "bridge/bridge_session.h"
 #include "bridge/host_arguments.h"
+#include "bridge/input_queue.h"
 #include "bridge/window_placement.h"
 
 namespace {
@@ -34,6 +38,22 @@ TEST(NativeFraming, EverySplitGivesTheSameFramesAndOverlongOnesAreSkipped) {
     EXPECT_EQ("end", frames[3].body);
     EXPECT_TRUE(nativeInputEndedCleanly(reader));
   }
+}
+
+// The reader waits while more than 8 MiB of frames wait, the one being handled included, and
+// reads again once handling brings them under; an overlong frame keeps only its length word.
+TEST(InputQueue, TheReaderWaitsWhileMoreThanTheLimitWaitsUnhandled) {
+  InputQueue q = {};
+  std::vector<NativeFrame> read(8, NativeFrame{false, std::string((1u << 20) - 4, 'x')});
+  read.push_back({true, ""});
+  queueFrames(q, read);
+  NativeFrame frame;
+  std::vector<bool> full = {inputQueueFull(q), takeFrame(q, &frame) && inputQueueFull(q)};
+  frameHandled(q, frame);
+  full.push_back(inputQueueFull(q));
+  EXPECT_EQ((std::vector<bool>{true, true, false}), full);
+  while (takeFrame(q, &frame)) frameHandled(q, frame);
+  EXPECT_TRUE(frame.tooLong && q.waiting == 0 && read.empty());
 }
 
 struct Hostile {
@@ -132,6 +152,7 @@ struct Recorder {
   uint32_t answer = 0x00070000;
   bool reachable = true, alive = true;
   uintptr_t nextWindow = 0x100;
+  uint32_t clock = 0;  // now(), in milliseconds
   std::vector<LinkRecord> records;
   std::function<void(int)> inside;  // what runs inside the client check (0) or a send (its code)
 };
@@ -163,7 +184,10 @@ BridgeSession makeSession(Recorder& r) {
   s.system.destroyWindow = [](void* w) { rec->calls.push_back("destroy-window " + std::to_string(reinterpret_cast<uintptr_t>(w))); };
   s.system.clientAlive = [](void*) { return rec->alive; };
   s.system.createWindow = [](uint32_t) -> void* { return reinterpret_cast<void*>(rec->nextWindow++); };
-  s.system.placeWindow = [](void*, const ScreenBox&, const ScreenBox&, bool) { rec->calls.push_back("place"); };
+  s.system.placeWindow = [](void*, const ScreenBox& box, const ScreenBox&, bool visible) {
+    rec->calls.push_back(std::string(visible ? "show " : "hide ") + std::to_string(box.x));
+  };
+  s.system.now = []() { return rec->clock; };
   s.system.write = [](const std::string& m) { rec->replies.push_back(m); };
   s.system.threadHandle = 0xFFFFFFFE;
   s.system.client.status = [](BridgeClientStatus* st) { rec->calls.push_back("status"), *st = {"C:\\K.EXE", "", false}; };
@@ -194,7 +218,7 @@ TEST(BridgeSession, ObjectLifeGoesToTheClientAsTheModuleSendsIt) {
   feed(s, chunk(20, 39, true));
   feed(s, "{\"type\":\"destroy\",\"id\":5}");
   std::vector<std::string> expected = {"1000 id=0 len=238",     "1020 id=7 len=20 window=256",
-                                       "place",                 "1100 id=7 len=238",
+                                       "show 10",               "1100 id=7 len=238",
                                        "1110 id=7 len=39 b14=128", "1020 id=7 len=20 window=0",
                                        "destroy-window 256",    "1010 id=7 len=0"};
   EXPECT_EQ(expected, r.calls);
@@ -238,6 +262,42 @@ TEST(BridgeSession, RefusalsLimitsAndStrangersLeaveNothingBehind) {
   endBridgeSession(s);
   EXPECT_EQ(sent + 20 * 3, r.calls.size());
   EXPECT_EQ(0u, bridgeObjectCount(s));
+}
+
+// Each window is held on a lease: silent for more than 500 ms, it hides until its page reports
+// again, then shows where its last `window` put it; the clock may wrap meanwhile. Each step:
+// the clock, then what the page sends ('S' a shown window, 'H' a hidden one, 'L' a lease
+// naming it and a stranger, '-' nothing), then the placement the lease check ends with.
+TEST(BridgeSession, AWindowWithoutAFreshReportHidesUntilOneComes) {
+  const std::map<char, std::string> SENT = {
+      {'S', "{\"type\":\"window\",\"id\":5,\"box\":[10,0,9,9],\"clip\":[0,0,99,99],\"visible\":true}"},
+      {'H', "{\"type\":\"window\",\"id\":5,\"box\":[30,0,9,9],\"clip\":[0,0,99,99],\"visible\":false}"},
+      {'L', "{\"type\":\"lease\",\"ids\":[8,5]}"}};
+  const std::vector<std::vector<std::tuple<uint32_t, char, const char*>>> cases = {
+      {{0, 'S', "show 10"}, {500, '-', ""}, {501, '-', "hide 10"}, {900, '-', ""}, {950, 'L', "show 10"}},
+      {{0, 'S', "show 10"}, {400, 'L', ""}, {800, '-', ""}, {901, '-', "hide 10"}, {1000, 'S', "show 10"}},
+      {{0, 'H', "hide 30"}, {600, '-', ""}, {700, 'L', ""}},  // hidden by its page: nothing to do
+      {{600, '-', ""}, {700, 'L', ""}},                       // no `window` yet: nothing to show
+  };
+  for (uint32_t start : {0u, 0xFFFFFF00u})
+    for (const auto& steps : cases) {
+      Recorder r;
+      BridgeSession s = makeSession(r);
+      r.clock = start;
+      feed(s, newObject(5));
+      for (const auto& [at, sent, call] : steps) {
+        r.calls.clear();
+        r.clock = start + at;
+        if (sent != '-') feed(s, SENT.at(sent));
+        expireBridgeLeases(s);
+        EXPECT_EQ(*call ? std::vector<std::string>{call} : std::vector<std::string>{}, r.calls) << start + at;
+      }
+      EXPECT_EQ(1u, r.replies.size());  // a lease naming an unknown id is no error
+    }
+  Recorder r;
+  BridgeSession s = makeSession(r);
+  feed(s, "{\"type\":\"lease\",\"ids\":[]}");
+  EXPECT_EQ(std::vector<std::string>{"{\"reason\":\"ids missing\",\"type\":\"error\"}"}, r.replies);
 }
 
 // The version rule's host side: the queries answered; a message of a type newer than the host
@@ -341,6 +401,39 @@ TEST(LinkObject, EndedInsideAWaitGetsNothingMoreButTheDestroyItsAcceptanceCallsF
   EXPECT_EQ(std::vector<std::string>{"1100 id=7 len=238"}, r.calls);
 }
 
+// The browser's window among the host's ancestors: each case a process table (the host is 9;
+// each process's parent and visible windows, topmost first) and the owner found.
+std::map<uint32_t, std::pair<uint32_t, std::vector<BrowserWindow>>> processes;
+
+TEST(HostPieces, TheBrowserWindowIsTheNearestAncestorsAroundTheViewport) {
+  void *const B = reinterpret_cast<void*>(0xB0), *const O = reinterpret_cast<void*>(0xB1);
+  const ScreenBox ALL = {0, 0, 1920, 1080}, LEFT = {0, 0, 960, 1080}, VIEW = {100, 120, 700, 500};
+  const std::pair<decltype(processes), void*> cases[] = {
+      {{{9, {4, {}}}, {4, {1, {{O, {1000, 0, 900, 900}}, {B, LEFT}}}}}, B},  // a direct child
+      {{{9, {7, {}}}, {7, {4, {}}}, {4, {1, {{B, ALL}}}}}, B},               // through a broker
+      {{{9, {7, {}}}, {7, {4, {{O, LEFT}}}}, {4, {1, {{B, ALL}}}}}, O},      // the nearest
+      {{{9, {4, {}}}, {4, {1, {{B, ALL}, {O, LEFT}}}}}, B},                  // the topmost
+      {{{9, {4, {}}}, {4, {1, {{O, {0, 0, 440, 360}}}}}}, nullptr},          // not around the centre
+      {{{9, {4, {}}}, {4, {1, {{O, {0, 0, 460, 380}}}}}}, O},                // around the centre
+      {{{9, {8, {}}}, {8, {7, {}}}, {7, {6, {}}}, {6, {1, {{B, ALL}}}}}, B},  // three steps up
+      {{{9, {8, {}}}, {8, {7, {}}}, {7, {6, {}}}, {6, {5, {}}}, {5, {1, {{B, ALL}}}}}, nullptr},
+      {{{9, {0, {}}}}, nullptr},
+      {{{9, {9, {{B, ALL}}}}}, nullptr},  // a parent of its own
+      {{{9, {4, {}}}, {4, {9, {}}}}, nullptr},
+  };
+  BrowserWindowCalls calls = {
+      [](uint32_t id) { return processes.count(id) ? processes[id].first : 0u; },
+      [](uint32_t id, BrowserWindow* out, size_t capacity) {
+        size_t n = processes.count(id) ? std::min(capacity, processes[id].second.size()) : 0;
+        std::copy_n(processes[id].second.begin(), n, out);
+        return n;
+      }};
+  for (const auto& c : cases) {
+    processes = c.first;
+    EXPECT_EQ(c.second, findBrowserWindow(calls, 9, VIEW)) << &c - cases;
+  }
+}
+
 TEST(HostPieces, ParentWindowArgumentAndPlacement) {
   const char* chrome[] = {"host", "chrome-extension://abc/", "--parent-window=4294967295"};
   const char* firefox[] = {"host", "C:\\m.json", "kelvora-link@kelvora.com"};
@@ -355,6 +448,16 @@ TEST(HostPieces, ParentWindowArgumentAndPlacement) {
   EXPECT_EQ(10, cut.region.height);
   EXPECT_FALSE(planWindowPlacement({10, 120, 30, 40}, {0, 0, 100, 100}, true).show);
   EXPECT_FALSE(planWindowPlacement({10, 20, 30, 40}, {0, 0, 100, 100}, false).show);
+  // The host's own cut: to the monitor, and to the owner's client area where known.
+  const ScreenBox MONITOR = {0, 0, 1920, 1080}, CLIENT = {50, 80, 1000, 700}, ABOVE = {0, -300, 800, 500};
+  auto hostCut = [&](const ScreenBox& c, const ScreenBox* client) {
+    ScreenBox b = hostClip(c, MONITOR, client);
+    return std::vector<int32_t>({b.x, b.y, b.width, b.height});
+  };
+  EXPECT_EQ(std::vector<int32_t>({0, 0, 800, 200}), hostCut(ABOVE, nullptr));
+  EXPECT_EQ(std::vector<int32_t>({50, 80, 750, 120}), hostCut(ABOVE, &CLIENT));
+  EXPECT_EQ(std::vector<int32_t>({1800, 900, 120, 180}), hostCut({1800, 900, 500, 500}, nullptr));
+  EXPECT_EQ(0, hostCut({1100, 100, 50, 50}, &CLIENT)[2]);
 }
 
 }  // namespace

@@ -39,9 +39,11 @@ const PAGES = {
   away: `<p>away</p><script data-own>step("gone").then(() => history.back());</script>`,
   hidden: `<embed data-name=h ${K} width=320 height=60><script>addEventListener("visibilitychange", (e) => {
       e.stopImmediatePropagation(); for (const end = Date.now() + 4000; Date.now() < end;); }, true);</script>`,
+  busy: `<embed data-name=k ${K} width=320 height=60><script data-own>(async () => { await step("ready");
+      for (const end = Date.now() + 4000; Date.now() < end;); await step("back"); location.href = await step("done"); })();</script>`,
   zoom: `<style>.z{width:240px;height:50px;margin:10px}</style><embed class=z data-name=z1 ${K}><embed data-name=z2 ${K} width=180 height=40>`,
 };
-const ORDER = ["consent", "css", "above", "wide", "xorigin", "script", "bfcache", "hidden", "zoom"];
+const ORDER = ["consent", "css", "above", "wide", "xorigin", "script", "bfcache", "hidden", "busy", "zoom"];
 // Test instrumentation in every page: the marks, the boxes of elements with data-name (device
 // pixels in the page's viewport) whenever they change, and steps the harness answers.
 const PROBE = `const me = new URLSearchParams(location.search).get("as") || "top";
@@ -112,6 +114,7 @@ async function placed(what, none = false) {
   }, 30000).catch(() => { throw new Error(`${what}: ${seen}`); });
 }
 const shot = (when) => path.join(process.env.ZUROV_WORK, "..", `consent-${when}-${browser}.png`);
+let busy;
 const key = (keys) => t.xdotool(session, ["mousemove", "500", "600", "key", "--delay", "150", ...keys]);
 
 const STEPS = {
@@ -139,6 +142,19 @@ const STEPS = {
     console.log(`  hidden: windows gone ${Date.now() - start} ms after the new tab's key`);
     key(["ctrl+w"]);
     await placed("the windows again with their tab");
+  },
+  // The page blocks its own thread with no tab switch: its reports stop, its windows hide
+  // while it is still blocked, and come back once it reports again.
+  async "busy/ready"() {
+    await placed("the windows before the page blocks its thread");
+    const start = Date.now();
+    busy = t.waitFor("no window while the page's thread is blocked", () => windows().length === 0, 3500)
+      .then(() => console.log(`  busy: windows gone ${Date.now() - start} ms after the page blocked`), (e) => e);
+  },
+  async "busy/back"() {
+    const failed = await busy;
+    if (failed) throw failed;
+    await placed("the windows again once the page reports");
   },
   // Both browsers' zoom steps: Chromium's 110 125 150 175 200 250 300, Firefox's 110 120 133
   // 150 170 200 240 300; below 100, 90 80 75 67 50 and 90 80 67 50.

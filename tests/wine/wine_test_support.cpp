@@ -108,7 +108,8 @@ void DialogWatcher::stop() {
 
 // --- programs ---
 
-Program startProgram(const std::string& commandLine, const Environment& env, bool keepOutput) {
+Program startProgram(const std::string& commandLine, const Environment& env, bool keepOutput,
+                     HANDLE input) {
   std::string block;
   char* strings = GetEnvironmentStringsA();
   for (const char* s = strings; s && *s; s += strlen(s) + 1) {
@@ -135,14 +136,18 @@ Program startProgram(const std::string& commandLine, const Environment& env, boo
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = out;
   }
+  if (input != nullptr) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = input;
+  }
   std::string command = commandLine;
   PROCESS_INFORMATION pi = {};
   // Tried three times: on a loaded machine Wine has been seen to refuse one start.
   BOOL started = FALSE;
   for (int attempt = 0; attempt < 3 && !started; ++attempt) {
     if (attempt > 0) Sleep(500);
-    started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, keepOutput, 0, &block[0], nullptr,
-                             &si, &pi);
+    started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, keepOutput || input != nullptr, 0,
+                             &block[0], nullptr, &si, &pi);
   }
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (!started) return p;

@@ -108,9 +108,10 @@ typedef std::vector<std::pair<std::string, std::string>> Environment;
 
 // Starts `commandLine`. Its environment is this process's without the LINKMON_ and KELVORA_
 // variables (each test says what the client reads), then `env`. With `keepOutput` both its
-// output streams go to a new temporary file that finishProgram reads.
+// output streams go to a new temporary file that finishProgram reads; `input`, when given
+// (inheritable), is its standard input.
 Program startProgram(const std::string& commandLine, const Environment& env = {},
-                     bool keepOutput = true);
+                     bool keepOutput = true, HANDLE input = nullptr);
 
 // Waits up to `timeoutMs` (scaled) for the program to end, and ends it after that. Returns
 // its exit code (WAIT_TIMEOUT when it had to be ended), its output in `output` when given;
