@@ -114,10 +114,11 @@ TokenTraits WINAPI ownTokenTraits() {
 StartOutcome WINAPI startProgram(const char* program, const char* commandLine) {
   // CreateProcess's error for a program whose manifest asks for administrator rights.
   const DWORD ELEVATION_REQUIRED = 740;
-  // Static: one launch at a time. Minimized, not activated.
+  // Static: one launch at a time. Minimized, not activated, and with no standard handles: a
+  // console client started by the host would otherwise write into the host's message stream.
   static STARTUPINFOA startup = {sizeof startup, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0,
-                                 STARTF_USESHOWWINDOW, SW_SHOWMINNOACTIVE, 0, nullptr,
-                                 nullptr, nullptr, nullptr};
+                                 STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES, SW_SHOWMINNOACTIVE,
+                                 0, nullptr, nullptr, nullptr, nullptr};
   static PROCESS_INFORMATION process;
   // The ANSI start converts the command line and leaves the plan's as it is.
   if (!CreateProcessA(program, const_cast<char*>(commandLine), nullptr, nullptr, FALSE, 0,

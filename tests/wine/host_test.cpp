@@ -21,7 +21,8 @@ namespace {
 TEST(Host, BoundedOwnedCutAndLeased) {
   LaunchCommandsKept commands;
   std::string log = newLinkmonLogPath("host");
-  setRegistryCommand(programBesideTest("linkmon.exe") + " --quiet --lifetime 60000 --window-delay 4000 --log " + log);
+  // Not quiet: the client the host starts writes to its console, never into the host's replies.
+  setRegistryCommand(programBesideTest("linkmon.exe") + " --lifetime 60000 --window-delay 4000 --log " + log);
   HWND browser = CreateWindowExA(0, "STATIC", "browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                                  640, 480, nullptr, nullptr, nullptr, nullptr);
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -86,7 +87,12 @@ TEST(Host, BoundedOwnedCutAndLeased) {
   EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(broker.process, 0) == WAIT_OBJECT_0; }, 30000));
   std::vector<LinkmonLogEntry> sent = linkmonMessages(readLinkmonLog(log));
   EXPECT_TRUE(!sent.empty() && sent.back().code == LINKMSG_DESTROY);
-  // Wine lends the client the host's standard handles: it ends before the output is deleted.
+  std::string replies = readFile(broker.outputPath);
+  NativeFrameReader reader = {};
+  std::vector<NativeFrame> frames;
+  readNativeFrames(reader, reinterpret_cast<const unsigned char*>(replies.data()), replies.size(), frames);
+  EXPECT_TRUE(nativeInputEndedCleanly(reader));
+  for (const NativeFrame& f : frames) EXPECT_TRUE(!f.tooLong && f.body[0] == '{') << f.body;
   for (const LinkmonLogEntry& e : linkmonStarts(readLinkmonLog(log))) closeLinkmon(e.pid);
   finishProgram(&broker, 5000);
   DestroyWindow(browser);
