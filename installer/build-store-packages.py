@@ -6,7 +6,7 @@ OUTDIR/kelvora-link-firefox.xpi for addons.mozilla.org (unsigned: the store sign
 files of EXTENSION_DIR (default: extension/ beside installer/). Its manifest's version must be
 the product's (installer/product-version.sh). Each package's manifest leaves out what its store
 refuses or its browser ignores; every other file goes in as it is, but for dotfiles and
-test-only files (a folder test/ or tests/, a name *.test.*, *_test.* or *.spec.*). The same
+test-only files (a folder test/ or tests/, a name *.test.* or *_test.*). The same
 files give the same bytes: names in order, one time, one mode.
 """
 import json
@@ -17,7 +17,7 @@ import sys
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TEST_ONLY = re.compile(r"(^|/)(\.|tests?/)|[._]test\.[^/]*$|\.spec\.[^/]*$")
+TEST_ONLY = re.compile(r"(^|/)(\.|tests?/)|[._]test\.[^/]*$")
 # 1980-01-01, the first time a zip entry can carry.
 ENTRY_TIME = (1980, 1, 1, 0, 0, 0)
 

@@ -7,7 +7,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXTENSION = ROOT / "extension"
 PACKAGES = {"kelvora-link-chromium.zip": ["key"], "kelvora-link-firefox.xpi": ["background", "service_worker"]}
 PLANTED = {"_locales/en/messages.json": True, "contest.js": True, "tests/page.html": False,
-           "content.test.js": False, "host_test.js": False, "options.spec.js": False, ".eslintrc": False}
+           "content.test.js": False, "host_test.js": False, ".eslintrc": False}
 
 
 def files(package):
