@@ -60,8 +60,7 @@ try {
 await t.stop(child);
 server.close();
 // The browser's end closes the host's input: it destroys every object it still holds.
-await t.waitFor("every object destroyed", () => t.count(log, "LINKMSG_NEW") === t.count(log, "LINKMSG_DESTROY"), 60000)
-  .catch((e) => (failed = failed || e));
+await t.allObjectsEnded(log).catch((e) => (failed = failed || e));
 await t.stop(linkmon);
 await release();
 if (failed) throw failed;

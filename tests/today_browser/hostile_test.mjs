@@ -132,7 +132,7 @@ const STEPS = {
     t.screenshot(session, shot("after"));
   },
   async "away/gone"() {
-    await t.waitFor("the left page's objects ended", () => t.count(log, "LINKMSG_DESTROY") === t.count(log, "LINKMSG_NEW"));
+    await t.allObjectsEnded(log, "the left page's objects ended");
     await placed("no window once the page is left", true);
   },
   async "hidden/ready"() {
@@ -191,8 +191,7 @@ let finish;
 await Promise.race([new Promise((r) => (finish = r)), new Promise((r) => child.once("exit", r))]);
 servers.forEach((s) => s.close());
 await t.stop(child);
-await t.waitFor("every object destroyed", () => t.count(log, "LINKMSG_NEW") === t.count(log, "LINKMSG_DESTROY"), 60000)
-  .catch((e) => failures.push(e.message));
+await t.allObjectsEnded(log).catch((e) => failures.push(e.message));
 await t.stop(linkmon);
 await release();
 assert.deepEqual(failures, [], `${browser}: hostile pages`);

@@ -69,6 +69,9 @@ export function readLinkmonLog(file) {
 }
 export const messages = (file) => readLinkmonLog(file).filter((e) => e.event === "message");
 export const count = (file, name) => messages(file).filter((m) => m.name === name).length;
+// Every object linkmon was told of (its log `file`) has had its LINKMSG_DESTROY.
+export const allObjectsEnded = (file, what = "every object destroyed", limitMs = 60000) =>
+  waitFor(what, () => count(file, "LINKMSG_NEW") === count(file, "LINKMSG_DESTROY"), limitMs);
 
 // A Windows program of the session, its output appended to the file `log`, shown ("inherit")
 // or dropped (none), with the variables of `env` added.
