@@ -190,10 +190,15 @@ static void lend(Object *o, const WindowRecord *w)
   if (lent != o->lent) letGo(o);
   if (!lent || !IsWindow(lent)) return;
   if (!o->child) {
+    /* Born at the lent window's size: a repaint of the lent window that began while our
+       child was still empty covers the whole box, and some systems let that paint land
+       after our child's first drawing. */
+    RECT area;
+    if (!GetClientRect(lent, &area)) SetRectEmpty(&area);
     o->lent = lent;
     o->child = CreateWindowExA(WS_EX_NOPARENTNOTIFY, VIEW_CLASS, "",
-                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0,
-                               lent, NULL, GetModuleHandleA(NULL), o);
+                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, area.right,
+                               area.bottom, lent, NULL, GetModuleHandleA(NULL), o);
   }
   follow(o);
   note("window", o);

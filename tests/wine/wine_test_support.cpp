@@ -14,6 +14,12 @@
 #include <map>
 #include <sstream>
 
+namespace {
+// Into a pipe, a program's output is held in blocks and lost when ctest stops it at its limit:
+// every Windows-side test writes through at once, so a test that hangs shows how far it got.
+const int outputWrittenThrough = setvbuf(stdout, nullptr, _IONBF, 0) | setvbuf(stderr, nullptr, _IONBF, 0);
+}  // namespace
+
 std::string programBesideTest(const char* fileName) {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
