@@ -190,9 +190,7 @@ static void lend(Object *o, const WindowRecord *w)
   if (lent != o->lent) letGo(o);
   if (!lent || !IsWindow(lent)) return;
   if (!o->child) {
-    /* Born at the lent window's size: a repaint of the lent window that began while our
-       child was still empty covers the whole box, and some systems let that paint land
-       after our child's first drawing. */
+    /* Born at the lent window's size: never shown empty, never grown in view. */
     RECT area;
     if (!GetClientRect(lent, &area)) SetRectEmpty(&area);
     o->lent = lent;

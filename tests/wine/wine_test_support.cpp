@@ -233,6 +233,18 @@ void stopPictureClient(LinkmonProcess* client) {
   }
 }
 
+void lookAtPicture(PictureLook* look, const std::string& clientLog) {
+  look->seen = checkPicture(clientLog);
+  if (look->seen.covered.empty() || GetTickCount() - look->lastRepaint < 1000) return;
+  look->lastRepaint = GetTickCount();
+  for (unsigned long box : look->seen.covered) {
+    // No RDW_UPDATENOW: the box belongs to another process, which paints it in its own time.
+    RedrawWindow(reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(box))), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    ++look->repaints;
+  }
+}
+
 namespace {
 struct WindowSearch {
   DWORD pid;

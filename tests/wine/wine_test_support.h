@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/picturecheck/screen_picture.h"
+
 // How many times longer every wait of these tests may last: the i686 tests run in the
 // emulated i386 PC, several times slower than this machine (tests/wine/CMakeLists.txt).
 #ifndef ZUROV_WAIT_SCALE
@@ -275,4 +277,17 @@ void closeSampleClient();
 LinkmonProcess startPictureClient(const std::string& log);
 // Ends it: WM_CLOSE to its window, then a wait.
 void stopPictureClient(LinkmonProcess* client);
+
+// The picture as the screen shows it now (checkPicture), looked at again and again while a
+// page plays. Under Wine 10, what the client draws in a lent window and what the browser paints
+// in it reach the screen in the order each process flushes them, so a box the browser repainted
+// just after the client drew can keep the browser's paint: a person sees it go at the next
+// repaint. A box the client drew in that shows no picture is repainted, as uncovering the window
+// would repaint it, at most once a second; `repaints` counts them.
+struct PictureLook {
+  PictureVerdict seen;
+  unsigned repaints = 0;
+  DWORD lastRepaint = 0;
+};
+void lookAtPicture(PictureLook* look, const std::string& clientLog);
 

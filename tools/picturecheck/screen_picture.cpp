@@ -110,6 +110,7 @@ PictureVerdict checkPicture(const std::string& clientLog) {
     ++v.checked;
     v.report += line + std::string(l.second.drew ? ", drawn by the client's log\n" : "\n");
     if (!missing.empty()) v.failures += "no picture: " + std::string(line) + missing + "\n";
+    if (!missing.empty() && l.second.drew) v.covered.push_back(l.first);
   }
   if (v.checked == 0) v.failures += "no window lent to the client is in view\n";
   return v;

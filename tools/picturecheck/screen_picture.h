@@ -5,12 +5,14 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 struct PictureVerdict {
   size_t lent = 0;       // windows lent to the client and not left
   size_t checked = 0;    // of those, the ones in view
   std::string failures;  // one line per box without the picture, naming its object
   std::string report;    // one line per box in view
+  std::vector<unsigned long> covered;  // boxes without the picture where the client's log says it drew
   bool passed() const { return checked > 0 && failures.empty(); }
 };
 
