@@ -279,11 +279,10 @@ LinkmonProcess startPictureClient(const std::string& log);
 void stopPictureClient(LinkmonProcess* client);
 
 // The picture as the screen shows it now (checkPicture), looked at again and again while a
-// page plays. Under Wine 10, what the client draws in a lent window and what the browser paints
-// in it reach the screen in the order each process flushes them, so a box the browser repainted
-// just after the client drew can keep the browser's paint: a person sees it go at the next
-// repaint. A box the client drew in that shows no picture is repainted, as uncovering the window
-// would repaint it, at most once a second; `repaints` counts them.
+// page plays. Under Wine 10 the browser's first paints of a lent window and the client's first
+// drawing in its new child there can race, and the box keep the browser's paint until the next
+// repaint (docs/design-notes.md). A box the client drew in that shows no picture is repainted,
+// as uncovering the window would repaint it, at most once a second; `repaints` counts them.
 struct PictureLook {
   PictureVerdict seen;
   unsigned repaints = 0;

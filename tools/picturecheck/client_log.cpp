@@ -29,6 +29,7 @@ std::map<unsigned long, LentWindow> sampleClientWindows(const std::string& log) 
                       event, &id, &window, &child, &parent, &visible, &w, &h, &lw, &lh, &shown) == 11) {
       if (child == 0) continue;
       LentWindow& l = lent[window];
+      l.left = false;  // lent again after it was left: a window handle can come back
       l.id = id;
       l.name = names[id];
       if (lw <= 0) continue;  // not placed yet, or already gone
